@@ -1,0 +1,129 @@
+#pragma once
+// In-memory table loaded from data packets, with typed fields and a cursor.
+#include "host_export.h"
+#include "datapacket.h"
+#include <QDateTime>
+#include <QObject>
+#include <QVector>
+#include <functional>
+#include <memory>
+
+class TClientDataSet;
+
+enum class TFieldKind { String, FixedString, Float, DateTime };
+enum class TAlignment { Left, Right, Center };
+enum class TDataSetState { Inactive, Browse, Edit };
+
+class HOST_EXPORT TField {
+public:
+    using GetTextFn = std::function<void(TField *sender, QString &text, bool displayText)>;
+    using SetTextFn = std::function<void(TField *sender, const QString &text)>;
+
+    TField(TClientDataSet *ds, QString name, TFieldKind kind, int size);
+
+    const QString &FieldName() const { return m_name; }
+    TFieldKind Kind() const { return m_kind; }
+    int Size() const { return m_size; }
+    int Index() const { return m_index; }
+    TClientDataSet *DataSet() const { return m_ds; }
+
+    QString DisplayLabel;   // empty: the field name is the default title
+    QString DisplayFormat;  // "#,##0.00" style for floats; date format for dates
+    QString EditMask;       // edit mask; texts are shown laid out by it
+    bool Visible = true;
+    TAlignment Alignment = TAlignment::Left;
+    GetTextFn OnGetText;
+    SetTextFn OnSetText;
+
+    QString Label() const { return DisplayLabel.isEmpty() ? m_name : DisplayLabel; }
+
+    // Value of the current row.
+    QVariant Value() const;
+    void SetValue(const QVariant &v);  // needs edit state
+    bool IsNull() const;
+    QString AsString() const;
+    double AsFloat() const;
+    QDateTime AsDateTime() const;  // invalid when empty
+    void SetAsString(const QString &s);
+    void SetAsFloat(double v);
+    void SetAsDateTime(const QDateTime &dt);
+    void Clear();
+
+    // Text of the current row (through OnGetText when set).
+    QString DisplayText() const;
+    QString Text() const;
+    // Stores a text (through OnSetText when set).
+    void SetText(const QString &text);
+
+    // Text of a given row, for grids.
+    QString DisplayTextAt(int row) const;
+    // Default text of a value, without handlers.
+    QString DefaultText(const QVariant &v, bool display) const;
+
+private:
+    friend class TClientDataSet;
+    TClientDataSet *m_ds;
+    QString m_name;
+    TFieldKind m_kind;
+    int m_size;
+    int m_index = -1;
+};
+
+class HOST_EXPORT TClientDataSet : public QObject {
+    Q_OBJECT
+public:
+    explicit TClientDataSet(QObject *parent = nullptr, const QString &name = {});
+    ~TClientDataSet() override;
+
+    TField *AddField(const QString &name, TFieldKind kind, int size = 0, const QString &label = {},
+                     bool visible = true, const QString &displayFormat = {});
+    TField *FieldByName(const QString &name) const;   // throws EHostError when absent
+    TField *FindField(const QString &name) const;
+    const QVector<TField *> &Fields() const { return m_fieldList; }
+
+    // Replaces the whole content. A packet lacking a declared field or giving
+    // it another kind is refused with EHostError and the old rows stay.
+    void LoadFromPacket(const wire::DataPacket &p);
+    void Close();
+    bool Active() const { return m_state != TDataSetState::Inactive; }
+    TDataSetState State() const { return m_state; }
+
+    void First();
+    void Next();
+    void Prior();
+    void Last();
+    bool Eof() const { return m_eof; }
+    bool Bof() const { return m_bof; }
+    bool IsEmpty() const { return m_rows.isEmpty(); }
+    int RecordCount() const { return m_rows.size(); }
+    int RecNo() const { return m_cur; }   // 0-based, -1 when empty
+    void SetRecNo(int row);
+
+    void Edit();
+    void Post();
+    void Cancel();
+
+    QVariant valueAt(int row, int field) const;
+
+    std::function<void(TClientDataSet *)> AfterScroll;
+    std::function<void(TClientDataSet *)> AfterOpen;
+
+signals:
+    void contentReset();
+    void rowChanged(int row);
+    void currentChanged(int row);
+    void stateChanged();
+
+private:
+    friend class TField;
+    void moveTo(int row, bool force = false);
+    void setState(TDataSetState s);
+    QVector<TField *> m_fieldList;
+    std::vector<std::unique_ptr<TField>> m_fields;
+    QVector<wire::Row> m_rows;
+    wire::Row m_editBuffer;
+    int m_cur = -1;
+    bool m_eof = true;
+    bool m_bof = true;
+    TDataSetState m_state = TDataSetState::Inactive;
+};

@@ -1,0 +1,77 @@
+#pragma once
+// Data-aware grid: a table view over a data set, columns bound to fields,
+// selection and cursor kept in step both ways, no in-place editing.
+#include "datasource.h"
+#include "host_export.h"
+#include <QAbstractTableModel>
+#include <QPointer>
+#include <QStyledItemDelegate>
+#include <QTableView>
+#include <functional>
+
+struct HOST_EXPORT TColumn {
+    QString FieldName;
+    QString Title;      // empty: the field's label
+    int Width = 0;      // 0: default
+    bool Visible = true;
+    std::optional<TAlignment> Alignment;  // unset: the field's
+};
+
+class TDBGrid;
+
+class HOST_EXPORT DataSetModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    explicit DataSetModel(TDBGrid *grid);
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation o, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+    void rebind();
+    void refreshRow(int row);
+private:
+    TDBGrid *m_grid;
+    int m_rows = 0;
+};
+
+class HOST_EXPORT TDBGrid : public QTableView {
+    Q_OBJECT
+public:
+    explicit TDBGrid(QWidget *parent = nullptr);
+
+    void SetDataSource(TDataSource *ds);
+    TDataSource *DataSource() const { return m_src; }
+    TClientDataSet *DataSet() const { return m_src ? m_src->DataSet() : nullptr; }
+
+    const QVector<TColumn> &Columns() const { return m_columns; }
+    TColumn &Column(int i) { return m_columns[i]; }
+    void SetColumns(const QVector<TColumn> &cols);
+    void SetColumnVisible(int i, bool visible);
+    void SetColumnAlignment(int i, TAlignment a);
+    TField *ColumnField(int i) const;
+    QString ColumnTitle(int i) const;
+
+    // Called after the default painting of each cell (row, column index).
+    std::function<void(QPainter *, const QRect &, int row, int col, const QStyleOptionViewItem &)>
+        OnDrawColumnCell;
+    // Returns true when it handled the key.
+    std::function<bool(QKeyEvent *)> OnKeyDown;
+
+    DataSetModel *dataModel() const { return m_model; }
+
+protected:
+    void keyPressEvent(QKeyEvent *e) override;
+    void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
+
+private:
+    void bindDataSet();
+    void applyColumns();
+    void syncFromCursor(int row);
+    friend class DataSetModel;
+    QPointer<TDataSource> m_src;
+    QVector<TColumn> m_columns;
+    DataSetModel *m_model;
+    QMetaObject::Connection m_c1, m_c2, m_c3;
+    bool m_syncing = false;
+};

@@ -1,0 +1,78 @@
+#pragma once
+// The one seam through which the module talks to the user.
+#include "host_export.h"
+#include <QString>
+#include <QStringList>
+#include <QVector>
+#include <deque>
+#include <functional>
+
+class TClientDataSet;
+class QWidget;
+
+namespace host {
+
+class HOST_EXPORT Prompter {
+public:
+    virtual ~Prompter() = default;
+    virtual void error(const QString &text) = 0;
+    virtual void warning(const QString &text) = 0;
+    // Lets the user pick one row of the data set's visible fields; returns the
+    // row index, or -1 when the user gave up.
+    virtual int pickRow(const QString &title, TClientDataSet *ds) = 0;
+    // Lets the user mark rows; returns the selection string.
+    virtual QString pickList(const QString &title, TClientDataSet *ds, const QString &keyField,
+                             const QString &selection) = 0;
+    // Asks for a line of text; returns false when cancelled.
+    virtual bool askText(const QString &title, const QString &label, QString *value) = 0;
+    // Picks one of the given names (option sets); returns -1 when cancelled.
+    virtual int choose(const QString &title, const QStringList &items) = 0;
+};
+
+HOST_EXPORT Prompter *prompter();
+// Installs a prompter (not owned); nullptr restores the Qt one.
+HOST_EXPORT void setPrompter(Prompter *p);
+
+// Qt dialogs.
+class HOST_EXPORT QtPrompter : public Prompter {
+public:
+    void error(const QString &text) override;
+    void warning(const QString &text) override;
+    int pickRow(const QString &title, TClientDataSet *ds) override;
+    QString pickList(const QString &title, TClientDataSet *ds, const QString &keyField,
+                     const QString &selection) override;
+    bool askText(const QString &title, const QString &label, QString *value) override;
+    int choose(const QString &title, const QStringList &items) override;
+};
+
+// Records every prompt and answers from queues; for tests.
+class HOST_EXPORT ScriptedPrompter : public Prompter {
+public:
+    struct Shown {
+        QString kind;   // "error", "warning", "pickRow", "pickList", "askText", "choose"
+        QString text;   // message or title
+        QString focus;  // objectName of the focused widget when shown
+        int rows = -1;  // rows offered by a pick
+    };
+    QVector<Shown> shown;
+    std::deque<int> rowAnswers;         // pickRow; empty queue answers -1
+    std::deque<QString> listAnswers;    // pickList; empty queue answers the selection given
+    std::deque<QString> textAnswers;    // askText; empty queue cancels
+    std::deque<int> chooseAnswers;
+    std::function<void(const Shown &)> onShown;  // runs after each prompt is recorded
+
+    void error(const QString &text) override;
+    void warning(const QString &text) override;
+    int pickRow(const QString &title, TClientDataSet *ds) override;
+    QString pickList(const QString &title, TClientDataSet *ds, const QString &keyField,
+                     const QString &selection) override;
+    bool askText(const QString &title, const QString &label, QString *value) override;
+    int choose(const QString &title, const QStringList &items) override;
+
+    QStringList texts(const QString &kind) const;
+    void clear() { shown.clear(); }
+private:
+    void record(const QString &kind, const QString &text, int rows = -1);
+};
+
+}  // namespace host

@@ -1,0 +1,28 @@
+#pragma once
+// Host settings, read from the host's INI file; defaults serve the embedded demo.
+#include "host_export.h"
+#include <QString>
+
+enum TPictKind { ptContCtbl = 1, ptCodBem = 2 };
+
+class HOST_EXPORT Vantiro {
+public:
+    // Loads the settings of an INI file; missing keys keep their defaults.
+    static void Load(const QString &iniPath);
+    static void ResetDefaults();
+    static QString WebURL();
+    static int WebPort();
+    static QString DBPict(int kind);
+    static QString PictPess(const QString &type);
+    // Database of the shared connection: "sqlite:PATH" or "postgresql://...".
+    static QString Database();
+    static QString Operator();
+    static QString Token();
+
+    static void SetWebURL(const QString &host);
+    static void SetWebPort(int port);
+    static void SetDatabase(const QString &url);
+    static void SetOperator(const QString &op);
+    static void SetToken(const QString &t);
+    static void SetDBPict(int kind, const QString &mask);
+};

@@ -1,0 +1,83 @@
+#include "consiste.h"
+#include "dbgrid.h"
+#include "editmask.h"
+#include "vantiro.h"
+
+const QLocale &hostLocale()
+{
+    static const QLocale loc(QLocale::Portuguese, QLocale::Brazil);
+    return loc;
+}
+
+bool EmptyString(const QString &text)
+{
+    // An untouched date box reports only its separators.
+    for (QChar c : text)
+        if (!c.isSpace() && c != QLatin1Char('/') && c != QLatin1Char('_')) return false;
+    return true;
+}
+
+QString Ajusta(const QString &text, int n)
+{
+    const QString t = text.trimmed();
+    if (t.size() >= n) return t.right(n);
+    return QString(n - t.size(), QLatin1Char('0')) + t;
+}
+
+QDate PriDiaMes(const QDate &d) { return QDate(d.year(), d.month(), 1); }
+
+QDate UltimoDiaMes(const QDate &d) { return QDate(d.year(), d.month(), d.daysInMonth()); }
+
+int IndiceCol(const TDBGrid *grid, const QString &field)
+{
+    if (!grid) return -1;
+    const auto &cols = grid->Columns();
+    for (int i = 0; i < cols.size(); ++i)
+        if (cols[i].FieldName.compare(field, Qt::CaseInsensitive) == 0) return i;
+    return -1;
+}
+
+QString PictPess(const QString &type) { return Vantiro::PictPess(type); }
+
+QString FormatMaskText(const QString &mask, const QString &value)
+{
+    const EditMask m(mask);
+    return m.layout(value, true);
+}
+
+QString FormatFloat(const QString &picture, double v)
+{
+    // Literal prefix and suffix around the digit placeholders.
+    int first = -1, last = -1;
+    for (int i = 0; i < picture.size(); ++i) {
+        const QChar c = picture.at(i);
+        if (c == QLatin1Char('#') || c == QLatin1Char('0') || c == QLatin1Char(',') ||
+            c == QLatin1Char('.')) {
+            if (first < 0) first = i;
+            last = i;
+        }
+    }
+    if (first < 0) return picture;
+    const QString body = picture.mid(first, last - first + 1);
+    const int dot = body.indexOf(QLatin1Char('.'));
+    const int decimals = dot < 0 ? 0 : body.size() - dot - 1;
+    const bool grouping = body.contains(QLatin1Char(','));
+    QLocale loc = hostLocale();
+    loc.setNumberOptions(grouping ? QLocale::NumberOptions() : QLocale::OmitGroupSeparator);
+    QString num = loc.toString(v, 'f', decimals);
+    if (num.startsWith(QLatin1Char('-')) && loc.toDouble(num) == 0) num.remove(0, 1);  // no "-0,00"
+    return picture.left(first) + num + picture.mid(last + 1);
+}
+
+QString ShortDateText(const QDate &d)
+{
+    return d.isValid() ? d.toString(QStringLiteral("dd/MM/yyyy")) : QString();
+}
+
+QString DateTimeText(const QDateTime &dt)
+{
+    if (!dt.isValid()) return {};
+    QString s = ShortDateText(dt.date());
+    if (dt.time() != QTime(0, 0)) s += QLatin1Char(' ') + dt.time().toString(QStringLiteral("HH:mm:ss"));
+    return s;
+}

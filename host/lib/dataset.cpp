@@ -1,0 +1,324 @@
+#include "dataset.h"
+#include "codec.h"
+#include "consiste.h"
+#include "dispatch.h"
+
+using wire::FieldKind;
+
+namespace {
+FieldKind packetKind(TFieldKind k)
+{
+    switch (k) {
+    case TFieldKind::String: return FieldKind::String;
+    case TFieldKind::FixedString: return FieldKind::FixedString;
+    case TFieldKind::Float: return FieldKind::Float;
+    case TFieldKind::DateTime: return FieldKind::DateTime;
+    }
+    return FieldKind::String;
+}
+}  // namespace
+
+TField::TField(TClientDataSet *ds, QString name, TFieldKind kind, int size)
+    : m_ds(ds), m_name(std::move(name)), m_kind(kind), m_size(size)
+{
+    if (kind == TFieldKind::Float) Alignment = TAlignment::Right;
+}
+
+QVariant TField::Value() const
+{
+    if (m_ds->m_state == TDataSetState::Edit) return m_ds->m_editBuffer.value(m_index);
+    return m_ds->valueAt(m_ds->m_cur, m_index);
+}
+
+void TField::SetValue(const QVariant &v)
+{
+    if (m_ds->m_state != TDataSetState::Edit)
+        throw host::EHostError(QStringLiteral("A tabela não está em modo de edição."));
+    QVariant stored = v;
+    if (v.isValid() && !v.isNull()) {
+        switch (m_kind) {
+        case TFieldKind::Float: stored = v.toDouble(); break;
+        case TFieldKind::DateTime:
+            stored = v.typeId() == QMetaType::QDateTime ? QVariant(wire::toOleDate(v.toDateTime()))
+                                                        : QVariant(v.toDouble());
+            break;
+        case TFieldKind::FixedString: {
+            QString s = v.toString();
+            if (m_size > 0) s = s.leftJustified(m_size, QLatin1Char(' '), true);
+            stored = s;
+            break;
+        }
+        case TFieldKind::String: stored = v.toString(); break;
+        }
+    }
+    m_ds->m_editBuffer[m_index] = stored;
+}
+
+bool TField::IsNull() const
+{
+    const QVariant v = Value();
+    return !v.isValid() || v.isNull();
+}
+
+QString TField::AsString() const
+{
+    const QVariant v = Value();
+    if (!v.isValid() || v.isNull()) return {};
+    if (m_kind == TFieldKind::DateTime) return DateTimeText(AsDateTime());
+    if (m_kind == TFieldKind::Float) return DefaultText(v, false);
+    return v.toString();
+}
+
+double TField::AsFloat() const
+{
+    const QVariant v = Value();
+    return v.isNull() ? 0.0 : v.toDouble();
+}
+
+QDateTime TField::AsDateTime() const
+{
+    const QVariant v = Value();
+    if (!v.isValid() || v.isNull()) return {};
+    return wire::fromOleDate(v.toDouble());
+}
+
+void TField::SetAsString(const QString &s) { SetValue(s.isEmpty() && m_kind != TFieldKind::String ? QVariant() : QVariant(s)); }
+void TField::SetAsFloat(double v) { SetValue(v); }
+void TField::SetAsDateTime(const QDateTime &dt) { SetValue(dt.isValid() ? QVariant(dt) : QVariant()); }
+void TField::Clear() { SetValue(QVariant()); }
+
+QString TField::DefaultText(const QVariant &v, bool display) const
+{
+    if (!v.isValid() || v.isNull()) return {};
+    switch (m_kind) {
+    case TFieldKind::Float: {
+        const double d = v.toDouble();
+        if (display && !DisplayFormat.isEmpty()) return FormatFloat(DisplayFormat, d);
+        QLocale loc = hostLocale();
+        loc.setNumberOptions(QLocale::OmitGroupSeparator);
+        return loc.toString(d, 'g', 15);
+    }
+    case TFieldKind::DateTime: {
+        const QDateTime dt = wire::fromOleDate(v.toDouble());
+        if (display && !DisplayFormat.isEmpty()) return dt.toString(DisplayFormat);
+        return DateTimeText(dt);
+    }
+    default: {
+        const QString s = v.toString();
+        if (!EditMask.isEmpty() && !s.isEmpty()) return FormatMaskText(EditMask, s);
+        return s;
+    }
+    }
+}
+
+QString TField::DisplayText() const
+{
+    QString t = DefaultText(Value(), true);
+    if (OnGetText) OnGetText(const_cast<TField *>(this), t, true);
+    return t;
+}
+
+QString TField::Text() const
+{
+    QString t = DefaultText(Value(), false);
+    if (OnGetText) OnGetText(const_cast<TField *>(this), t, false);
+    return t;
+}
+
+QString TField::DisplayTextAt(int row) const
+{
+    if (row == m_ds->m_cur || !OnGetText) {
+        if (row == m_ds->m_cur) return DisplayText();
+        return DefaultText(m_ds->valueAt(row, m_index), true);
+    }
+    // Handlers read the current row: paint other rows by moving there quietly.
+    TClientDataSet *ds = m_ds;
+    const int keep = ds->m_cur;
+    ds->m_cur = row;
+    QString t;
+    try {
+        t = DisplayText();
+    } catch (...) {
+        ds->m_cur = keep;
+        throw;
+    }
+    ds->m_cur = keep;
+    return t;
+}
+
+void TField::SetText(const QString &text)
+{
+    if (OnSetText) {
+        OnSetText(this, text);
+        return;
+    }
+    switch (m_kind) {
+    case TFieldKind::Float: {
+        bool ok = false;
+        const double d = hostLocale().toDouble(text.trimmed(), &ok);
+        if (text.trimmed().isEmpty()) { Clear(); return; }
+        if (!ok) throw host::EHostError(QStringLiteral("'%1' não é um número válido.").arg(text));
+        SetAsFloat(d);
+        break;
+    }
+    case TFieldKind::DateTime: {
+        if (EmptyString(text)) { Clear(); return; }
+        QDateTime dt = QDateTime::fromString(text.trimmed(), QStringLiteral("dd/MM/yyyy HH:mm:ss"));
+        if (!dt.isValid()) dt = QDateTime(QDate::fromString(text.trimmed(), QStringLiteral("dd/MM/yyyy")), QTime(0, 0));
+        if (!dt.isValid()) throw host::EHostError(QStringLiteral("'%1' não é uma data válida.").arg(text));
+        SetAsDateTime(dt);
+        break;
+    }
+    default: SetAsString(text);
+    }
+}
+
+TClientDataSet::TClientDataSet(QObject *parent, const QString &name) : QObject(parent)
+{
+    setObjectName(name);
+}
+
+TClientDataSet::~TClientDataSet() = default;
+
+TField *TClientDataSet::AddField(const QString &name, TFieldKind kind, int size, const QString &label,
+                                 bool visible, const QString &displayFormat)
+{
+    auto f = std::make_unique<TField>(this, name, kind, size);
+    f->m_index = int(m_fields.size());
+    f->DisplayLabel = label;
+    f->Visible = visible;
+    f->DisplayFormat = displayFormat;
+    m_fieldList.push_back(f.get());
+    m_fields.push_back(std::move(f));
+    return m_fieldList.back();
+}
+
+TField *TClientDataSet::FindField(const QString &name) const
+{
+    for (TField *f : m_fieldList)
+        if (f->FieldName().compare(name, Qt::CaseInsensitive) == 0) return f;
+    return nullptr;
+}
+
+TField *TClientDataSet::FieldByName(const QString &name) const
+{
+    if (TField *f = FindField(name)) return f;
+    throw host::EHostError(QStringLiteral("%1: campo '%2' não encontrado.").arg(objectName(), name));
+}
+
+void TClientDataSet::LoadFromPacket(const wire::DataPacket &p)
+{
+    // Map each declared field to its packet column before touching anything.
+    QVector<int> src(m_fieldList.size(), -1);
+    for (TField *f : m_fieldList) {
+        const int i = p.indexOf(f->FieldName());
+        if (i < 0)
+            throw host::EHostError(QStringLiteral("%1: o pacote de dados não traz o campo '%2'.")
+                                       .arg(objectName(), f->FieldName()));
+        const FieldKind want = packetKind(f->Kind());
+        const FieldKind got = p.fields[i].kind;
+        const bool textual = [](FieldKind k) { return k == FieldKind::String || k == FieldKind::FixedString; }(want);
+        const bool gotText = got == FieldKind::String || got == FieldKind::FixedString;
+        if (want != got && !(textual && gotText))
+            throw host::EHostError(QStringLiteral("%1: o campo '%2' veio como %3, esperado %4.")
+                                       .arg(objectName(), f->FieldName(), wire::kindName(got),
+                                            wire::kindName(want)));
+        src[f->Index()] = i;
+    }
+    QVector<wire::Row> rows;
+    rows.reserve(p.rows.size());
+    const int n = m_fieldList.size();
+    for (const wire::Row &pr : p.rows) {
+        wire::Row r(n);
+        for (int k = 0; k < n; ++k) r[k] = pr.value(src[k]);
+        rows.push_back(std::move(r));
+    }
+    m_rows = std::move(rows);
+    m_editBuffer.clear();
+    setState(TDataSetState::Browse);
+    emit contentReset();
+    if (AfterOpen) AfterOpen(this);
+    moveTo(0, true);
+}
+
+void TClientDataSet::Close()
+{
+    m_rows.clear();
+    m_editBuffer.clear();
+    m_cur = -1;
+    m_eof = m_bof = true;
+    setState(TDataSetState::Inactive);
+    emit contentReset();
+}
+
+void TClientDataSet::moveTo(int row, bool force)
+{
+    if (m_state == TDataSetState::Edit) Post();
+    const int n = m_rows.size();
+    m_bof = row < 0 || n == 0;
+    m_eof = row >= n || n == 0;
+    const int target = n == 0 ? -1 : std::clamp(row, 0, n - 1);
+    if (target == m_cur && !force) return;
+    m_cur = target;
+    emit currentChanged(m_cur);
+    if (AfterScroll) AfterScroll(this);
+}
+
+void TClientDataSet::First() { moveTo(0); }
+void TClientDataSet::Last() { moveTo(m_rows.size() - 1); }
+void TClientDataSet::Next()
+{
+    if (m_cur + 1 >= m_rows.size()) {
+        if (m_state == TDataSetState::Edit) Post();
+        m_eof = true;
+        return;
+    }
+    moveTo(m_cur + 1);
+}
+void TClientDataSet::Prior()
+{
+    if (m_cur <= 0) { m_bof = true; return; }
+    moveTo(m_cur - 1);
+}
+void TClientDataSet::SetRecNo(int row)
+{
+    if (row >= 0 && row < m_rows.size()) moveTo(row);
+}
+
+void TClientDataSet::Edit()
+{
+    if (m_state == TDataSetState::Edit) return;
+    if (m_state == TDataSetState::Inactive || m_cur < 0)
+        throw host::EHostError(QStringLiteral("%1: não há registro para editar.").arg(objectName()));
+    m_editBuffer = m_rows[m_cur];
+    setState(TDataSetState::Edit);
+}
+
+void TClientDataSet::Post()
+{
+    if (m_state != TDataSetState::Edit) return;
+    m_rows[m_cur] = m_editBuffer;
+    m_editBuffer.clear();
+    setState(TDataSetState::Browse);
+    emit rowChanged(m_cur);
+}
+
+void TClientDataSet::Cancel()
+{
+    if (m_state != TDataSetState::Edit) return;
+    m_editBuffer.clear();
+    setState(TDataSetState::Browse);
+}
+
+QVariant TClientDataSet::valueAt(int row, int field) const
+{
+    if (row < 0 || row >= m_rows.size() || field < 0) return {};
+    return m_rows[row].value(field);
+}
+
+void TClientDataSet::setState(TDataSetState s)
+{
+    if (m_state == s) return;
+    m_state = s;
+    emit stateChanged();
+}

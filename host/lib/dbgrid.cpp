@@ -1,0 +1,212 @@
+#include "dbgrid.h"
+#include "consiste.h"
+#include "dispatch.h"
+
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QPainter>
+
+namespace {
+
+// Paints the cell as usual, then hands the painter to the grid's hook.
+class GridDelegate : public QStyledItemDelegate {
+public:
+    explicit GridDelegate(TDBGrid *g) : QStyledItemDelegate(g), m_grid(g) {}
+    void paint(QPainter *p, const QStyleOptionViewItem &opt, const QModelIndex &idx) const override
+    {
+        QStyledItemDelegate::paint(p, opt, idx);
+        if (!m_grid->OnDrawColumnCell) return;
+        p->save();
+        host::dispatch([&] { m_grid->OnDrawColumnCell(p, opt.rect, idx.row(), idx.column(), opt); });
+        p->restore();
+    }
+private:
+    TDBGrid *m_grid;
+};
+
+Qt::Alignment qtAlign(TAlignment a)
+{
+    switch (a) {
+    case TAlignment::Right: return Qt::AlignRight | Qt::AlignVCenter;
+    case TAlignment::Center: return Qt::AlignHCenter | Qt::AlignVCenter;
+    default: return Qt::AlignLeft | Qt::AlignVCenter;
+    }
+}
+
+}  // namespace
+
+DataSetModel::DataSetModel(TDBGrid *grid) : QAbstractTableModel(grid), m_grid(grid) {}
+
+int DataSetModel::rowCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : m_rows; }
+
+int DataSetModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : m_grid->m_columns.size();
+}
+
+QVariant DataSetModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= m_rows) return {};
+    TField *f = m_grid->ColumnField(index.column());
+    if (!f) return {};
+    if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {
+        QString t;
+        host::dispatch([&] { t = f->DisplayTextAt(index.row()); });
+        if (role == Qt::ToolTipRole && t.size() < 40) return {};
+        return t;
+    }
+    if (role == Qt::TextAlignmentRole) {
+        const TColumn &c = m_grid->m_columns[index.column()];
+        return int(qtAlign(c.Alignment.value_or(f->Alignment)));
+    }
+    return {};
+}
+
+QVariant DataSetModel::headerData(int section, Qt::Orientation o, int role) const
+{
+    if (o == Qt::Horizontal && role == Qt::DisplayRole && section < m_grid->m_columns.size())
+        return m_grid->ColumnTitle(section);
+    return {};
+}
+
+Qt::ItemFlags DataSetModel::flags(const QModelIndex &index) const
+{
+    if (!index.isValid()) return Qt::NoItemFlags;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+}
+
+void DataSetModel::rebind()
+{
+    beginResetModel();
+    TClientDataSet *ds = m_grid->DataSet();
+    m_rows = ds && ds->Active() ? ds->RecordCount() : 0;
+    endResetModel();
+}
+
+void DataSetModel::refreshRow(int row)
+{
+    if (row < 0 || row >= m_rows || columnCount() == 0) return;
+    emit dataChanged(index(row, 0), index(row, columnCount() - 1));
+}
+
+TDBGrid::TDBGrid(QWidget *parent) : QTableView(parent), m_model(new DataSetModel(this))
+{
+    setModel(m_model);
+    setItemDelegate(new GridDelegate(this));
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setTabKeyNavigation(false);  // Tab moves between controls
+    verticalHeader()->hide();
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    horizontalHeader()->setSectionsMovable(false);
+    horizontalHeader()->setHighlightSections(false);
+    horizontalHeader()->setDefaultSectionSize(64);
+    setAlternatingRowColors(false);
+    setWordWrap(false);
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+void TDBGrid::SetDataSource(TDataSource *ds)
+{
+    m_src = ds;
+    if (ds) connect(ds, &TDataSource::dataSetChanged, this, [this] { bindDataSet(); });
+    bindDataSet();
+}
+
+void TDBGrid::bindDataSet()
+{
+    disconnect(m_c1);
+    disconnect(m_c2);
+    disconnect(m_c3);
+    TClientDataSet *ds = DataSet();
+    if (ds) {
+        m_c1 = connect(ds, &TClientDataSet::contentReset, this, [this] {
+            m_model->rebind();
+            applyColumns();
+        });
+        m_c2 = connect(ds, &TClientDataSet::rowChanged, m_model, &DataSetModel::refreshRow);
+        m_c3 = connect(ds, &TClientDataSet::currentChanged, this, &TDBGrid::syncFromCursor);
+    }
+    m_model->rebind();
+    applyColumns();
+    if (ds) syncFromCursor(ds->RecNo());
+}
+
+void TDBGrid::SetColumns(const QVector<TColumn> &cols)
+{
+    m_columns = cols;
+    m_model->rebind();
+    applyColumns();
+}
+
+void TDBGrid::applyColumns()
+{
+    for (int i = 0; i < m_columns.size(); ++i) {
+        setColumnHidden(i, !m_columns[i].Visible);
+        if (m_columns[i].Width > 0) setColumnWidth(i, m_columns[i].Width);
+    }
+}
+
+void TDBGrid::SetColumnVisible(int i, bool visible)
+{
+    if (i < 0 || i >= m_columns.size()) return;
+    m_columns[i].Visible = visible;
+    setColumnHidden(i, !visible);
+}
+
+void TDBGrid::SetColumnAlignment(int i, TAlignment a)
+{
+    if (i < 0 || i >= m_columns.size()) return;
+    m_columns[i].Alignment = a;
+}
+
+TField *TDBGrid::ColumnField(int i) const
+{
+    TClientDataSet *ds = DataSet();
+    if (!ds || i < 0 || i >= m_columns.size()) return nullptr;
+    return ds->FindField(m_columns[i].FieldName);
+}
+
+QString TDBGrid::ColumnTitle(int i) const
+{
+    const TColumn &c = m_columns[i];
+    if (!c.Title.isEmpty()) return c.Title;
+    TField *f = ColumnField(i);
+    return f ? f->Label() : c.FieldName;
+}
+
+void TDBGrid::syncFromCursor(int row)
+{
+    if (m_syncing) return;
+    m_syncing = true;
+    if (row < 0 || row >= m_model->rowCount()) {
+        selectionModel()->clearSelection();
+    } else {
+        int col = currentIndex().isValid() ? currentIndex().column() : 0;
+        const QModelIndex idx = m_model->index(row, col);
+        selectionModel()->setCurrentIndex(idx, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        scrollTo(idx);
+    }
+    m_syncing = false;
+}
+
+void TDBGrid::currentChanged(const QModelIndex &current, const QModelIndex &previous)
+{
+    QTableView::currentChanged(current, previous);
+    if (m_syncing || !current.isValid()) return;
+    TClientDataSet *ds = DataSet();
+    if (!ds || current.row() == ds->RecNo()) return;
+    m_syncing = true;
+    host::dispatch([&] { ds->SetRecNo(current.row()); });
+    m_syncing = false;
+    // The cursor may have refused the move or been moved elsewhere by a handler.
+    if (ds->RecNo() != current.row()) syncFromCursor(ds->RecNo());
+}
+
+void TDBGrid::keyPressEvent(QKeyEvent *e)
+{
+    bool handled = false;
+    if (OnKeyDown) host::dispatch([&] { handled = OnKeyDown(e); });
+    if (!handled) QTableView::keyPressEvent(e);
+}

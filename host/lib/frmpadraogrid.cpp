@@ -1,0 +1,215 @@
+#include "frmpadraogrid.h"
+#include "dbcontrols.h"
+#include "dbgrid.h"
+#include "dispatch.h"
+#include "messages.h"
+#include "pagecontrol.h"
+#include "prompter.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QStyle>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+TfrmPadraoGrid::TfrmPadraoGrid(QWidget *parent) : QWidget(parent)
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    auto *root = new QVBoxLayout(this);
+    root->setContentsMargins(0, 0, 0, 0);
+    root->setSpacing(0);
+
+    menuBar = new QMenuBar(this);
+    mnuOperacao = menuBar->addMenu(QStringLiteral("&Operação"));
+    mnuOperacao->setObjectName(QStringLiteral("mnuOperacao"));
+    mnuManutencao = menuBar->addMenu(QStringLiteral("&Manutenção"));
+    mnuManutencao->setObjectName(QStringLiteral("mnuManutencao"));
+    auto act = [this](const QString &name, const QString &text) {
+        auto *a = mnuManutencao->addAction(text);
+        a->setObjectName(name);
+        return a;
+    };
+    mnuIncluir = act(QStringLiteral("mnuIncluir"), QStringLiteral("&Incluir"));
+    mnuAlterar = act(QStringLiteral("mnuAlterar"), QStringLiteral("&Alterar"));
+    mnuExcluir = act(QStringLiteral("mnuExcluir"), QStringLiteral("&Excluir"));
+    mnuCancelar = act(QStringLiteral("mnuCancelar"), QStringLiteral("&Cancelar"));
+    mnuConfirmar = act(QStringLiteral("mnuConfirmar"), QStringLiteral("C&onfirmar"));
+    root->setMenuBar(menuBar);
+
+    auto *bar = new QFrame(this);
+    bar->setObjectName(QStringLiteral("panToolbar"));
+    bar->setFrameShape(QFrame::StyledPanel);
+    bar->setStyleSheet(QStringLiteral("#panToolbar { background: #eef1f5; border-bottom: 1px solid #c5ccd6; }"));
+    m_toolbar = new QHBoxLayout(bar);
+    m_toolbar->setContentsMargins(4, 2, 8, 2);
+    m_toolbar->setSpacing(2);
+    sbtProcurar = addToolButton(QStringLiteral("sbtProcurar"), QStringLiteral("Procurar"), QStringLiteral("Procurar"), QStyle::SP_FileDialogContentsView);
+    sbtVerificar = addToolButton(QStringLiteral("sbtVerificar"), QStringLiteral("Verificar"), QStringLiteral("Verificar"), QStyle::SP_BrowserReload);
+    sbtImprimir = addToolButton(QStringLiteral("sbtImprimir"), QStringLiteral("Imprimir"), QStringLiteral("Imprimir"), QStyle::SP_DialogSaveButton);
+    sbtAjuda = addToolButton(QStringLiteral("sbtAjuda"), QStringLiteral("Ajuda"), QStringLiteral("Ajuda"), QStyle::SP_DialogHelpButton);
+    sbtFechar = addToolButton(QStringLiteral("sbtFechar"), QStringLiteral("Fechar"), QStringLiteral("Fechar"), QStyle::SP_DialogCloseButton);
+    m_toolbar->addStretch(1);
+    lblCodTela = new QLabel(bar);
+    lblCodTela->setObjectName(QStringLiteral("lblCodTela"));
+    lblCodTela->setStyleSheet(QStringLiteral("color: #5a6472; font-weight: bold;"));
+    m_toolbar->addWidget(lblCodTela);
+    root->addWidget(bar);
+
+    auto *headerHost = new QWidget(this);
+    m_header = new QVBoxLayout(headerHost);
+    m_header->setContentsMargins(6, 6, 6, 0);
+    root->addWidget(headerHost);
+
+    pgcPadrao = new TPageControl(this);
+    pgcPadrao->setObjectName(QStringLiteral("pgcPadrao"));
+    tshPadrao = new QWidget;
+    tshPadrao->setObjectName(QStringLiteral("tshPadrao"));
+    auto *pl = new QVBoxLayout(tshPadrao);
+    pl->setContentsMargins(2, 2, 2, 2);
+    dbgPadrao = new TDBGrid(tshPadrao);
+    dbgPadrao->setObjectName(QStringLiteral("dbgPadrao"));
+    pl->addWidget(dbgPadrao);
+    pgcPadrao->addTab(tshPadrao, QString());
+    auto *pageHost = new QWidget(this);
+    auto *phl = new QVBoxLayout(pageHost);
+    phl->setContentsMargins(6, 6, 6, 2);
+    phl->addWidget(pgcPadrao);
+    root->addWidget(pageHost, 1);
+
+    auto *nav = new QFrame(this);
+    nav->setObjectName(QStringLiteral("panNavegador"));
+    auto *nl = new QHBoxLayout(nav);
+    nl->setContentsMargins(6, 2, 6, 4);
+    dbnPadrao = new TDBNavigator(nav);
+    dbnPadrao->setObjectName(QStringLiteral("dbnPadrao"));
+    dbtNome = new TDBText(nav);
+    dbtNome->setObjectName(QStringLiteral("dbtNome"));
+    dbtNome->setStyleSheet(QStringLiteral("color: #1d3c78; font-weight: bold;"));
+    nl->addWidget(dbnPadrao);
+    nl->addSpacing(8);
+    nl->addWidget(dbtNome, 1);
+    root->addWidget(nav);
+
+    msgPadrao = new TMessages(this);
+    dtsPadrao = new TDataSource(this, nullptr, QStringLiteral("dtsPadrao"));
+    dtsPadrao->OnStateChange = [this](TDataSource *) { dtsPadraoStateChange(); };
+
+    auto bind = [](QToolButton *b, auto fn) {
+        QObject::connect(b, &QToolButton::clicked, b, [fn] { host::dispatch(fn); });
+    };
+    bind(sbtProcurar, [this] { sbtProcurarClick(); });
+    bind(sbtVerificar, [this] { sbtVerificarClick(); });
+    bind(sbtAjuda, [this] { sbtAjudaClick(); });
+    bind(sbtFechar, [this] { close(); });
+    sbtImprimir->setEnabled(false);
+    dbgPadrao->OnKeyDown = [this](QKeyEvent *e) { return dbgPadraoKeyDown(e); };
+}
+
+TfrmPadraoGrid::~TfrmPadraoGrid() = default;
+
+QToolButton *TfrmPadraoGrid::addToolButton(const QString &name, const QString &text, const QString &hint, int iconKind)
+{
+    auto *b = new QToolButton(this);
+    b->setObjectName(name);
+    b->setText(text);
+    b->setToolTip(hint);
+    b->setIcon(style()->standardIcon(QStyle::StandardPixmap(iconKind)));
+    b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    b->setAutoRaise(true);
+    b->setFocusPolicy(Qt::NoFocus);
+    b->setMinimumWidth(58);
+    const int at = m_toolbar->count() - (lblCodTela ? 2 : 0);
+    m_toolbar->insertWidget(std::max(0, at), b);
+    return b;
+}
+
+void TfrmPadraoGrid::Create()
+{
+    host::dispatch([this] { FormCreate(); });
+}
+
+void TfrmPadraoGrid::notifyActivated()
+{
+    host::dispatch([this] { FormActivate(); });
+}
+
+void TfrmPadraoGrid::FormCreate()
+{
+    dbgPadrao->SetDataSource(dtsPadrao->DataSet() ? dtsPadrao : dbgPadrao->DataSource());
+}
+
+void TfrmPadraoGrid::FormClose() {}
+
+void TfrmPadraoGrid::dtsPadraoStateChange()
+{
+    // The base reflects the current table's state in the maintenance menu.
+    TClientDataSet *ds = dtsPadrao->DataSet();
+    const bool editing = ds && ds->State() == TDataSetState::Edit;
+    mnuConfirmar->setEnabled(editing);
+    mnuCancelar->setEnabled(editing);
+}
+
+void TfrmPadraoGrid::sbtProcurarClick()
+{
+    TClientDataSet *ds = dtsPadrao->DataSet();
+    if (!ds || ds->IsEmpty()) return;
+    QString text;
+    if (!host::prompter()->askText(QStringLiteral("Procurar"), QStringLiteral("Texto a procurar:"), &text) ||
+        text.trimmed().isEmpty())
+        return;
+    const int n = ds->RecordCount();
+    const int start = ds->RecNo();
+    for (int k = 1; k <= n; ++k) {
+        const int row = (start + k) % n;
+        for (TField *f : ds->Fields()) {
+            if (!f->Visible) continue;
+            if (f->DisplayTextAt(row).contains(text.trimmed(), Qt::CaseInsensitive)) {
+                ds->SetRecNo(row);
+                return;
+            }
+        }
+    }
+    host::prompter()->warning(QStringLiteral("Texto \"%1\" não encontrado.").arg(text.trimmed()));
+}
+
+void TfrmPadraoGrid::sbtAjudaClick()
+{
+    host::prompter()->warning(QStringLiteral("%1 — %2\n\nF3 procura no grid; Ctrl+Home e Ctrl+End vão ao primeiro e ao último registro.")
+                                  .arg(lblCodTela->text(), windowTitle()));
+}
+
+bool TfrmPadraoGrid::dbgPadraoKeyDown(QKeyEvent *e)
+{
+    auto *grid = qobject_cast<TDBGrid *>(focusWidget());
+    TClientDataSet *ds = grid ? grid->DataSet() : nullptr;
+    if (!ds) return false;
+    if (e->key() == Qt::Key_F3) { sbtProcurarClick(); return true; }
+    if (e->modifiers() & Qt::ControlModifier) {
+        if (e->key() == Qt::Key_Home) { ds->First(); return true; }
+        if (e->key() == Qt::Key_End) { ds->Last(); return true; }
+    }
+    if (e->key() == Qt::Key_Delete) return true;  // nothing is deleted from a read-only grid
+    return false;
+}
+
+void TfrmPadraoGrid::closeEvent(QCloseEvent *e)
+{
+    if (!m_closing) {
+        m_closing = true;
+        host::dispatch([this] { FormClose(); });
+    }
+    e->accept();
+}
+
+bool TfrmPadraoGrid::event(QEvent *e)
+{
+    if (e->type() == QEvent::WindowActivate && isWindow()) notifyActivated();
+    return QWidget::event(e);
+}

@@ -1,0 +1,223 @@
+#include "prompter.h"
+#include "dataset.h"
+#include "datasource.h"
+#include "dbgrid.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QHeaderView>
+#include <QInputDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QVBoxLayout>
+#include <QTableWidget>
+
+namespace host {
+
+namespace {
+QtPrompter g_qtPrompter;
+Prompter *g_prompter = nullptr;
+
+QWidget *dialogParent() { return QApplication::activeWindow(); }
+
+QString quoteCode(const QString &code)
+{
+    QString c = code;
+    c.replace(QLatin1Char('\''), QStringLiteral("''"));
+    return QLatin1Char('\'') + c + QLatin1Char('\'');
+}
+
+// Columns of the visible fields of a data set, for the pickers.
+QVector<TColumn> visibleColumns(TClientDataSet *ds)
+{
+    QVector<TColumn> cols;
+    for (TField *f : ds->Fields())
+        if (f->Visible) cols.push_back({f->FieldName(), {}, 0, true, {}});
+    return cols;
+}
+
+// Codes of a selection string 'A','B' (quotes doubled inside).
+QStringList splitSelection(const QString &sel)
+{
+    QStringList out;
+    int i = 0;
+    while (i < sel.size()) {
+        if (sel.at(i) != QLatin1Char('\'')) { ++i; continue; }
+        QString code;
+        ++i;
+        while (i < sel.size()) {
+            if (sel.at(i) == QLatin1Char('\'')) {
+                if (i + 1 < sel.size() && sel.at(i + 1) == QLatin1Char('\'')) { code += QLatin1Char('\''); i += 2; continue; }
+                ++i;
+                break;
+            }
+            code += sel.at(i++);
+        }
+        out << code;
+    }
+    return out;
+}
+}  // namespace
+
+Prompter *prompter() { return g_prompter ? g_prompter : &g_qtPrompter; }
+void setPrompter(Prompter *p) { g_prompter = p; }
+
+void QtPrompter::error(const QString &text)
+{
+    QMessageBox::critical(dialogParent(), QStringLiteral("Erro"), text);
+}
+
+void QtPrompter::warning(const QString &text)
+{
+    QMessageBox::warning(dialogParent(), QStringLiteral("Atenção"), text, QMessageBox::Ok);
+}
+
+int QtPrompter::pickRow(const QString &title, TClientDataSet *ds)
+{
+    QDialog dlg(dialogParent());
+    dlg.setWindowTitle(title.isEmpty() ? QStringLiteral("Pesquisa") : title);
+    dlg.resize(560, 380);
+    auto *lay = new QVBoxLayout(&dlg);
+    TDataSource src(&dlg, ds);
+    auto *grid = new TDBGrid(&dlg);
+    grid->SetColumns(visibleColumns(ds));
+    grid->SetDataSource(&src);
+    grid->horizontalHeader()->setStretchLastSection(true);
+    lay->addWidget(grid);
+    auto *bb = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dlg);
+    lay->addWidget(bb);
+    QObject::connect(bb, &QDialogButtonBox::accepted, &dlg, &QDialog::accept);
+    QObject::connect(bb, &QDialogButtonBox::rejected, &dlg, &QDialog::reject);
+    QObject::connect(grid, &QTableView::doubleClicked, &dlg, &QDialog::accept);
+    grid->setFocus();
+    if (dlg.exec() != QDialog::Accepted || ds->IsEmpty()) return -1;
+    return ds->RecNo();
+}
+
+QString QtPrompter::pickList(const QString &title, TClientDataSet *ds, const QString &keyField,
+                             const QString &selection)
+{
+    // The title may carry "caption|message when empty".
+    const QString caption = title.section(QLatin1Char('|'), 0, 0);
+    const QString emptyText = title.section(QLatin1Char('|'), 1);
+    if (ds->IsEmpty() && !emptyText.isEmpty()) {
+        error(emptyText);
+        return selection;
+    }
+    QDialog dlg(dialogParent());
+    dlg.setWindowTitle(caption);
+    dlg.resize(560, 400);
+    auto *lay = new QVBoxLayout(&dlg);
+    auto *table = new QTableWidget(ds->RecordCount(), 0, &dlg);
+    QVector<TField *> shown;
+    for (TField *f : ds->Fields())
+        if (f->Visible && f->FieldName() != QLatin1String("IDMARCADO")) shown << f;
+    table->setColumnCount(shown.size());
+    QStringList heads;
+    for (TField *f : shown) heads << f->Label();
+    table->setHorizontalHeaderLabels(heads);
+    const QStringList chosen = splitSelection(selection);
+    TField *key = ds->FindField(keyField);
+    for (int r = 0; r < ds->RecordCount(); ++r) {
+        ds->SetRecNo(r);
+        for (int c = 0; c < shown.size(); ++c) {
+            auto *it = new QTableWidgetItem(shown[c]->DisplayText());
+            it->setFlags(Qt::ItemIsEnabled | (c == 0 ? Qt::ItemIsUserCheckable : Qt::NoItemFlags));
+            if (c == 0) it->setCheckState(key && chosen.contains(key->AsString()) ? Qt::Checked : Qt::Unchecked);
+            table->setItem(r, c, it);
+        }
+    }
+    table->verticalHeader()->hide();
+    table->horizontalHeader()->setStretchLastSection(true);
+    lay->addWidget(table);
+    auto *bb = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dlg);
+    lay->addWidget(bb);
+    QObject::connect(bb, &QDialogButtonBox::accepted, &dlg, &QDialog::accept);
+    QObject::connect(bb, &QDialogButtonBox::rejected, &dlg, &QDialog::reject);
+    if (dlg.exec() != QDialog::Accepted) return selection;
+    QStringList parts;
+    for (int r = 0; r < table->rowCount(); ++r) {
+        if (table->item(r, 0)->checkState() != Qt::Checked || !key) continue;
+        ds->SetRecNo(r);
+        parts << quoteCode(key->AsString());
+    }
+    return parts.join(QLatin1Char(','));
+}
+
+bool QtPrompter::askText(const QString &title, const QString &label, QString *value)
+{
+    bool ok = false;
+    const QString v = QInputDialog::getText(dialogParent(), title, label, QLineEdit::Normal, *value, &ok);
+    if (ok) *value = v;
+    return ok;
+}
+
+int QtPrompter::choose(const QString &title, const QStringList &items)
+{
+    if (items.isEmpty()) return -1;
+    bool ok = false;
+    const QString v = QInputDialog::getItem(dialogParent(), title, title, items, 0, false, &ok);
+    return ok ? int(items.indexOf(v)) : -1;
+}
+
+void ScriptedPrompter::record(const QString &kind, const QString &text, int rows)
+{
+    QWidget *fw = QApplication::focusWidget();
+    Shown s{kind, text, fw ? fw->objectName() : QString(), rows};
+    shown.push_back(s);
+    if (onShown) onShown(s);
+}
+
+void ScriptedPrompter::error(const QString &text) { record(QStringLiteral("error"), text); }
+void ScriptedPrompter::warning(const QString &text) { record(QStringLiteral("warning"), text); }
+
+int ScriptedPrompter::pickRow(const QString &title, TClientDataSet *ds)
+{
+    record(QStringLiteral("pickRow"), title, ds->RecordCount());
+    if (rowAnswers.empty()) return -1;
+    const int r = rowAnswers.front();
+    rowAnswers.pop_front();
+    if (r >= 0) ds->SetRecNo(r);
+    return r;
+}
+
+QString ScriptedPrompter::pickList(const QString &title, TClientDataSet *ds, const QString &,
+                                   const QString &selection)
+{
+    record(QStringLiteral("pickList"), title, ds->RecordCount());
+    if (listAnswers.empty()) return selection;
+    const QString a = listAnswers.front();
+    listAnswers.pop_front();
+    return a;
+}
+
+bool ScriptedPrompter::askText(const QString &title, const QString &, QString *value)
+{
+    record(QStringLiteral("askText"), title);
+    if (textAnswers.empty()) return false;
+    *value = textAnswers.front();
+    textAnswers.pop_front();
+    return true;
+}
+
+int ScriptedPrompter::choose(const QString &title, const QStringList &)
+{
+    record(QStringLiteral("choose"), title);
+    if (chooseAnswers.empty()) return -1;
+    const int a = chooseAnswers.front();
+    chooseAnswers.pop_front();
+    return a;
+}
+
+QStringList ScriptedPrompter::texts(const QString &kind) const
+{
+    QStringList out;
+    for (const Shown &s : shown)
+        if (s.kind == kind) out << s.text;
+    return out;
+}
+
+}  // namespace host

@@ -1,0 +1,61 @@
+#include "vantiro.h"
+
+#include <QHash>
+#include <QSettings>
+#include <QStandardPaths>
+
+namespace {
+struct Settings {
+    QString webUrl = QStringLiteral("127.0.0.1");
+    int webPort = 0;  // 0: the embedded server's port, set at start-up
+    QString database;
+    QString op = QStringLiteral("ADMIN");
+    QString token;
+    QHash<int, QString> pict{{ptContCtbl, QStringLiteral("9.9.99.99.999;0;_")},
+                             {ptCodBem, QStringLiteral("999999;0;_")}};
+    QString pictF = QStringLiteral("999.999.999-99;0;_");
+    QString pictJ = QStringLiteral("99.999.999/9999-99;0;_");
+};
+Settings &s()
+{
+    static Settings st;
+    return st;
+}
+}  // namespace
+
+void Vantiro::ResetDefaults() { s() = Settings(); }
+
+void Vantiro::Load(const QString &iniPath)
+{
+    QSettings ini(iniPath, QSettings::IniFormat);
+    Settings &st = s();
+    st.webUrl = ini.value(QStringLiteral("Server/WebURL"), st.webUrl).toString();
+    st.webPort = ini.value(QStringLiteral("Server/WebPort"), st.webPort).toInt();
+    st.token = ini.value(QStringLiteral("Server/Token"), st.token).toString();
+    st.database = ini.value(QStringLiteral("Database/Url"), st.database).toString();
+    st.op = ini.value(QStringLiteral("Session/Operator"), st.op).toString();
+    st.pict[ptContCtbl] = ini.value(QStringLiteral("Pictures/ContaContabil"), st.pict[ptContCtbl]).toString();
+    st.pict[ptCodBem] = ini.value(QStringLiteral("Pictures/CodigoBem"), st.pict[ptCodBem]).toString();
+    st.pictF = ini.value(QStringLiteral("Pictures/PessoaFisica"), st.pictF).toString();
+    st.pictJ = ini.value(QStringLiteral("Pictures/PessoaJuridica"), st.pictJ).toString();
+}
+
+QString Vantiro::WebURL() { return s().webUrl; }
+int Vantiro::WebPort() { return s().webPort; }
+QString Vantiro::DBPict(int kind) { return s().pict.value(kind); }
+QString Vantiro::PictPess(const QString &type)
+{
+    const QString t = type.trimmed().toUpper();
+    if (t == QLatin1String("F")) return s().pictF;
+    if (t == QLatin1String("J")) return s().pictJ;
+    return {};  // unknown person type: shown as stored
+}
+QString Vantiro::Database() { return s().database; }
+QString Vantiro::Operator() { return s().op; }
+QString Vantiro::Token() { return s().token; }
+void Vantiro::SetWebURL(const QString &h) { s().webUrl = h; }
+void Vantiro::SetWebPort(int p) { s().webPort = p; }
+void Vantiro::SetDatabase(const QString &u) { s().database = u; }
+void Vantiro::SetOperator(const QString &o) { s().op = o; }
+void Vantiro::SetToken(const QString &t) { s().token = t; }
+void Vantiro::SetDBPict(int kind, const QString &mask) { s().pict[kind] = mask; }
