@@ -1,12 +1,12 @@
 #include "adoibquery.h"
 #include "codec.h"
 #include "dispatch.h"
+#include "dbconnect.h"
 #include <cmath>
 
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
-#include <QUrl>
 
 namespace host {
 
@@ -16,31 +16,11 @@ const char *kShared = "dtmDBGeral";
 
 QSqlDatabase openDatabase(const QString &url, const QString &name, bool readOnly)
 {
-    QSqlDatabase db;
-    if (url.startsWith(QLatin1String("sqlite:"))) {
-        db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(url.mid(7));
-        if (readOnly) db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=5000"));
-    } else if (url.startsWith(QLatin1String("postgresql://")) || url.startsWith(QLatin1String("postgres://"))) {
-        const QUrl u(url);
-        db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
-        db.setHostName(u.host().isEmpty() ? QStringLiteral("127.0.0.1") : u.host());
-        db.setPort(u.port(5432));
-        db.setUserName(u.userName());
-        db.setPassword(u.password());
-        db.setDatabaseName(u.path().mid(1));
-    } else {
-        throw EHostError(QStringLiteral("Banco de dados não reconhecido: '%1'. Use sqlite:CAMINHO ou postgresql://...").arg(url));
+    try {
+        return dbconnect::open(url, name, readOnly);
+    } catch (const dbconnect::Error &e) {
+        throw EHostError(QString::fromUtf8(e.what()));
     }
-    if (!db.open()) {
-        const QString why = db.lastError().text();
-        db = QSqlDatabase();
-        QSqlDatabase::removeDatabase(name);
-        throw EHostError(QStringLiteral("Não foi possível abrir o banco de dados: %1").arg(why));
-    }
-    if (readOnly && databaseKind(db) == QLatin1String("postgresql"))
-        QSqlQuery(db).exec(QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY"));
-    return db;
 }
 
 void openSharedDatabase(const QString &url)
@@ -49,19 +29,11 @@ void openSharedDatabase(const QString &url)
     openDatabase(url, QLatin1String(kShared), true);
 }
 
-void closeSharedDatabase()
-{
-    if (!QSqlDatabase::contains(QLatin1String(kShared))) return;
-    { QSqlDatabase::database(QLatin1String(kShared), false).close(); }
-    QSqlDatabase::removeDatabase(QLatin1String(kShared));
-}
+void closeSharedDatabase() { dbconnect::close(QLatin1String(kShared)); }
 
 QSqlDatabase sharedDatabase() { return QSqlDatabase::database(QLatin1String(kShared), false); }
 
-QString databaseKind(const QSqlDatabase &db)
-{
-    return db.driverName() == QLatin1String("QPSQL") ? QStringLiteral("postgresql") : QStringLiteral("sqlite");
-}
+QString databaseKind(const QSqlDatabase &db) { return dbconnect::kind(db); }
 
 }  // namespace host
 

@@ -1,0 +1,381 @@
+#include "rdmhistoricobem.h"
+#include "codec.h"
+#include "selection.h"
+#include "sqlpacket.h"
+#include "trq01300_methods.h"
+
+#include <QDate>
+#include <QSqlDriver>
+
+namespace trq01300 {
+
+using wire::FieldDef;
+using K = wire::FieldKind;
+using appsrv::errorReply;
+
+namespace {
+
+struct BadValue : std::runtime_error {
+    explicit BadValue(const QString &m) : std::runtime_error(m.toStdString()) {}
+};
+
+QString text(const QVector<wire::Arg> &a, int i) { return a[i].text; }
+
+// By-reference arguments come back as they were sent.
+QVector<QString> echoRefs(const QVector<wire::Arg> &args)
+{
+    QVector<QString> out;
+    for (const wire::Arg &a : args)
+        if (a.kind == wire::ArgKind::TextRef) out << a.text;
+    return out;
+}
+
+void requireCompany(QSqlDatabase &db, const QString &code)
+{
+    Filter f;
+    f.add(QStringLiteral("CDEMPRESA = ") + f.bind(code.trimmed()));
+    QSqlQuery q = run(db, QStringLiteral("SELECT 1 FROM EMPRESA") + f.where(), f);
+    if (!q.next()) throw BadValue(QStringLiteral("Empresa '%1' não cadastrada.").arg(code));
+}
+
+QDate dateArg(const QString &s)
+{
+    const QDate d = QDate::fromString(s.trimmed(), QStringLiteral("dd/MM/yyyy"));
+    if (!d.isValid()) throw BadValue(QStringLiteral("Data inválida: '%1'. Use o formato dd/mm/aaaa.").arg(s));
+    return d;
+}
+
+QString concat(QSqlDatabase &, const QString &a, const QString &b) { return QStringLiteral("(%1 || %2)").arg(a, b); }
+
+void requireKindR(const QString &k)
+{
+    if (k.trimmed() != QLatin1String("R"))
+        throw BadValue(QStringLiteral("Tipo de consulta '%1' desconhecido; o único tipo aceito é \"R\".").arg(k));
+}
+
+const QVector<FieldDef> &historyFields()
+{
+    static const QVector<FieldDef> f = {
+        {"IDSITOPERABEM", K::String, 1},    {"CAPADBTNOME", K::String, 63},
+        {"NRSEQOPERABEM", K::String, 10},   {"DTOPERABEM", K::DateTime, 0},
+        {"CDBEMATIVO", K::String, 250},     {"NMBEMATIVO", K::String, 20},
+        {"NMTIPOOPERBEM", K::String, 50},   {"IDIDENTOPERABEM", K::String, 2},
+        {"NMMOTIVOOPER", K::String, 50},    {"NMOPERADOR", K::String, 40},
+        {"NMFANTCLIE", K::String, 50},      {"NRNOTAFIOPERA", K::String, 20},
+        {"CDSERIENFOPERA", K::String, 5},   {"VROPERABEM", K::Float, 0},
+        {"NMFILIAL", K::String, 30},        {"CDFILIAL", K::String, 4},
+        {"NMCENTCUST", K::String, 40},      {"CDBEMATIVCRIADO", K::String, 10},
+        {"CDCENTCUST", K::String, 4},       {"NMSETOR", K::String, 30},
+        {"CDSETOR", K::String, 4},          {"NMGRUPOBEM", K::String, 50},
+        {"CDGRUPOBEM", K::String, 6},       {"QTMESDEPOPENOVO", K::Float, 0},
+        {"VRTAXDEPOPENOVO", K::Float, 0},   {"VRJADEPROPEBEM", K::Float, 0},
+        {"VRFALDEPROPEBEM", K::Float, 0},   {"DTINCOPERABEM", K::DateTime, 0},
+        {"CDOPEINCOPERABE", K::String, 12}, {"NMOPERINC", K::String, 40},
+        {"DTATUOPERABEM", K::DateTime, 0},  {"NMOPERATU", K::String, 40},
+        {"CDOPEATUOPERABE", K::String, 12}, {"DTCANOPERABEM", K::DateTime, 0},
+        {"CDOPECANOPERABE", K::String, 12}, {"NMOPERCAN", K::String, 40},
+        {"DSOBSOPERABEM", K::String, 2000}, {"QTMESJADEPOPEB", K::Float, 0},
+        {"QTMESFALDEPOPEB", K::Float, 0},   {"VRFALDEPROPEBEM2", K::Float, 0},
+        {"VRJADEPROPEBEM2", K::Float, 0},   {"VROPERABEM2", K::Float, 0},
+        {"IDINDFINOK", K::FixedString, 1},  {"DTAQUIBEMATIVO", K::DateTime, 0},
+        {"NRSEQCAPAOPEBEM", K::String, 10}, {"NRSEQITCAPAOPE", K::String, 10}};
+    return f;
+}
+
+// Statement columns, in packet order, for every field the database holds;
+// empty entries are computed here (caption, converted values, mark).
+const QStringList &historyColumns()
+{
+    static const QStringList c = {
+        "O.IDSITOPERABEM", "", "O.NRSEQOPERABEM", "O.DTOPERABEM", "O.CDBEMATIVO", "B.NMBEMATIVO",
+        "T.NMTIPOOPERBEM", "O.IDIDENTOPERABEM", "M.NMMOTIVOOPER", "R.NMOPERADOR", "C.NMFANTCLIE",
+        "O.NRNOTAFIOPERA", "O.CDSERIENFOPERA", "O.VROPERABEM", "F.NMFILIAL", "O.CDFILIAL",
+        "CC.NMCENTCUST", "O.CDBEMATIVCRIADO", "O.CDCENTCUST", "S.NMSETOR", "O.CDSETOR",
+        "G.NMGRUPOBEM", "B.CDGRUPOBEM", "O.QTMESDEPOPENOVO", "O.VRTAXDEPOPENOVO", "O.VRJADEPROPEBEM",
+        "O.VRFALDEPROPEBEM", "O.DTINCOPERABEM", "O.CDOPEINCOPERABE", "OI.NMOPERADOR",
+        "O.DTATUOPERABEM", "OA.NMOPERADOR", "O.CDOPEATUOPERABE", "O.DTCANOPERABEM",
+        "O.CDOPECANOPERABE", "OC.NMOPERADOR", "O.DSOBSOPERABEM", "O.QTMESJADEPOPEB",
+        "O.QTMESFALDEPOPEB", "", "", "", "", "B.DTAQUIBEMATIVO", "O.NRSEQCAPAOPEBEM", "O.NRSEQITCAPAOPE"};
+    return c;
+}
+
+wire::Reply history(QSqlDatabase &db, const QVector<wire::Arg> &a)
+{
+    const QString emp = text(a, 0).trimmed();
+    requireCompany(db, emp);
+    Filter f;
+    f.add(QStringLiteral("O.CDEMPRESA = ") + f.bind(emp));
+    // a[3] is the whole-period flag; a[4..] the criteria pairs.
+    if (text(a, 3).trimmed() != QLatin1String("T")) {
+        if (a[1].dateEmpty || a[2].dateEmpty)
+            throw BadValue(QStringLiteral("Período não informado: informe as duas datas ou peça o período todo."));
+        const QDate ini = wire::fromOleDate(a[1].date).date(), fim = wire::fromOleDate(a[2].date).date();
+        f.add(QStringLiteral("O.DTOPERABEM >= ") + f.bind(ini));
+        f.add(QStringLiteral("O.DTOPERABEM <= ") + f.bind(fim));
+    }
+    f.addSelection(QStringLiteral("B.CDGRUPOBEM"), text(a, 4), text(a, 5));
+    f.addSelection(QStringLiteral("O.CDBEMATIVO"), text(a, 6), text(a, 7));
+    f.addSelection(QStringLiteral("O.CDTIPOOPERBEM"), text(a, 8), text(a, 9));
+    f.addSelection(concat(db, "O.CDTIPOOPERBEM", "O.CDMOTIVOOPER"), text(a, 10), text(a, 11));
+    f.addSelection(QStringLiteral("O.CDOPERADOR"), text(a, 12), text(a, 13));
+    f.addIn(QStringLiteral("O.IDSITOPERABEM"), parseSituation(text(a, 14)));
+    f.addSelection(QStringLiteral("O.CDFILIAL"), text(a, 15), text(a, 16));
+    f.addSelection(QStringLiteral("O.CDCENTCUST"), text(a, 17), text(a, 18));
+    f.addSelection(QStringLiteral("O.CDSETOR"), text(a, 19), text(a, 20));
+    f.addSelection(QStringLiteral("O.CDCLIENTE"), text(a, 21), text(a, 22));
+    if (text(a, 24).trimmed() != QLatin1String("T"))
+        f.add(QStringLiteral("O.CDSERIENFOPERA = ") + f.bind(text(a, 23).trimmed()));
+    if (text(a, 26).trimmed() != QLatin1String("T"))
+        f.add(QStringLiteral("O.NRNOTAFIOPERA = ") + f.bind(text(a, 25).trimmed()));
+
+    QStringList cols;
+    QVector<int> target;  // packet field of each statement column
+    const QStringList &hc = historyColumns();
+    for (int i = 0; i < hc.size(); ++i)
+        if (!hc[i].isEmpty()) { cols << hc[i]; target << i; }
+    const QString sql = QStringLiteral(
+        "SELECT %1 FROM OPERABEM O "
+        "JOIN BEMATIVO B ON B.CDEMPRESA = O.CDEMPRESA AND B.CDBEMATIVO = O.CDBEMATIVO "
+        "LEFT JOIN TIPOOPERBEM T ON T.CDEMPRESA = O.CDEMPRESA AND T.CDTIPOOPERBEM = O.CDTIPOOPERBEM "
+        "LEFT JOIN MOTIVOOPER M ON M.CDEMPRESA = O.CDEMPRESA AND M.CDTIPOOPERBEM = O.CDTIPOOPERBEM "
+        "  AND M.CDMOTIVOOPER = O.CDMOTIVOOPER "
+        "LEFT JOIN OPERADOR R ON R.CDOPERADOR = O.CDOPERADOR "
+        "LEFT JOIN CLIENTE C ON C.CDCLIENTE = O.CDCLIENTE "
+        "LEFT JOIN FILIAL F ON F.CDFILIAL = O.CDFILIAL "
+        "LEFT JOIN CENTCUSTO CC ON CC.CDCENTCUST = O.CDCENTCUST "
+        "LEFT JOIN SETOR S ON S.CDSETOR = O.CDSETOR "
+        "LEFT JOIN GRUPOBEM G ON G.CDEMPRESA = B.CDEMPRESA AND G.CDGRUPOBEM = B.CDGRUPOBEM "
+        "LEFT JOIN OPERADOR OI ON OI.CDOPERADOR = O.CDOPEINCOPERABE "
+        "LEFT JOIN OPERADOR OA ON OA.CDOPERADOR = O.CDOPEATUOPERABE "
+        "LEFT JOIN OPERADOR OC ON OC.CDOPERADOR = O.CDOPECANOPERABE"
+        "%2 ORDER BY O.DTOPERABEM, O.NRSEQOPERABEM").arg(cols.join(QStringLiteral(", ")), f.where());
+    QSqlQuery q = run(db, sql, f);
+    wire::Reply r;
+    r.refs = echoRefs(a);
+    r.packet.fields = historyFields();
+    const auto &fields = historyFields();
+    const int n = fields.size();
+    constexpr int kCaption = 1, kCode = 4, kName = 5, kVr = 13, kJa = 25, kFal = 26, kFal2 = 39, kJa2 = 40,
+                  kVr2 = 41, kOk = 42;
+    while (q.next()) {
+        wire::Row row(n);
+        for (int c = 0; c < target.size(); ++c) row[target[c]] = cell(q.value(c), fields[target[c]].kind);
+        row[kCaption] = (row[kCode].toString() + QStringLiteral(" - ") + row[kName].toString()).left(63);
+        row[kVr2] = row[kVr];
+        row[kJa2] = row[kJa];
+        row[kFal2] = row[kFal];
+        row[kOk] = QStringLiteral("N");
+        r.packet.rows.push_back(std::move(row));
+    }
+    return r;
+}
+
+wire::Reply especOper(QSqlDatabase &db, const QVector<wire::Arg> &a)
+{
+    requireCompany(db, text(a, 0));
+    requireKindR(text(a, 1));
+    Filter f;
+    f.add(QStringLiteral("O.CDEMPRESA = ") + f.bind(text(a, 0).trimmed()));
+    f.add(QStringLiteral("O.NRSEQOPERABEM = ") + f.bind(text(a, 2)));
+    f.add(QStringLiteral("O.CDBEMATIVO = ") + f.bind(text(a, 3)));
+    QSqlQuery q = run(db, QStringLiteral(
+        "SELECT E.NRSEQCAPAOPEBEM, E.NRSEQITCAPAOPE, E.CDESPECIFICABEM, P.NMESPECIFICABEM, P.NMABREVESPECBEM, "
+        "P.IDESPECIFICABEM, E.DTESPECITCAPAOP, E.VRESPECITCAPAOP, E.DSESPECITCAPAOP, '' "
+        "FROM OPERABEM O JOIN ESPECITCAPAOPE E ON E.CDEMPRESA = O.CDEMPRESA "
+        "AND E.NRSEQCAPAOPEBEM = O.NRSEQCAPAOPEBEM AND E.NRSEQITCAPAOPE = O.NRSEQITCAPAOPE "
+        "JOIN ESPECIFICABEM P ON P.CDESPECIFICABEM = E.CDESPECIFICABEM%1 ORDER BY E.CDESPECIFICABEM").arg(f.where()), f);
+    wire::Reply r;
+    r.packet = readPacket(q, {{"NRSEQCAPAOPEBEM", K::String, 10}, {"NRSEQITCAPAOPE", K::String, 10},
+                              {"CDESPECIFICABEM", K::String, 6}, {"NMESPECIFICABEM", K::String, 50},
+                              {"NMABREVESPECBEM", K::String, 15}, {"IDESPECIFICABEM", K::String, 2},
+                              {"DTESPECITCAPAOP", K::DateTime, 0}, {"VRESPECITCAPAOP", K::String, 15},
+                              {"DSESPECITCAPAOP", K::String, 255}, {"VALOR", K::String, 1}});
+    return r;
+}
+
+wire::Reply ctblOper(QSqlDatabase &db, const QVector<wire::Arg> &a)
+{
+    requireCompany(db, text(a, 0));
+    requireKindR(text(a, 3));
+    Filter f;
+    f.add(QStringLiteral("L.CDEMPRESA = ") + f.bind(text(a, 0).trimmed()));
+    f.add(QStringLiteral("L.NRSEQCAPAOPEBEM = ") + f.bind(text(a, 1)));
+    f.add(QStringLiteral("L.NRSEQITCAPAOPE = ") + f.bind(text(a, 2)));
+    QSqlQuery q = run(db, QStringLiteral(
+        "SELECT L.NRSEQCTBLITCAPA, L.IDTIPOOPERCONT, L.CDCONTCTBL, K.NMCONTCTBL, L.VRCONTCTBLITC "
+        "FROM CTBLITCAPAOPE L LEFT JOIN CONTACTBL K ON K.CDCONTCTBL = L.CDCONTCTBL%1 "
+        "ORDER BY L.NRSEQCTBLITCAPA").arg(f.where()), f);
+    wire::Reply r;
+    r.packet = readPacket(q, {{"NRSEQCTBLITCAPA", K::String, 3}, {"IDTIPOOPERCONT", K::String, 1},
+                              {"CDCONTCTBL", K::String, 20}, {"NMCONTCTBL", K::String, 40},
+                              {"VRCONTCTBLITC", K::Float, 0}});
+    return r;
+}
+
+wire::Reply indiceFin(QSqlDatabase &db, const QVector<wire::Arg> &a)
+{
+    Filter f;
+    if (text(a, 1).trimmed() != QLatin1String("T"))
+        f.add(QStringLiteral("UPPER(SGINDICE) = ") + f.bind(text(a, 0).trimmed().toUpper()));
+    if (text(a, 2).trimmed() != QLatin1String("T"))
+        f.add(QStringLiteral("CDTPINDICE = ") + f.bind(text(a, 2).trimmed()));
+    QSqlQuery q = run(db, QStringLiteral("SELECT SGINDICE, INDICE, CDTPINDICE, CDINDICE, IDPERVALOR FROM INDICEFIN%1 "
+                                         "ORDER BY SGINDICE").arg(f.where()), f);
+    wire::Reply r;
+    r.refs = echoRefs(a);
+    r.packet = readPacket(q, {{"SGINDICE", K::String, 5}, {"INDICE", K::String, 30}, {"CDTPINDICE", K::String, 1},
+                              {"CDINDICE", K::String, 4}, {"IDPERVALOR", K::String, 1}});
+    return r;
+}
+
+wire::Reply indexValues(QSqlDatabase &db, const QVector<wire::Arg> &a, const QDate &from, const QDate &to)
+{
+    Filter f;
+    f.add(QStringLiteral("V.CDINDICE = ") + f.bind(text(a, 0).trimmed()));
+    f.add(QStringLiteral("V.DTREFIND >= ") + f.bind(from));
+    f.add(QStringLiteral("V.DTREFIND <= ") + f.bind(to));
+    QSqlQuery q = run(db, QStringLiteral(
+        "SELECT I.CDTPINDICE, I.IDPERVALOR, V.CDINDICE, V.DTREFIND, V.VRINDICE, I.SGINDICE "
+        "FROM VALORINDICE V JOIN INDICEFIN I ON I.CDINDICE = V.CDINDICE%1 ORDER BY V.DTREFIND").arg(f.where()), f);
+    wire::Reply r;
+    r.refs = echoRefs(a);
+    r.packet = readPacket(q, {{"CDTPINDICE", K::String, 1}, {"IDPERVALOR", K::String, 1}, {"CDINDICE", K::String, 4},
+                              {"DTREFIND", K::DateTime, 0}, {"VRINDICE", K::Float, 0}, {"SGINDICE", K::String, 5}});
+    return r;
+}
+
+wire::Reply bem(QSqlDatabase &db, const QVector<wire::Arg> &a)
+{
+    requireCompany(db, text(a, 0));
+    Filter f;
+    f.add(QStringLiteral("CDEMPRESA = ") + f.bind(text(a, 0).trimmed()));
+    f.add(QStringLiteral("IDTIPOBEMATIVO = 'R'"));
+    f.addSelection(QStringLiteral("CDGRUPOBEM"), text(a, 1), text(a, 2));
+    QSqlQuery q = run(db, QStringLiteral("SELECT DISTINCT ' ', CDBEMATIVO, CDPATRIBEMATIVO, NMBEMATIVO FROM BEMATIVO%1 "
+                                         "ORDER BY CDBEMATIVO").arg(f.where()), f);
+    wire::Reply r;
+    r.refs = echoRefs(a);
+    r.packet = readPacket(q, {{"IDMARCADO", K::FixedString, 1}, {"CDBEMATIVO", K::String, 10},
+                              {"CDPATRIBEMATIVO", K::String, 30}, {"NMBEMATIVO", K::String, 50}});
+    return r;
+}
+
+// A list argument that is "T" (everything) or a selection.
+void addListArg(Filter &f, const QString &column, const QString &arg)
+{
+    if (arg.trimmed() == QLatin1String("T")) return;
+    f.addIn(column, parseSelection(arg));
+}
+
+wire::Reply tipoOper(QSqlDatabase &db, const QVector<wire::Arg> &a)
+{
+    requireCompany(db, text(a, 0));
+    Filter f;
+    f.add(QStringLiteral("CDEMPRESA = ") + f.bind(text(a, 0).trimmed()));
+    addListArg(f, QStringLiteral("CDTIPOOPERBEM"), text(a, 1));
+    QSqlQuery q = run(db, QStringLiteral("SELECT ' ', CDTIPOOPERBEM, NMTIPOOPERBEM FROM TIPOOPERBEM%1 ORDER BY CDTIPOOPERBEM")
+                              .arg(f.where()), f);
+    wire::Reply r;
+    r.packet = readPacket(q, {{"IDMARCADO", K::FixedString, 1}, {"CDTIPOOPERBEM", K::String, 6},
+                              {"NMTIPOOPERBEM", K::String, 50}});
+    return r;
+}
+
+wire::Reply motivoOper(QSqlDatabase &db, const QVector<wire::Arg> &a)
+{
+    requireCompany(db, text(a, 0));
+    Filter f;
+    f.add(QStringLiteral("CDEMPRESA = ") + f.bind(text(a, 0).trimmed()));
+    addListArg(f, QStringLiteral("CDTIPOOPERBEM"), text(a, 1));
+    QSqlQuery q = run(db, QStringLiteral("SELECT ' ', CDTIPOOPERBEM, CDMOTIVOOPER, NMMOTIVOOPER, %1 FROM MOTIVOOPER%2 "
+                                         "ORDER BY CDMOTIVOOPER, CDTIPOOPERBEM")
+                              .arg(concat(db, "CDTIPOOPERBEM", "CDMOTIVOOPER"), f.where()), f);
+    wire::Reply r;
+    r.refs = echoRefs(a);
+    r.packet = readPacket(q, {{"IDMARCADO", K::FixedString, 1}, {"CDTIPOOPERBEM", K::String, 8},
+                              {"CDMOTIVOOPER", K::String, 8}, {"NMMOTIVOOPER", K::String, 50},
+                              {"CHAVE", K::String, 12}});
+    return r;
+}
+
+wire::Reply centCusto(QSqlDatabase &db, const QVector<wire::Arg> &a)
+{
+    Filter f;
+    addListArg(f, QStringLiteral("CDCENTCUST"), text(a, 0));
+    QSqlQuery q = run(db, QStringLiteral("SELECT ' ', CDCENTCUST, NMCENTCUST FROM CENTCUSTO%1 ORDER BY CDCENTCUST").arg(f.where()), f);
+    wire::Reply r;
+    r.packet = readPacket(q, {{"IDMARCADO", K::FixedString, 1}, {"CDCENTCUST", K::String, 4}, {"NMCENTCUST", K::String, 40}});
+    return r;
+}
+
+wire::Reply setor(QSqlDatabase &db, const QVector<wire::Arg> &a)
+{
+    Filter f;
+    addListArg(f, QStringLiteral("CDSETOR"), text(a, 0));
+    QSqlQuery q = run(db, QStringLiteral("SELECT ' ', CDSETOR, SGSETOR, NMSETOR FROM SETOR%1 ORDER BY CDSETOR").arg(f.where()), f);
+    wire::Reply r;
+    r.packet = readPacket(q, {{"IDMARCADO", K::FixedString, 1}, {"CDSETOR", K::String, 4}, {"SGSETOR", K::String, 10},
+                              {"NMSETOR", K::String, 30}});
+    return r;
+}
+
+wire::Reply notaFisc(QSqlDatabase &db, const QVector<wire::Arg> &a)
+{
+    requireCompany(db, text(a, 0));
+    Filter f;
+    f.add(QStringLiteral("N.CDEMPRESA = ") + f.bind(text(a, 0).trimmed()));
+    f.addSelection(QStringLiteral("N.CDCLIENTE"), text(a, 1), text(a, 2));
+    f.addSelection(QStringLiteral("N.CDFORNECED"), text(a, 3), text(a, 4));
+    QSqlQuery q = run(db, QStringLiteral(
+        "SELECT N.CDFILIAL, N.NRNOTAFISC, N.NRLANCTONF, N.VRNOTAFISC, N.DTEMISSAO, C.NMFANTCLIE, F.NMFANTFORN, "
+        "N.CDSERIE, N.CDSERIEENTR, N.IDENTRSAIDOP FROM NOTAFISCAL N "
+        "LEFT JOIN CLIENTE C ON C.CDCLIENTE = N.CDCLIENTE LEFT JOIN FORNECEDOR F ON F.CDFORNECED = N.CDFORNECED"
+        "%1 ORDER BY N.DTEMISSAO, N.NRLANCTONF").arg(f.where()), f);
+    wire::Reply r;
+    r.refs = echoRefs(a);
+    r.packet = readPacket(q, {{"CDFILIAL", K::String, 4}, {"NRNOTAFISC", K::String, 20}, {"NRLANCTONF", K::String, 10},
+                              {"VRNOTAFISC", K::Float, 0}, {"DTEMISSAO", K::DateTime, 0}, {"NMFANTCLIE", K::String, 50},
+                              {"NMFANTFORN", K::String, 40}, {"CDSERIE", K::String, 5}, {"CDSERIEENTR", K::String, 5},
+                              {"IDENTRSAIDOP", K::String, 7}});
+    return r;
+}
+
+}  // namespace
+
+QString RdmHistoricoBem::name() const { return QString::fromLatin1(kObjectName); }
+
+QVector<QPair<QString, QVector<wire::ArgKind>>> RdmHistoricoBem::methods() const
+{
+    QVector<QPair<QString, QVector<wire::ArgKind>>> out;
+    for (const MethodSig &m : methodTable()) out.push_back({m.name, m.args});
+    return out;
+}
+
+wire::Reply RdmHistoricoBem::invoke(const QString &method, const QVector<wire::Arg> &a, QSqlDatabase &db)
+{
+    try {
+        if (method == QLatin1String("GetHistoricoOpBem")) return history(db, a);
+        if (method == QLatin1String("GetEspecOper")) return especOper(db, a);
+        if (method == QLatin1String("GetCTBLOper")) return ctblOper(db, a);
+        if (method == QLatin1String("getIndiceFin")) return indiceFin(db, a);
+        if (method == QLatin1String("getIndFin")) {
+            const QDate d = dateArg(text(a, 1));
+            return indexValues(db, a, d, d);
+        }
+        if (method == QLatin1String("getIndFinMes")) return indexValues(db, a, dateArg(text(a, 1)), dateArg(text(a, 2)));
+        if (method == QLatin1String("getBem")) return bem(db, a);
+        if (method == QLatin1String("getTipoDeOperacao")) return tipoOper(db, a);
+        if (method == QLatin1String("getMotivoOper")) return motivoOper(db, a);
+        if (method == QLatin1String("getCentCusto")) return centCusto(db, a);
+        if (method == QLatin1String("getSetor")) return setor(db, a);
+        if (method == QLatin1String("GetNotaFisc")) return notaFisc(db, a);
+    } catch (const BadValue &e) {
+        return errorReply(wire::ErrorCode::BadValue, QString::fromStdString(e.what()));
+    } catch (const DbError &e) {
+        return errorReply(wire::ErrorCode::Database,
+                          QStringLiteral("Erro no banco de dados: %1").arg(QString::fromStdString(e.what())));
+    }
+    return errorReply(wire::ErrorCode::UnknownMethod, QStringLiteral("Método '%1' desconhecido.").arg(method));
+}
+
+}  // namespace trq01300

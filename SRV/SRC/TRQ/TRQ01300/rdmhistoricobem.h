@@ -1,0 +1,20 @@
+#pragma once
+// Server object Trq01300.rdmHistoricoBem: the operation history of a
+// company's assets, its details, the filter lists, the invoices and the
+// financial-index values. Reads only.
+//
+// The constant "R" that the history screen sends to GetEspecOper and
+// GetCTBLOper asks for the items as recorded on the operation; it is the only
+// kind this object knows, and any other value is refused with a message.
+#include "serverobject.h"
+
+namespace trq01300 {
+
+class RdmHistoricoBem : public appsrv::ServerObject {
+public:
+    QString name() const override;
+    QVector<QPair<QString, QVector<wire::ArgKind>>> methods() const override;
+    wire::Reply invoke(const QString &method, const QVector<wire::Arg> &args, QSqlDatabase &db) override;
+};
+
+}  // namespace trq01300

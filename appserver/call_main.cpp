@@ -1,0 +1,117 @@
+// appserver-call --server HOST:PORT [--token-file F] [--csv] OBJECT METHOD ARG...
+// ARG: TEXT (by value), ref:TEXT (by reference), date:DD/MM/YYYY (date:, the empty date).
+#include "codec.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDate>
+#include <QFile>
+#include <QSslSocket>
+#include <cstdio>
+
+namespace {
+QString cellText(const QVariant &v, wire::FieldKind k)
+{
+    if (!v.isValid() || v.isNull()) return {};
+    if (k == wire::FieldKind::DateTime) {
+        const QDateTime dt = wire::fromOleDate(v.toDouble());
+        return dt.time() == QTime(0, 0) ? dt.date().toString("dd/MM/yyyy") : dt.toString("dd/MM/yyyy HH:mm:ss");
+    }
+    if (k == wire::FieldKind::Float) return QString::number(v.toDouble(), 'g', 15);
+    return v.toString();
+}
+QString csv(const QString &s)
+{
+    if (!s.contains(QLatin1Char(',')) && !s.contains(QLatin1Char('"')) && !s.contains(QLatin1Char('\n'))) return s;
+    QString e = s;
+    e.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + e + QLatin1Char('"');
+}
+int fail(const QString &m)
+{
+    std::fprintf(stderr, "%s\n", qPrintable(m));
+    return 1;
+}
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QCommandLineParser p;
+    p.setApplicationDescription(QStringLiteral("Faz uma chamada ao servidor de aplicação."));
+    p.addHelpOption();
+    p.addOption({"server", "HOST:PORTA do servidor.", "HOST:PORT"});
+    p.addOption({"token-file", "Arquivo com a credencial.", "F"});
+    p.addOption({"tls", "Conecta com TLS."});
+    p.addOption({"csv", "Imprime o pacote como CSV."});
+    p.addPositionalArgument("OBJECT", "Objeto do servidor.");
+    p.addPositionalArgument("METHOD", "Método.");
+    p.addPositionalArgument("ARG", "TEXTO, ref:TEXTO ou date:DD/MM/AAAA.", "[ARG...]");
+    p.process(app);
+    const QStringList pos = p.positionalArguments();
+    const QString server = p.value("server");
+    const int colon = server.lastIndexOf(QLatin1Char(':'));
+    if (pos.size() < 2 || colon < 0) {
+        std::fprintf(stderr, "uso: appserver-call --server HOST:PORTA [--token-file F] [--csv] OBJETO METODO ARG...\n");
+        return 2;
+    }
+    wire::Call call{pos[0], pos[1], {}};
+    for (const QString &a : pos.mid(2)) {
+        wire::Arg arg;
+        if (a.startsWith(QLatin1String("ref:"))) {
+            arg.kind = wire::ArgKind::TextRef;
+            arg.text = a.mid(4);
+        } else if (a.startsWith(QLatin1String("date:"))) {
+            arg.kind = wire::ArgKind::Date;
+            if (a.size() == 5) arg.dateEmpty = true;
+            else {
+                const QDate d = QDate::fromString(a.mid(5), "dd/MM/yyyy");
+                if (!d.isValid()) return fail(QStringLiteral("data inválida: %1").arg(a));
+                arg.date = wire::toOleDate(d);
+            }
+        } else {
+            arg.text = a;
+        }
+        call.args << arg;
+    }
+    QString token;
+    if (p.isSet("token-file")) {
+        QFile f(p.value("token-file"));
+        if (!f.open(QIODevice::ReadOnly)) return fail(QStringLiteral("não foi possível ler %1").arg(f.fileName()));
+        token = QString::fromUtf8(f.readAll()).trimmed();
+    }
+    QSslSocket sock;
+    if (p.isSet("tls")) {
+        sock.setPeerVerifyMode(QSslSocket::VerifyNone);
+        sock.connectToHostEncrypted(server.left(colon), quint16(server.mid(colon + 1).toInt()));
+        if (!sock.waitForEncrypted(10000)) return fail(QStringLiteral("conexão falhou: %1").arg(sock.errorString()));
+    } else {
+        sock.connectToHost(server.left(colon), quint16(server.mid(colon + 1).toInt()));
+        if (!sock.waitForConnected(10000)) return fail(QStringLiteral("conexão falhou: %1").arg(sock.errorString()));
+    }
+    QByteArray answer;
+    for (const QByteArray &frame : {wire::encodeHello({token}), wire::encodeCall(call)}) {
+        if (!wire::writeFrame(&sock, frame, 30000) ||
+            wire::readFrame(&sock, &answer, wire::kMaxFrameBytes, 120000) != wire::ReadStatus::Ok)
+            return fail(QStringLiteral("o servidor não respondeu"));
+        const auto r = wire::decodeReply(answer);
+        if (!r) return fail(QStringLiteral("resposta inválida"));
+        if (!r->ok()) return fail(r->message);
+    }
+    const auto r = *wire::decodeReply(answer);
+    FILE *out = stdout;
+    for (int i = 0; i < r.refs.size(); ++i) std::fprintf(p.isSet("csv") ? stderr : out, "ref %d: %s\n", i + 1, qPrintable(r.refs[i]));
+    QStringList head;
+    for (const auto &f : r.packet.fields) head << f.name;
+    const QString sep = p.isSet("csv") ? QStringLiteral(",") : QStringLiteral("\t");
+    std::fprintf(out, "%s\n", qPrintable(head.join(sep)));
+    for (const auto &row : r.packet.rows) {
+        QStringList cells;
+        for (int i = 0; i < row.size(); ++i) {
+            const QString t = cellText(row[i], r.packet.fields[i].kind);
+            cells << (p.isSet("csv") ? csv(t) : t);
+        }
+        std::fprintf(out, "%s\n", cells.join(sep).toUtf8().constData());
+    }
+    return 0;
+}

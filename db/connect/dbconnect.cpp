@@ -1,0 +1,55 @@
+#include "dbconnect.h"
+
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QUrl>
+
+namespace dbconnect {
+
+QSqlDatabase open(const QString &url, const QString &name, bool readOnly)
+{
+    QSqlDatabase db;
+    if (url.startsWith(QLatin1String("sqlite:"))) {
+        const QString path = url.mid(7);
+        if (!QFileInfo::exists(path))
+            throw Error(QStringLiteral("Arquivo de banco de dados '%1' não encontrado.").arg(path).toStdString());
+        db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(path);
+        if (readOnly) db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=5000"));
+    } else if (url.startsWith(QLatin1String("postgresql://")) || url.startsWith(QLatin1String("postgres://"))) {
+        const QUrl u(url);
+        db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
+        db.setHostName(u.host().isEmpty() ? QStringLiteral("127.0.0.1") : u.host());
+        db.setPort(u.port(5432));
+        db.setUserName(u.userName());
+        db.setPassword(u.password());
+        db.setDatabaseName(u.path().mid(1));
+    } else {
+        throw Error(QStringLiteral("Banco de dados não reconhecido: '%1'. Use sqlite:CAMINHO ou postgresql://...")
+                        .arg(url).toStdString());
+    }
+    if (!db.open()) {
+        const QString why = db.lastError().text();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(name);
+        throw Error(QStringLiteral("Não foi possível abrir o banco de dados: %1").arg(why).toStdString());
+    }
+    if (readOnly && kind(db) == QLatin1String("postgresql"))
+        QSqlQuery(db).exec(QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY"));
+    return db;
+}
+
+QString kind(const QSqlDatabase &db)
+{
+    return db.driverName() == QLatin1String("QPSQL") ? QStringLiteral("postgresql") : QStringLiteral("sqlite");
+}
+
+void close(const QString &name)
+{
+    if (!QSqlDatabase::contains(name)) return;
+    { QSqlDatabase::database(name, false).close(); }
+    QSqlDatabase::removeDatabase(name);
+}
+
+}  // namespace dbconnect
