@@ -1,0 +1,810 @@
+#include "Cli_trq01300.h"
+#include "Cli_trq01301.h"
+#include "module.h"
+#include "ui_Cli_trq01300.h"
+
+#include "application.h"
+#include "btnpesquisa.h"
+#include "busy.h"
+#include "codec.h"
+#include "consiste.h"
+#include "dateeditplus.h"
+#include "dbcontrols.h"
+#include "dbgrid.h"
+#include "dispatch.h"
+#include "focustracker.h"
+#include "maskedit.h"
+#include "messages.h"
+#include "pagecontrol.h"
+#include "prompter.h"
+#include "trq01300_methods.h"
+#include "vantiro.h"
+
+#include <QAction>
+#include <QBitmap>
+#include <QMainWindow>
+#include <QMenu>
+#include <cmath>
+#include <QPainter>
+#include <QToolButton>
+
+using namespace trq01300;
+
+namespace {
+
+struct Code {
+    const char *code;
+    const char *key;
+};
+const Code kSituacao[] = {{"1", "N_CONTABIL"}, {"2", "CONTABIL"}, {"3", "CANCEL"}};
+const Code kIdentOper[] = {{"01", "IMOBI"},         {"02", "DEPRECIA"},      {"03", "TRANS_FISI"},
+                           {"04", "BAIXA_VENDA"},   {"05", "BAIXAS_DIV"},    {"06", "REAVAL"},
+                           {"07", "SUSPE_DEPRECI"}, {"08", "RET_DEPRECI"},   {"09", "TRANS_CONT"}};
+const Code kEspec[] = {{"01", "DATA"}, {"02", "VALOR"}, {"03", "TEXTO"}};
+const Code kDebCred[] = {{"D", "DEBITO"}, {"C", "CREDITO"}};
+
+template <size_t N>
+QString codeText(const TMessages *m, const Code (&table)[N], const QString &value)
+{
+    for (const Code &c : table)
+        if (value == QLatin1String(c.code)) return m->Msg(QLatin1String(c.key));
+    return {};
+}
+
+template <size_t N>
+void textCode(const TMessages *m, const Code (&table)[N], TField *f, const QString &text)
+{
+    for (const Code &c : table)
+        if (text == m->Msg(QLatin1String(c.key))) {
+            f->SetValue(QLatin1String(c.code));
+            return;
+        }
+}
+
+QPixmap markPicture(const QString &res)
+{
+    // Olive marks the pixels outside the drawing.
+    QPixmap pm(res);
+    pm.setMask(pm.createMaskFromColor(QColor(128, 128, 0)));
+    return pm;
+}
+
+}  // namespace
+
+TfrmHistoricoBem::TfrmHistoricoBem(QWidget *parent)
+    : TfrmPadraoGrid(parent), ui(std::make_unique<Ui::frmHistoricoBem>())
+{
+    setObjectName(QStringLiteral("frmHistoricoBem"));
+    setWindowTitle(QStringLiteral("Histórico de Operações do Bem"));
+    auto *holder = new QWidget(this);
+    holder->hide();
+    ui->setupUi(holder);
+    panEmpresa = ui->panEmpresa;
+    medCdEmpresa = ui->medCdEmpresa;
+    btnEmpresa = ui->btnEmpresa;
+    edtNmEmpresa = ui->edtNmEmpresa;
+    depDtInicial = ui->depDtInicial;
+    depDtFinal = ui->depDtFinal;
+    lblIndFin = ui->lblIndFin;
+    edtSgIndice = ui->edtSgIndice;
+    btpIndFin = ui->btpIndFin;
+    edtNmIndice = ui->edtNmIndice;
+    tshDadosComp = ui->tshDadosComp;
+    dbgEspecOper = ui->dbgEspecOper;
+    dbgCTBLOper = ui->dbgCTBLOper;
+    memObsOperacao = ui->memObsOperacao;
+    imgConvertido = ui->imgConvertido;
+    imgNaoConvertido = ui->imgNaoConvertido;
+    imgConvertido->setParent(this);
+    imgNaoConvertido->setParent(this);
+    imgConvertido->setPixmap(markPicture(QStringLiteral(":/TRQ01300/imgConvertido.xpm")));
+    imgNaoConvertido->setPixmap(markPicture(QStringLiteral(":/TRQ01300/imgNaoConvertido.xpm")));
+    imgConvertido->hide();
+    imgNaoConvertido->hide();
+
+    headerArea()->addWidget(panEmpresa);
+    panEmpresa->setStyleSheet(QStringLiteral("#panEmpresa { background: #f7f8fa; }"));
+    medCdEmpresa->setStyleSheet(QStringLiteral("background: #ffffe1;"));
+    medCdEmpresa->SetEditMask(QStringLiteral("!99;1; "));
+    edtNmEmpresa->setFocusPolicy(Qt::NoFocus);
+    edtNmIndice->setFocusPolicy(Qt::NoFocus);
+    pgcPadrao->setTabText(0, QStringLiteral("Operações do Bem"));
+    pgcPadrao->addTab(tshDadosComp, QStringLiteral("Dados Complementares"));
+    pgcPadrao->SetPageEnabled(tshDadosComp, false);
+    lblCodTela->setText(QStringLiteral("TRQ01300"));
+    msgPadrao->LoadFromFile(QStringLiteral(":/TRQ01300/Cli_trq01300.msg"));
+
+    sbtFiltro = addToolButton(QStringLiteral("sbtFiltro"), QStringLiteral("Filtrar"), QStringLiteral("Filtrar"),
+                              QStyle::SP_FileDialogListView);
+    mnuFolhaDados = mnuOperacao->addAction(QStringLiteral("Operações do Bem"));
+    mnuFolhaDados->setObjectName(QStringLiteral("mnuFolhaDados"));
+    mnuFolhaDados->setCheckable(true);
+    mnuFolhaDados->setChecked(true);
+    mnuFormulario = mnuOperacao->addAction(QStringLiteral("Dados Complementares"));
+    mnuFormulario->setObjectName(QStringLiteral("mnuFormulario"));
+    mnuFormulario->setCheckable(true);
+    mnuOperacao->addSeparator();
+    for (QAction *a : {mnuIncluir, mnuAlterar, mnuExcluir, mnuCancelar, mnuConfirmar}) a->setEnabled(false);
+    mnuManutencao->addSeparator();
+    Filtrar1 = mnuManutencao->addAction(QStringLiteral("Filtrar"));
+    Filtrar1->setObjectName(QStringLiteral("Filtrar1"));
+    Filtrar1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    Filtrar1->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    addAction(Filtrar1);
+
+    netHistoricoBem = new TNetConnection(this, QStringLiteral("netHistoricoBem"));
+    netHistoricoBem->ServerName = QString::fromLatin1(kObjectName);
+    netHistoricoBem->Host = QStringLiteral("servidor-nao-configurado");
+    netHistoricoBem->ThrowException = false;
+
+    buildTables();
+    buildGrids();
+    wireHandlers();
+    resize(1060, 600);
+}
+
+TfrmHistoricoBem::~TfrmHistoricoBem() = default;
+
+void TfrmHistoricoBem::buildTables()
+{
+    using K = TFieldKind;
+    const QString money = QStringLiteral("#,##0.00");
+    cdsHistoricoBem = new TClientDataSet(this, QStringLiteral("cdsHistoricoBem"));
+    struct F { const char *name; K kind; int size; const char *label; bool shown; bool money; };
+    const F hist[] = {
+        {"IDSITOPERABEM", K::String, 1, "Situação", false, false},
+        {"CAPADBTNOME", K::String, 63, "", false, false},
+        {"NRSEQOPERABEM", K::String, 10, "Nr.Operação", true, false},
+        {"DTOPERABEM", K::DateTime, 0, "Data Operação", true, false},
+        {"CDBEMATIVO", K::String, 250, "Nr.Bem", true, false},
+        {"NMBEMATIVO", K::String, 20, "Nome do Bem", true, false},
+        {"NMTIPOOPERBEM", K::String, 50, "Tipo de Operação", true, false},
+        {"IDIDENTOPERABEM", K::String, 2, "Ident. Operação", true, false},
+        {"NMMOTIVOOPER", K::String, 50, "Motivo Operação", true, false},
+        {"NMOPERADOR", K::String, 40, "Responsável", true, false},
+        {"NMFANTCLIE", K::String, 50, "Cliente", true, false},
+        {"NRNOTAFIOPERA", K::String, 20, "Nr. Nota Fiscal", true, false},
+        {"CDSERIENFOPERA", K::String, 5, "Série NF", true, false},
+        {"VROPERABEM", K::Float, 0, "Valor Operação", false, true},
+        {"NMFILIAL", K::String, 30, "Filial", true, false},
+        {"CDFILIAL", K::String, 4, "", false, false},
+        {"NMCENTCUST", K::String, 40, "Centro de Custo", true, false},
+        {"CDBEMATIVCRIADO", K::String, 10, "Nr. Bem Gerado", true, false},
+        {"CDCENTCUST", K::String, 4, "", false, false},
+        {"NMSETOR", K::String, 30, "Setor", true, false},
+        {"CDSETOR", K::String, 4, "", false, false},
+        {"NMGRUPOBEM", K::String, 50, "Grupo de Bem", true, false},
+        {"CDGRUPOBEM", K::String, 6, "", false, false},
+        {"QTMESDEPOPENOVO", K::Float, 0, "Vida Útil (meses)", true, true},
+        {"VRTAXDEPOPENOVO", K::Float, 0, "Taxa Anual (%)", true, true},
+        {"VRJADEPROPEBEM", K::Float, 0, "Dep. Acumulada", true, true},
+        {"VRFALDEPROPEBEM", K::Float, 0, "Falta Depreciar", true, true},
+        {"DTINCOPERABEM", K::DateTime, 0, "Data Inclusão", true, false},
+        {"CDOPEINCOPERABE", K::String, 12, "Operador Inclusão", false, false},
+        {"NMOPERINC", K::String, 40, "Operador Inclusão", true, false},
+        {"DTATUOPERABEM", K::DateTime, 0, "Data Alteração", true, false},
+        {"NMOPERATU", K::String, 40, "Operador Alteração", true, false},
+        {"CDOPEATUOPERABE", K::String, 12, "Operador", true, false},
+        {"DTCANOPERABEM", K::DateTime, 0, "Data Cancelamento", true, false},
+        {"CDOPECANOPERABE", K::String, 12, "Operador Cancelamento", false, false},
+        {"NMOPERCAN", K::String, 40, "Operador Cancelamento", true, false},
+        {"DSOBSOPERABEM", K::String, 2000, "", false, false},
+        {"QTMESJADEPOPEB", K::Float, 0, "", false, false},
+        {"QTMESFALDEPOPEB", K::Float, 0, "", false, false},
+        {"VRFALDEPROPEBEM2", K::Float, 0, "Falta Depreciar", true, true},
+        {"VRJADEPROPEBEM2", K::Float, 0, "Dep. Acumulada", true, true},
+        {"VROPERABEM2", K::Float, 0, "Valor Operação", true, true},
+        {"IDINDFINOK", K::FixedString, 1, "Ok", false, false},
+        {"DTAQUIBEMATIVO", K::DateTime, 0, "", false, false},
+        {"NRSEQCAPAOPEBEM", K::String, 10, "", false, false},
+        {"NRSEQITCAPAOPE", K::String, 10, "", false, false},
+    };
+    for (const F &f : hist)
+        cdsHistoricoBem->AddField(QLatin1String(f.name), f.kind, f.size, QString::fromUtf8(f.label), f.shown,
+                                  f.money ? money : QString());
+
+    cdsEspecOper = new TClientDataSet(this, QStringLiteral("cdsEspecOper"));
+    const F espec[] = {
+        {"NRSEQCAPAOPEBEM", K::String, 10, "", false, false}, {"NRSEQITCAPAOPE", K::String, 10, "", false, false},
+        {"CDESPECIFICABEM", K::String, 6, "Código", true, false}, {"NMESPECIFICABEM", K::String, 50, "Nome", true, false},
+        {"NMABREVESPECBEM", K::String, 15, "Abreviado", true, false},
+        {"IDESPECIFICABEM", K::String, 2, "Especificação", true, false},
+        {"DTESPECITCAPAOP", K::DateTime, 0, "", false, false}, {"VRESPECITCAPAOP", K::String, 15, "", false, false},
+        {"DSESPECITCAPAOP", K::String, 255, "", false, false}, {"VALOR", K::String, 1, "Valor", true, false},
+    };
+    for (const F &f : espec)
+        cdsEspecOper->AddField(QLatin1String(f.name), f.kind, f.size, QString::fromUtf8(f.label), f.shown);
+
+    cdsCTBLOper = new TClientDataSet(this, QStringLiteral("cdsCTBLOper"));
+    cdsCTBLOper->AddField(QStringLiteral("NRSEQCTBLITCAPA"), K::String, 3, QStringLiteral("Ordem"));
+    cdsCTBLOper->AddField(QStringLiteral("IDTIPOOPERCONT"), K::String, 1, QStringLiteral("Débito/Crédito"));
+    cdsCTBLOper->AddField(QStringLiteral("CDCONTCTBL"), K::String, 20, QStringLiteral("Conta Contábil"));
+    cdsCTBLOper->AddField(QStringLiteral("NMCONTCTBL"), K::String, 40, QStringLiteral("Nome da Conta"));
+    cdsCTBLOper->AddField(QStringLiteral("VRCONTCTBLITC"), K::Float, 0, QStringLiteral("Valor"), true, money);
+
+    dtsHistoricoBem = new TDataSource(this, cdsHistoricoBem, QStringLiteral("dtsHistoricoBem"));
+    dtsEspecOper = new TDataSource(this, cdsEspecOper, QStringLiteral("dtsEspecOper"));
+    dtsCTBLOper = new TDataSource(this, cdsCTBLOper, QStringLiteral("dtsCTBLOper"));
+    dtsPadrao->SetDataSet(cdsHistoricoBem);
+
+    qryEmpresa = new TADOIBQuery(this, QStringLiteral("qryEmpresa"));
+    qryEmpresa->SetSQL(QStringLiteral("SELECT CDEMPRESA, NMEMPRESA\nFROM EMPRESA\n"
+                                      "WHERE ((CDEMPRESA = :P_CDEMPRESA) OR (:P_TCDEMPRESA = 'T'))\n"
+                                      "ORDER BY CDEMPRESA"));
+    qryEmpresa->AddField(QStringLiteral("CDEMPRESA"), K::String, 2, QStringLiteral("Código"));
+    qryEmpresa->AddField(QStringLiteral("NMEMPRESA"), K::String, 50, QStringLiteral("Nome"));
+    dtsEmpresa = new TDataSource(this, qryEmpresa, QStringLiteral("dtsEmpresa"));
+
+    adqIndiceFin = new TClientDataSet(this, QStringLiteral("adqIndiceFin"));
+    adqIndiceFin->AddField(QStringLiteral("SGINDICE"), K::String, 5, QStringLiteral("Sigla"));
+    adqIndiceFin->AddField(QStringLiteral("INDICE"), K::String, 30, QStringLiteral("Nome"));
+    adqIndiceFin->AddField(QStringLiteral("CDTPINDICE"), K::String, 1, QStringLiteral("Tipo do Índice"));
+    adqIndiceFin->AddField(QStringLiteral("CDINDICE"), K::String, 4, {}, false);
+    adqIndiceFin->AddField(QStringLiteral("IDPERVALOR"), K::String, 1, {}, false);
+    dtsIndiceFin = new TDataSource(this, adqIndiceFin, QStringLiteral("dtsIndiceFin"));
+    for (auto *t : {&adqIndFin, &adqIndFinMes}) {
+        *t = new TClientDataSet(this, t == &adqIndFin ? QStringLiteral("adqIndFin") : QStringLiteral("adqIndFinMes"));
+        (*t)->AddField(QStringLiteral("CDTPINDICE"), K::String, 1);
+        (*t)->AddField(QStringLiteral("IDPERVALOR"), K::String, 1);
+        (*t)->AddField(QStringLiteral("CDINDICE"), K::String, 4);
+        (*t)->AddField(QStringLiteral("DTREFIND"), K::DateTime);
+        (*t)->AddField(QStringLiteral("VRINDICE"), K::Float);
+        (*t)->AddField(QStringLiteral("SGINDICE"), K::String, 5);
+    }
+}
+
+void TfrmHistoricoBem::buildGrids()
+{
+    dbgPadrao->SetColumns({
+        {"IDINDFINOK", "Ok", 28, false, {}},
+        {"IDSITOPERABEM", "Situação", 103, true, {}},
+        {"NRSEQOPERABEM", "Nr. Operação", 75, true, {}},
+        {"DTOPERABEM", "Data Operação", 79, true, {}},
+        {"CDBEMATIVO", "Nr. Bem", 79, true, {}},
+        {"NMBEMATIVO", "Nome do Bem", 252, true, {}},
+        {"IDIDENTOPERABEM", "Ident. Operação", 115, true, {}},
+        {"VROPERABEM2", "Valor Operação", 79, true, {}},
+        {"QTMESDEPOPENOVO", "Vida Útil (meses)", 87, true, {}},
+        {"VRTAXDEPOPENOVO", "Taxa Anual (%)", 79, true, {}},
+        {"NMGRUPOBEM", "Grupo de Bem", 149, true, {}},
+        {"NMOPERADOR", "Responsável", 220, true, {}},
+        {"NMTIPOOPERBEM", "Tipo de Operação", 137, true, {}},
+        {"NMMOTIVOOPER", "Motivo Operação", 143, true, {}},
+        {"NMFANTCLIE", "Cliente", 181, true, {}},
+        {"CDSERIENFOPERA", "Série NF", 53, true, {}},
+        {"NRNOTAFIOPERA", "Nr. Nota Fiscal", 92, true, {}},
+        {"NMFILIAL", "Filial", 145, true, {}},
+        {"NMSETOR", "Setor", 136, true, {}},
+        {"NMCENTCUST", "Centro de Custo", 129, true, {}},
+        {"CDBEMATIVCRIADO", "Nr. Bem Gerado", 83, true, {}},
+        {"VRJADEPROPEBEM2", "Dep. Acumulada", 86, true, {}},
+        {"VRFALDEPROPEBEM2", "Falta Depreciar", 80, true, {}},
+        {"DTINCOPERABEM", "Data Inclusão", 113, true, {}},
+        {"NMOPERINC", "Operador Inclusão", 150, true, {}},
+        {"DTATUOPERABEM", "Data Alteração", 0, true, {}},
+        {"NMOPERATU", "Operador Alteração", 166, true, {}},
+        {"DTCANOPERABEM", "Data Cancelamento", 0, true, {}},
+        {"NMOPERCAN", "Operador Cancelamento", 162, true, {}},
+    });
+    dbgPadrao->SetDataSource(dtsHistoricoBem);
+    dbgEspecOper->SetColumns({{"CDESPECIFICABEM", "Código", 0, true, {}},
+                              {"NMESPECIFICABEM", "Nome", 0, true, {}},
+                              {"NMABREVESPECBEM", "Abreviado", 0, true, {}},
+                              {"IDESPECIFICABEM", "Especificação", 82, true, {}},
+                              {"VALOR", "Valor", 126, true, {}}});
+    dbgEspecOper->SetDataSource(dtsEspecOper);
+    dbgCTBLOper->SetColumns({{"NRSEQCTBLITCAPA", "Ordem", 107, true, {}},
+                             {"IDTIPOOPERCONT", "Débito/Crédito", 100, true, {}},
+                             {"CDCONTCTBL", "Conta Contábil", 120, true, {}},
+                             {"NMCONTCTBL", "Nome da Conta", 220, true, {}},
+                             {"VRCONTCTBLITC", "Valor", 117, true, {}}});
+    dbgCTBLOper->SetDataSource(dtsCTBLOper);
+    for (TDBGrid *g : {dbgEspecOper, dbgCTBLOper}) {
+        g->setStyleSheet(QStringLiteral("TDBGrid { background: #ffffe1; }"));
+        g->OnKeyDown = [this](QKeyEvent *e) { return dbgPadraoKeyDown(e); };
+    }
+    memObsOperacao->Bind(dtsHistoricoBem, QStringLiteral("DSOBSOPERABEM"));
+    memObsOperacao->MaxLength = 255;
+    dbtNome->Bind(dtsHistoricoBem, QStringLiteral("CAPADBTNOME"));
+    dbnPadrao->SetDataSource(dtsHistoricoBem);
+}
+
+void TfrmHistoricoBem::wireHandlers()
+{
+    auto *ft = host::FocusTracker::instance();
+    ft->setOnExit(medCdEmpresa, [this] { medCdEmpresaExit(); });
+    ft->setOnExit(depDtInicial, [this] { depDtInicialExit(); });
+    ft->setOnExit(depDtFinal, [this] { depDtFinalExit(); });
+    ft->setOnExit(edtSgIndice, [this] { edtSgIndiceExit(); });
+    ft->setOnEnter(panEmpresa, [this] { panEmpresaEnter(); });
+    ft->setOnExit(panEmpresa, [this] { panEmpresaExit(); });
+    ft->setOnExit(dbgEspecOper, [this] { dbgEspecOperExit(); });
+
+    medCdEmpresa->OnKeyPress = [this](QChar &k) { medCdEmpresaKeyPress(k); };
+    connect(medCdEmpresa, &QLineEdit::textChanged, this, [this] { host::dispatch([this] { medCdEmpresaChange(); }); });
+    connect(edtSgIndice, &QLineEdit::textChanged, this, [this] { host::dispatch([this] { edtSgIndiceChange(); }); });
+
+    btnEmpresa->Associate = medCdEmpresa;
+    btnEmpresa->DataSource = dtsEmpresa;
+    btnEmpresa->Title = QStringLiteral("Empresa");
+    btnEmpresa->EmptyError = QStringLiteral("Não há Empresa cadastrada");
+    btnEmpresa->OnBeforePesq = [this](TBtnPesquisa *s, bool &a) { btnEmpresaBeforePesq(s, a); };
+    btnEmpresa->OnAfterPesq = [this](TBtnPesquisa *s) { btnEmpresaAfterPesq(s); };
+    btpIndFin->Associate = edtSgIndice;
+    btpIndFin->DataSource = dtsIndiceFin;
+    btpIndFin->Title = QStringLiteral("Índice Financeiro");
+    btpIndFin->EmptyError = QStringLiteral("Não há índice Financeiro Cadastrado");
+    btpIndFin->OnBeforePesq = [this](TBtnPesquisa *s, bool &a) { btpIndFinBeforePesq(s, a); };
+    btpIndFin->OnAfterPesq = [this](TBtnPesquisa *s) { btpIndFinAfterPesq(s); };
+
+    connect(sbtFiltro, &QToolButton::clicked, this, [this] { host::dispatch([this] { sbtFiltroClick(); }); });
+    connect(Filtrar1, &QAction::triggered, this, [this] { host::dispatch([this] { Filtrar1Click(); }); });
+    connect(mnuFolhaDados, &QAction::triggered, this, [this] { host::dispatch([this] { mnuFolhaDadosClick(); }); });
+    connect(mnuFormulario, &QAction::triggered, this, [this] { host::dispatch([this] { mnuFormularioClick(); }); });
+    pgcPadrao->OnChange = [this] { pgcPadraoChange(); };
+    netHistoricoBem->BeforeConnect = [this](TNetConnection *c) { netHistoricoBemBeforeConnect(c); };
+    cdsHistoricoBem->AfterScroll = [this](TClientDataSet *ds) { cdsHistoricoBemAfterScroll(ds); };
+
+    auto bindText = [this](TClientDataSet *ds, const char *field, auto get) {
+        ds->FieldByName(QLatin1String(field))->OnGetText = [this, get](TField *f, QString &t, bool d) { (this->*get)(f, t, d); };
+    };
+    bindText(cdsHistoricoBem, "IDSITOPERABEM", &TfrmHistoricoBem::cdsHistoricoBemIDSITOPERABEMGetText);
+    bindText(cdsHistoricoBem, "IDIDENTOPERABEM", &TfrmHistoricoBem::cdsHistoricoBemIDIDENTOPERABEMGetText);
+    bindText(cdsEspecOper, "IDESPECIFICABEM", &TfrmHistoricoBem::cdsEspecOperIDESPECIFICABEMGetText);
+    bindText(cdsEspecOper, "VALOR", &TfrmHistoricoBem::cdsEspecOperVALORGetText);
+    bindText(cdsCTBLOper, "IDTIPOOPERCONT", &TfrmHistoricoBem::cdsCTBLOperIDTIPOOPERCONTGetText);
+    for (const char *f : {"VROPERABEM2", "VRJADEPROPEBEM2", "VRFALDEPROPEBEM2"})
+        bindText(cdsHistoricoBem, f, &TfrmHistoricoBem::cdsHistoricoBemConvertedGetText);
+    bindText(adqIndiceFin, "CDTPINDICE", &TfrmHistoricoBem::adqIndiceFinCDTPINDICEGetText);
+    auto bindSet = [this](TClientDataSet *ds, const char *field, auto set) {
+        ds->FieldByName(QLatin1String(field))->OnSetText = [this, set](TField *f, const QString &t) { (this->*set)(f, t); };
+    };
+    bindSet(cdsHistoricoBem, "IDSITOPERABEM", &TfrmHistoricoBem::cdsHistoricoBemIDSITOPERABEMSetText);
+    bindSet(cdsHistoricoBem, "IDIDENTOPERABEM", &TfrmHistoricoBem::cdsHistoricoBemIDIDENTOPERABEMSetText);
+    bindSet(cdsEspecOper, "IDESPECIFICABEM", &TfrmHistoricoBem::cdsEspecOperIDESPECIFICABEMSetText);
+    bindSet(cdsEspecOper, "VALOR", &TfrmHistoricoBem::cdsEspecOperVALORSetText);
+    dbgPadrao->OnDrawColumnCell = [this](QPainter *p, const QRect &r, int row, int col, const QStyleOptionViewItem &) {
+        dbgPadraoDrawColumnCell(p, r, row, col);
+    };
+}
+
+// ---- lifecycle --------------------------------------------------------------
+
+void TfrmHistoricoBem::FormCreate()
+{
+    TfrmPadraoGrid::FormCreate();
+    pgcPadrao->SetActivePage(tshPadrao);
+    cdsCTBLOper->FieldByName(QStringLiteral("CDCONTCTBL"))->EditMask = Vantiro::DBPict(ptContCtbl);
+    netHistoricoBem->Connect();
+}
+
+void TfrmHistoricoBem::netHistoricoBemBeforeConnect(TNetConnection *sender)
+{
+    sender->Host = Vantiro::WebURL();
+    sender->Port = Vantiro::WebPort();
+    sender->Token = Vantiro::Token();
+}
+
+void TfrmHistoricoBem::FormActivate()
+{
+    if (!boPrimeiraVez) return;
+    depDtInicial->SetDate(depDtFinal->GetDate().addDays(-30));
+    boPrimeiraVez = false;
+    medCdEmpresa->setFocus();
+}
+
+void TfrmHistoricoBem::FormClose()
+{
+    netHistoricoBem->Disconnect();
+    TfrmPadraoGrid::FormClose();
+    boIdCriado = false;
+}
+
+void TfrmHistoricoBem::dtsPadraoStateChange()
+{
+    // Deliberately empty: the base's reaction to the current table does not apply here.
+}
+
+// ---- company ----------------------------------------------------------------
+
+void TfrmHistoricoBem::medCdEmpresaKeyPress(QChar &key)
+{
+    if (!(key.isDigit() && key.unicode() < 128) && key != QLatin1Char('\b')) key = QChar();
+}
+
+void TfrmHistoricoBem::medCdEmpresaChange() { edtNmEmpresa->clear(); }
+
+void TfrmHistoricoBem::medCdEmpresaExit() { vd_Empresa(false); }
+
+void TfrmHistoricoBem::vd_Empresa(bool boTestaVazio)
+{
+    if (EmptyString(medCdEmpresa->Text())) {
+        if (!boTestaVazio) return;
+        medCdEmpresa->setFocus();
+        MensErro(msgPadrao->Msg(QStringLiteral("EMP_INFO")), true);
+    }
+    try {
+        medCdEmpresa->SetText(Ajusta(medCdEmpresa->Text(), 2));
+        qryEmpresa->Close();
+        qryEmpresa->SetParam(QStringLiteral("P_CDEMPRESA"), medCdEmpresa->Text());
+        qryEmpresa->SetParam(QStringLiteral("P_TCDEMPRESA"), QString());
+        qryEmpresa->Open();
+        if (qryEmpresa->IsEmpty()) {
+            medCdEmpresa->setFocus();
+            MensErro(msgPadrao->Msg(QStringLiteral("EMP_NCAD")), true);
+        }
+        edtNmEmpresa->setText(qryEmpresa->FieldByName(QStringLiteral("NMEMPRESA"))->AsString());
+    } catch (...) {
+        medCdEmpresa->setFocus();
+        throw;
+    }
+}
+
+void TfrmHistoricoBem::btnEmpresaBeforePesq(TBtnPesquisa *, bool &)
+{
+    qryEmpresa->Close();
+    qryEmpresa->SetParam(QStringLiteral("P_CDEMPRESA"), QString());
+    qryEmpresa->SetParam(QStringLiteral("P_TCDEMPRESA"), QStringLiteral("T"));
+    qryEmpresa->Open();
+}
+
+void TfrmHistoricoBem::btnEmpresaAfterPesq(TBtnPesquisa *)
+{
+    medCdEmpresa->SetText(qryEmpresa->FieldByName(QStringLiteral("CDEMPRESA"))->AsString());
+    edtNmEmpresa->setText(qryEmpresa->FieldByName(QStringLiteral("NMEMPRESA"))->AsString());
+}
+
+// ---- period -----------------------------------------------------------------
+
+void TfrmHistoricoBem::depDtInicialExit() { depDtInicial->CheckValidDate(); }
+
+void TfrmHistoricoBem::depDtFinalExit()
+{
+    depDtFinal->CheckValidDate();
+    const QDate ini = depDtInicial->GetDate(), fim = depDtFinal->GetDate();
+    if (ini.isValid() && fim.isValid() && ini > fim) {
+        depDtFinal->setFocus();
+        MensErro(msgPadrao->Msg(QStringLiteral("DTINI_NMAIOR_DTFIN")), true);
+    }
+}
+
+void TfrmHistoricoBem::vd_Data(bool)
+{
+    const bool iniVazia = EmptyString(depDtInicial->Text());
+    const bool fimVazia = EmptyString(depDtFinal->Text());
+    if (iniVazia && !fimVazia) {
+        depDtInicial->setFocus();
+        MensErro(msgPadrao->Msg(QStringLiteral("DTINI_INF")), true);
+    }
+    if (fimVazia && !iniVazia) {
+        depDtFinal->setFocus();
+        MensErro(msgPadrao->Msg(QStringLiteral("DTFIN_INF")), true);
+    }
+    stDtGeral = iniVazia && fimVazia ? QStringLiteral("T") : QString();
+}
+
+// ---- header transitions -----------------------------------------------------
+
+void TfrmHistoricoBem::panEmpresaEnter()
+{
+    dtsPadrao->SetDataSet(nullptr);
+    cdsHistoricoBem->Close();
+    cdsEspecOper->Close();
+    cdsCTBLOper->Close();
+    pgcPadrao->SetActivePage(tshPadrao);
+    pgcPadrao->SetPageEnabled(tshDadosComp, false);
+    for (QToolButton *b : {sbtProcurar, sbtVerificar, sbtFiltro}) b->setEnabled(false);
+}
+
+void TfrmHistoricoBem::panEmpresaExit()
+{
+    vd_Empresa(true);
+    vd_Data(true);
+    CriaFiltroHistOpBem();
+    dtsPadrao->SetDataSet(cdsHistoricoBem);
+    pgcPadrao->SetPageEnabled(tshDadosComp, !cdsHistoricoBem->IsEmpty());
+    for (QToolButton *b : {sbtProcurar, sbtVerificar, sbtFiltro}) b->setEnabled(true);
+}
+
+void TfrmHistoricoBem::sbtFiltroClick()
+{
+    vd_Empresa(true);
+    vd_Data(true);
+    CriaFiltroHistOpBem();
+}
+
+void TfrmHistoricoBem::Filtrar1Click() { sbtFiltroClick(); }
+
+// ---- pages ------------------------------------------------------------------
+
+void TfrmHistoricoBem::mnuFolhaDadosClick()
+{
+    pgcPadrao->SetActivePage(tshPadrao);
+    pgcPadraoChange();
+}
+
+void TfrmHistoricoBem::mnuFormularioClick()
+{
+    pgcPadrao->SetActivePage(tshDadosComp);
+    pgcPadraoChange();
+}
+
+void TfrmHistoricoBem::pgcPadraoChange()
+{
+    mnuFolhaDados->setChecked(pgcPadrao->ActivePage() == tshPadrao);
+    mnuFormulario->setChecked(pgcPadrao->ActivePage() == tshDadosComp);
+    if (pgcPadrao->ActivePage() == tshDadosComp) {
+        if (dbgEspecOper->hasFocus()) dtsPadrao->SetDataSet(cdsEspecOper);
+    } else {
+        dtsPadrao->SetDataSet(cdsHistoricoBem);
+    }
+}
+
+void TfrmHistoricoBem::dbgEspecOperExit()
+{
+    if (pgcPadrao->ActivePage() == tshDadosComp && dbgCTBLOper->hasFocus()) dtsPadrao->SetDataSet(cdsCTBLOper);
+}
+
+// ---- retrieval and details --------------------------------------------------
+
+void TfrmHistoricoBem::CarregaHistorico()
+{
+    TfrmFiltroHistOpBem *f = frmFiltroHistOpBem;
+    if (!f) MensErro(QStringLiteral("Abra o filtro antes de consultar o histórico."), true);
+    const QString emp = qryEmpresa->FieldByName(QStringLiteral("CDEMPRESA"))->AsString();
+    QString dtGeral = stDtGeral;
+    QVector<TNetArg> args{TNetArg::Val(emp), TNetArg::Date(depDtInicial->GetDate()), TNetArg::Date(depDtFinal->GetDate()),
+                          TNetArg::Ref(dtGeral)};
+    for (QString *s : f->criteriaSent()) args << TNetArg::Ref(*s);
+    const wire::Reply r = netHistoricoBem->Call(QStringLiteral("GetHistoricoOpBem"), args);
+    stDtGeral = dtGeral;
+    cdsHistoricoBem->LoadFromPacket(CheckResultServ(r, true, 0));
+}
+
+void TfrmHistoricoBem::CarregaEspecOper(const QString &nrSeqOper, const QString &cdBem)
+{
+    const QString emp = qryEmpresa->FieldByName(QStringLiteral("CDEMPRESA"))->AsString();
+    const wire::Reply r = netHistoricoBem->Call(QStringLiteral("GetEspecOper"),
+        {TNetArg::Val(emp), TNetArg::Val(QStringLiteral("R")), TNetArg::Val(nrSeqOper), TNetArg::Val(cdBem)});
+    cdsEspecOper->LoadFromPacket(CheckResultServ(r, true, 0));
+}
+
+void TfrmHistoricoBem::CarregaCTBLOper(const QString &nrSeqCapa, const QString &nrSeqItem)
+{
+    const QString emp = qryEmpresa->FieldByName(QStringLiteral("CDEMPRESA"))->AsString();
+    const wire::Reply r = netHistoricoBem->Call(QStringLiteral("GetCTBLOper"),
+        {TNetArg::Val(emp), TNetArg::Val(nrSeqCapa), TNetArg::Val(nrSeqItem), TNetArg::Val(QStringLiteral("R"))});
+    cdsCTBLOper->LoadFromPacket(CheckResultServ(r, true, 0));
+}
+
+namespace {
+// Runs a remote step behind the busy animation, stopping it whatever happens.
+template <typename Fn>
+void withBusy(Fn fn)
+{
+    ActiveShowAvi(TApplication::MainForm(), 6);
+    try {
+        fn();
+    } catch (...) {
+        DeactiveShowAvi();
+        throw;
+    }
+    DeactiveShowAvi();
+}
+}  // namespace
+
+void TfrmHistoricoBem::sbtVerificarClick()
+{
+    if (pgcPadrao->ActivePage() == tshPadrao) {
+        withBusy([this] {
+            CarregaHistorico();
+            Converte_Valores();
+        });
+    } else if (pgcPadrao->ActivePage() == tshDadosComp) {
+        cdsHistoricoBemAfterScroll(cdsHistoricoBem);
+    }
+}
+
+void TfrmHistoricoBem::cdsHistoricoBemAfterScroll(TClientDataSet *)
+{
+    const auto field = [this](const char *n) { return cdsHistoricoBem->FieldByName(QLatin1String(n))->AsString(); };
+    withBusy([&] { CarregaEspecOper(field("NRSEQOPERABEM"), field("CDBEMATIVO")); });
+    withBusy([&] { CarregaCTBLOper(field("NRSEQCAPAOPEBEM"), field("NRSEQITCAPAOPE")); });
+}
+
+// ---- financial index --------------------------------------------------------
+
+void TfrmHistoricoBem::btpIndFinBeforePesq(TBtnPesquisa *, bool &)
+{
+    const wire::Reply r = netHistoricoBem->Call(QStringLiteral("getIndiceFin"),
+        {TNetArg::Val(QString()), TNetArg::Val(QStringLiteral("T")), TNetArg::Val(QStringLiteral("T"))});
+    adqIndiceFin->LoadFromPacket(CheckResultServ(r, true, 0));
+}
+
+void TfrmHistoricoBem::btpIndFinAfterPesq(TBtnPesquisa *)
+{
+    edtSgIndice->setText(adqIndiceFin->FieldByName(QStringLiteral("SGINDICE"))->AsString());
+    edtNmIndice->setText(adqIndiceFin->FieldByName(QStringLiteral("INDICE"))->AsString());
+    StCDIndice = adqIndiceFin->FieldByName(QStringLiteral("CDINDICE"))->AsString();
+    StTpIndice = adqIndiceFin->FieldByName(QStringLiteral("CDTPINDICE"))->AsString();
+}
+
+void TfrmHistoricoBem::edtSgIndiceChange() { edtNmIndice->clear(); }
+
+void TfrmHistoricoBem::edtSgIndiceExit() { carrega_Indice(); }
+
+void TfrmHistoricoBem::carrega_Indice()
+{
+    if (edtSgIndice->text().isEmpty()) return;
+    wire::Reply r;
+    if (EmptyString(StTpIndice)) {
+        r = netHistoricoBem->Call(QStringLiteral("getIndiceFin"),
+            {TNetArg::Val(edtSgIndice->text()), TNetArg::Val(QString()), TNetArg::Val(QStringLiteral("T"))});
+    } else {
+        r = netHistoricoBem->Call(QStringLiteral("getIndiceFin"),
+            {TNetArg::Val(edtSgIndice->text()), TNetArg::Val(QString()), TNetArg::Ref(StTpIndice)});
+    }
+    adqIndiceFin->LoadFromPacket(CheckResultServ(r, true, 0));
+    if (adqIndiceFin->IsEmpty()) {
+        edtSgIndice->setFocus();
+        MensErro(msgPadrao->Msg(QStringLiteral("N_Ind_Cad")), true);
+    }
+    edtNmIndice->setText(adqIndiceFin->FieldByName(QStringLiteral("INDICE"))->AsString());
+    StCDIndice = adqIndiceFin->FieldByName(QStringLiteral("CDINDICE"))->AsString();
+    StTpIndice = adqIndiceFin->FieldByName(QStringLiteral("CDTPINDICE"))->AsString();
+}
+
+bool ConverteValoresHistorico(TfrmHistoricoBem *frm)
+{
+    TClientDataSet *h = frm->cdsHistoricoBem;
+    TField *vr = h->FieldByName(QStringLiteral("VROPERABEM")), *ja = h->FieldByName(QStringLiteral("VRJADEPROPEBEM")),
+           *fal = h->FieldByName(QStringLiteral("VRFALDEPROPEBEM")), *vr2 = h->FieldByName(QStringLiteral("VROPERABEM2")),
+           *ja2 = h->FieldByName(QStringLiteral("VRJADEPROPEBEM2")), *fal2 = h->FieldByName(QStringLiteral("VRFALDEPROPEBEM2")),
+           *ok = h->FieldByName(QStringLiteral("IDINDFINOK")), *aqui = h->FieldByName(QStringLiteral("DTAQUIBEMATIVO"));
+    // Copies the recorded values (divisor 0) or divides them.
+    auto update = [&](double d, const QString &mark) {
+        h->Edit();
+        const auto put = [&](TField *dst, TField *src) {
+            if (src->IsNull()) dst->Clear();
+            else dst->SetAsFloat(d == 0 ? src->AsFloat() : src->AsFloat() / d);
+        };
+        put(vr2, vr);
+        put(ja2, ja);
+        put(fal2, fal);
+        ok->SetAsString(mark);
+        h->Post();
+    };
+    const int col = IndiceCol(frm->dbgPadrao, QStringLiteral("IDINDFINOK"));
+    if (frm->edtSgIndice->text().isEmpty()) {
+        frm->dbgPadrao->SetColumnVisible(col, false);
+        for (h->First(); !h->Eof(); h->Next()) update(0, QStringLiteral("N"));
+        return false;
+    }
+    frm->dbgPadrao->SetColumnVisible(col, true);
+    bool naoConv = false;
+    for (h->First(); !h->Eof(); h->Next()) {
+        // A missing acquisition date is asked for at the date system's day zero.
+        const QDate dt = aqui->IsNull() ? QDate(1899, 12, 30) : aqui->AsDateTime().date();
+        TClientDataSet *valores = nullptr;
+        wire::Reply r;
+        if (StTpIndice == QLatin1String("1")) {
+            r = frm->netHistoricoBem->Call(QStringLiteral("getIndFin"), {TNetArg::Ref(StCDIndice), TNetArg::Val(ShortDateText(dt))});
+            valores = frm->adqIndFin;
+        } else if (StTpIndice == QLatin1String("2")) {
+            r = frm->netHistoricoBem->Call(QStringLiteral("getIndFinMes"),
+                {TNetArg::Ref(StCDIndice), TNetArg::Val(ShortDateText(PriDiaMes(dt))), TNetArg::Val(ShortDateText(UltimoDiaMes(dt)))});
+            valores = frm->adqIndFinMes;
+        } else {
+            continue;  // unknown type: the row stays as loaded
+        }
+        valores->LoadFromPacket(CheckResultServ(r, true, 0));
+        valores->First();
+        const double d = valores->IsEmpty() ? 0 : valores->FieldByName(QStringLiteral("VRINDICE"))->AsFloat();
+        // A zero or empty value cannot divide: the row keeps its values, marked not converted.
+        if (d == 0 || !std::isfinite(d)) {
+            update(0, QStringLiteral("N"));
+            naoConv = true;
+        } else {
+            update(d, QStringLiteral("S"));
+        }
+    }
+    return naoConv;
+}
+
+void TfrmHistoricoBem::Converte_Valores() { ConverteValoresHistorico(this); }
+
+// ---- coded fields -----------------------------------------------------------
+
+void TfrmHistoricoBem::cdsHistoricoBemIDSITOPERABEMGetText(TField *s, QString &t, bool)
+{
+    t = codeText(msgPadrao, kSituacao, s->AsString());
+}
+void TfrmHistoricoBem::cdsHistoricoBemIDSITOPERABEMSetText(TField *s, const QString &t) { textCode(msgPadrao, kSituacao, s, t); }
+void TfrmHistoricoBem::cdsHistoricoBemIDIDENTOPERABEMGetText(TField *s, QString &t, bool)
+{
+    t = codeText(msgPadrao, kIdentOper, s->AsString());
+}
+void TfrmHistoricoBem::cdsHistoricoBemIDIDENTOPERABEMSetText(TField *s, const QString &t) { textCode(msgPadrao, kIdentOper, s, t); }
+void TfrmHistoricoBem::cdsEspecOperIDESPECIFICABEMGetText(TField *s, QString &t, bool)
+{
+    t = codeText(msgPadrao, kEspec, s->AsString());
+}
+void TfrmHistoricoBem::cdsEspecOperIDESPECIFICABEMSetText(TField *s, const QString &t) { textCode(msgPadrao, kEspec, s, t); }
+void TfrmHistoricoBem::cdsCTBLOperIDTIPOOPERCONTGetText(TField *s, QString &t, bool)
+{
+    t = codeText(msgPadrao, kDebCred, s->AsString());
+}
+
+void TfrmHistoricoBem::cdsEspecOperVALORGetText(TField *, QString &t, bool)
+{
+    const QString kind = cdsEspecOper->FieldByName(QStringLiteral("IDESPECIFICABEM"))->AsString();
+    const int col = IndiceCol(dbgEspecOper, QStringLiteral("VALOR"));
+    if (kind == QLatin1String("03")) {
+        dbgEspecOper->SetColumnAlignment(col, TAlignment::Left);
+        t = cdsEspecOper->FieldByName(QStringLiteral("DSESPECITCAPAOP"))->AsString();
+    } else if (kind == QLatin1String("02")) {
+        dbgEspecOper->SetColumnAlignment(col, TAlignment::Right);
+        t = cdsEspecOper->FieldByName(QStringLiteral("VRESPECITCAPAOP"))->AsString().trimmed();
+    } else if (kind == QLatin1String("01")) {
+        dbgEspecOper->SetColumnAlignment(col, TAlignment::Left);
+        t = DateTimeText(cdsEspecOper->FieldByName(QStringLiteral("DTESPECITCAPAOP"))->AsDateTime());
+    } else {
+        t.clear();
+    }
+}
+
+void TfrmHistoricoBem::cdsEspecOperVALORSetText(TField *, const QString &t)
+{
+    const QString kind = cdsEspecOper->FieldByName(QStringLiteral("IDESPECIFICABEM"))->AsString();
+    TField *dt = cdsEspecOper->FieldByName(QStringLiteral("DTESPECITCAPAOP"));
+    TField *vr = cdsEspecOper->FieldByName(QStringLiteral("VRESPECITCAPAOP"));
+    TField *ds = cdsEspecOper->FieldByName(QStringLiteral("DSESPECITCAPAOP"));
+    if (kind == QLatin1String("03")) {
+        ds->SetAsString(t);
+        vr->Clear();
+        dt->Clear();
+    } else if (kind == QLatin1String("02") && !t.isEmpty()) {
+        bool ok = false;
+        const double v = hostLocale().toDouble(t.trimmed(), &ok);
+        if (!ok) throw host::EHostError(QStringLiteral("'%1' não é um valor numérico válido.").arg(t));
+        QLocale loc = hostLocale();
+        loc.setNumberOptions(QLocale::OmitGroupSeparator);
+        vr->SetAsString(loc.toString(v, 'g', 15));
+        ds->Clear();
+        dt->Clear();
+    } else if (kind == QLatin1String("01") && !t.isEmpty()) {
+        QDateTime d = QDateTime::fromString(t.trimmed(), QStringLiteral("dd/MM/yyyy HH:mm:ss"));
+        if (!d.isValid()) d = QDateTime(QDate::fromString(t.trimmed(), QStringLiteral("dd/MM/yyyy")), QTime(0, 0));
+        if (!d.isValid()) throw host::EHostError(QStringLiteral("'%1' não é uma data válida.").arg(t));
+        dt->SetAsDateTime(d);
+        ds->Clear();
+        vr->Clear();
+    }
+}
+
+void TfrmHistoricoBem::cdsHistoricoBemConvertedGetText(TField *s, QString &t, bool)
+{
+    if (cdsHistoricoBem->IsEmpty()) {
+        t.clear();
+        return;
+    }
+    t = FormatFloat(QStringLiteral(" ###,##0.00"), s->AsFloat());
+    if (cdsHistoricoBem->FieldByName(QStringLiteral("IDINDFINOK"))->AsString() == QLatin1String("S"))
+        t = edtSgIndice->text() + t;
+}
+
+void TfrmHistoricoBem::adqIndiceFinCDTPINDICEGetText(TField *s, QString &t, bool)
+{
+    const QString v = s->AsString();
+    t = v == QLatin1String("1") ? QStringLiteral("Diário") : v == QLatin1String("2") ? QStringLiteral("Mensal") : QString();
+}
+
+void TfrmHistoricoBem::dbgPadraoDrawColumnCell(QPainter *p, const QRect &rect, int row, int col)
+{
+    if (cdsHistoricoBem->IsEmpty()) return;
+    if (dbgPadrao->Columns().value(col).FieldName != QLatin1String("IDINDFINOK")) return;
+    const QVariant mark = cdsHistoricoBem->valueAt(row, cdsHistoricoBem->FieldByName(QStringLiteral("IDINDFINOK"))->Index());
+    const QPixmap bmPict = (mark.toString() == QLatin1String("S") ? imgConvertido : imgNaoConvertido)->pixmap();
+    const QRect target(rect.left() + 2, rect.top() + 1, bmPict.width(), rect.height());
+    p->drawPixmap(target.topLeft(), bmPict, QRect(0, 0, bmPict.width(), std::min(rect.height(), bmPict.height())));
+}

@@ -1,0 +1,117 @@
+#pragma once
+// Main screen "Histórico de Operações do Bem".
+#include "adoibquery.h"
+#include "datasource.h"
+#include "frmpadraogrid.h"
+#include "netconnection.h"
+#include <QPixmap>
+#include <memory>
+
+namespace Ui { class frmHistoricoBem; }
+class QAction;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QGroupBox;
+class TBtnPesquisa;
+class TDBMemo;
+class TDateEditPlus;
+class TMaskEdit;
+
+class TfrmHistoricoBem : public TfrmPadraoGrid {
+    Q_OBJECT
+public:
+    explicit TfrmHistoricoBem(QWidget *parent = nullptr);
+    ~TfrmHistoricoBem() override;
+
+    // Header.
+    QFrame *panEmpresa;
+    TMaskEdit *medCdEmpresa;
+    TBtnPesquisa *btnEmpresa;
+    QLineEdit *edtNmEmpresa;
+    TDateEditPlus *depDtInicial, *depDtFinal;
+    QLabel *lblIndFin;
+    QLineEdit *edtSgIndice;
+    TBtnPesquisa *btpIndFin;
+    QLineEdit *edtNmIndice;
+    QToolButton *sbtFiltro;
+    QAction *mnuFolhaDados, *mnuFormulario, *Filtrar1;
+    // Details page.
+    QWidget *tshDadosComp;
+    TDBGrid *dbgEspecOper, *dbgCTBLOper;
+    TDBMemo *memObsOperacao;
+    QLabel *imgConvertido, *imgNaoConvertido;
+
+    // Tables and sources.
+    TClientDataSet *cdsHistoricoBem, *cdsEspecOper, *cdsCTBLOper;
+    TDataSource *dtsHistoricoBem, *dtsEspecOper, *dtsCTBLOper;
+    TADOIBQuery *qryEmpresa;
+    TDataSource *dtsEmpresa;
+    TClientDataSet *adqIndiceFin, *adqIndFin, *adqIndFinMes;
+    TDataSource *dtsIndiceFin;
+    TNetConnection *netHistoricoBem;
+    QString stDtGeral;
+
+    // Handlers.
+    void FormCreate() override;
+    void FormActivate() override;
+    void FormClose() override;
+    void netHistoricoBemBeforeConnect(TNetConnection *sender);
+    void medCdEmpresaKeyPress(QChar &key);
+    void medCdEmpresaChange();
+    void medCdEmpresaExit();
+    void btnEmpresaBeforePesq(TBtnPesquisa *sender, bool &allowPesq);
+    void btnEmpresaAfterPesq(TBtnPesquisa *sender);
+    void depDtInicialExit();
+    void depDtFinalExit();
+    void panEmpresaEnter();
+    void panEmpresaExit();
+    void sbtFiltroClick();
+    void Filtrar1Click();
+    void mnuFolhaDadosClick();
+    void mnuFormularioClick();
+    void pgcPadraoChange();
+    void dtsPadraoStateChange() override;
+    void sbtVerificarClick() override;
+    void cdsHistoricoBemAfterScroll(TClientDataSet *ds);
+    void dbgEspecOperExit();
+    // Financial index.
+    void btpIndFinBeforePesq(TBtnPesquisa *sender, bool &allowPesq);
+    void btpIndFinAfterPesq(TBtnPesquisa *sender);
+    void edtSgIndiceChange();
+    void edtSgIndiceExit();
+    void carrega_Indice();
+    void Converte_Valores();
+    // Coded fields.
+    void cdsHistoricoBemIDSITOPERABEMGetText(TField *sender, QString &text, bool displayText);
+    void cdsHistoricoBemIDSITOPERABEMSetText(TField *sender, const QString &text);
+    void cdsHistoricoBemIDIDENTOPERABEMGetText(TField *sender, QString &text, bool displayText);
+    void cdsHistoricoBemIDIDENTOPERABEMSetText(TField *sender, const QString &text);
+    void cdsEspecOperIDESPECIFICABEMGetText(TField *sender, QString &text, bool displayText);
+    void cdsEspecOperIDESPECIFICABEMSetText(TField *sender, const QString &text);
+    void cdsEspecOperVALORGetText(TField *sender, QString &text, bool displayText);
+    void cdsEspecOperVALORSetText(TField *sender, const QString &text);
+    void cdsCTBLOperIDTIPOOPERCONTGetText(TField *sender, QString &text, bool displayText);
+    void cdsHistoricoBemConvertedGetText(TField *sender, QString &text, bool displayText);
+    void adqIndiceFinCDTPINDICEGetText(TField *sender, QString &text, bool displayText);
+    void dbgPadraoDrawColumnCell(QPainter *p, const QRect &rect, int row, int col);
+
+    void vd_Empresa(bool boTestaVazio);
+    void vd_Data(bool flag);
+
+    // The history call with the criteria of the filter dialog, loaded into the history table.
+    void CarregaHistorico();
+    // Specifications and accounting entries of the given keys.
+    void CarregaEspecOper(const QString &nrSeqOper, const QString &cdBem);
+    void CarregaCTBLOper(const QString &nrSeqCapa, const QString &nrSeqItem);
+
+private:
+    void buildTables();
+    void buildGrids();
+    void wireHandlers();
+    std::unique_ptr<Ui::frmHistoricoBem> ui;
+};
+
+// The value conversion by financial index, shared by the screen's refresh and
+// the filter dialog's confirmation; returns true when some row could not be converted.
+bool ConverteValoresHistorico(TfrmHistoricoBem *frm);

@@ -1,0 +1,82 @@
+#include "module.h"
+#include "Cli_trq01300.h"
+#include "Cli_trq01301.h"
+#include "application.h"
+#include "busy.h"
+#include "packageinfo.h"
+
+#include <QApplication>
+#include <QMainWindow>
+
+namespace trq01300 {
+
+QPointer<TfrmHistoricoBem> frmHistoricoBem;
+bool boIdCriado = false;
+bool boPrimeiraVez = true;
+QString StCDIndice;
+QString StTpIndice;
+QPointer<TfrmFiltroHistOpBem> frmFiltroHistOpBem;
+
+void CriaHistoricoBem()
+{
+    host::setWaitCursor(true);
+    if (!boIdCriado) {
+        frmHistoricoBem = new TfrmHistoricoBem(nullptr);
+        boIdCriado = true;
+        frmHistoricoBem->Create();
+    }
+    TApplication::ShowForm(frmHistoricoBem);
+    TApplication::RestoreForm(frmHistoricoBem);
+    host::setWaitCursor(false);
+}
+
+void CriaFiltroHistOpBem()
+{
+    host::setWaitCursor(true);
+    if (!frmFiltroHistOpBem) {
+        frmFiltroHistOpBem = new TfrmFiltroHistOpBem(TApplication::MainForm());
+        frmFiltroHistOpBem->Create();
+    }
+    frmFiltroHistOpBem->setVisible(false);
+    host::setWaitCursor(false);
+    frmFiltroHistOpBem->exec();
+}
+
+void initializeUnits()
+{
+    frmHistoricoBem = nullptr;
+    boIdCriado = false;
+    boPrimeiraVez = true;
+    StCDIndice.clear();
+    StTpIndice.clear();
+    frmFiltroHistOpBem = nullptr;
+}
+
+void finalizeUnits()
+{
+    StTpIndice.clear();
+    StCDIndice.clear();
+    // The forms' code lives in this library: none may outlive the unload.
+    delete frmFiltroHistOpBem.data();
+    if (frmHistoricoBem) {
+        QWidget *w = frmHistoricoBem;
+        if (QWidget *sub = w->parentWidget()) delete sub;
+        else delete w;
+    }
+    boIdCriado = false;
+}
+
+}  // namespace trq01300
+
+namespace {
+const char *const kUnits[] = {"Cli_trq01300", "Cli_trq01301", nullptr};
+const HostPackageInfo kInfo{kHostPackageAbi, "PKG_TRQ01300", "Histórico de Operações do Bem", kUnits};
+}  // namespace
+
+extern "C" {
+Q_DECL_EXPORT const HostPackageInfo *GetPackageInfoTable() { return &kInfo; }
+Q_DECL_EXPORT void Initialize() { trq01300::initializeUnits(); }
+Q_DECL_EXPORT void Finalize() { trq01300::finalizeUnits(); }
+// Errors while opening the screen reach the host, which reports them.
+Q_DECL_EXPORT void IniProc() { trq01300::CriaHistoricoBem(); }
+}
