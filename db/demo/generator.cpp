@@ -320,10 +320,10 @@ Counts generate(QSqlDatabase db, const Options &opt)
     // Financial indices: daily ones have no value on weekends; one date holds
     // zero; the monthly IPCA misses some months.
     Inserter insInd(db, "INDICEFIN", 5);
-    insInd({"0001", "CDI", "Certificado de Depósito Interbancário", "1", "D"});
-    insInd({"0002", "IGPM", "Índice Geral de Preços do Mercado", "2", "M"});
+    insInd({"0001", "CDI", "Depósito Interbancário", "1", "D"});
+    insInd({"0002", "IGPM", "Índice Geral de Preços-Mercado", "2", "M"});
     insInd({"0003", "UFIR", "Unidade Fiscal de Referência", "1", "D"});
-    insInd({"0004", "IPCA", "Índice de Preços ao Consumidor Amplo", "2", "M"});
+    insInd({"0004", "IPCA", "Preços ao Consumidor Amplo", "2", "M"});
     insInd({"0005", "USD", "Dólar comercial", "1", "D"});
     Inserter insVal(db, "VALORINDICE", 3);
     double cdi = 1.0, ufir = 0.8287, usd = 2.65;

@@ -1,0 +1,318 @@
+// Every remote call against a generated database, through a real server over loopback.
+#include "appserver.h"
+#include "codec.h"
+#include "dbconnect.h"
+#include "generator.h"
+#include "netconnection.h"
+#include "trq01300_methods.h"
+
+#include <QSqlQuery>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+
+using A = TNetArg;
+
+class TstAppServer : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void historyHonoursPeriodCompanyAndFlags();
+    void historySelectionsMatchExactly_data();
+    void historySelectionsMatchExactly();
+    void historyByReferenceValuesComeBack();
+    void detailsOfAnOperation();
+    void indexCatalogueAndValues();
+    void listsAndInvoices();
+    void badInputGetsErrorAndServerGoesOn();
+    void clientReconnectsAfterServerRestart();
+
+private:
+    wire::Reply history(const QString &emp, const QDate &ini, const QDate &fim, const QString &geral,
+                        QVector<QString> crit);
+    QVector<QString> allCriteria() const;
+    int count(const QString &sql);
+    QTemporaryDir m_dir;
+    QString m_url;
+    std::unique_ptr<appsrv::ServerThread> m_server;
+    TNetConnection m_net;
+    QSqlDatabase m_db;
+};
+
+void TstAppServer::initTestCase()
+{
+#ifdef TEST_ON_POSTGRESQL
+    m_url = qEnvironmentVariable("BACKOFFICE_TEST_PG");
+    if (m_url.isEmpty()) QSKIP("BACKOFFICE_TEST_PG não definido");
+#else
+    m_url = QStringLiteral("sqlite:") + m_dir.filePath("demo.db");
+    { QFile f(m_dir.filePath("demo.db")); f.open(QIODevice::WriteOnly); }
+#endif
+    try {
+        QSqlDatabase w = dbconnect::open(m_url, "writer", false);
+        demo::generate(w, {});
+        w.close();
+    } catch (const std::exception &e) {
+        QFAIL(e.what());
+    }
+    dbconnect::close("writer");
+    m_db = dbconnect::open(m_url, "check", true);
+    appsrv::Config cfg;
+    cfg.database = m_url;
+    cfg.token = "segredo";
+    m_server = std::make_unique<appsrv::ServerThread>(cfg);
+    QString why;
+    QVERIFY2(m_server->start(&why), qPrintable(why));
+    m_net.Host = "127.0.0.1";
+    m_net.Port = m_server->port();
+    m_net.Token = "segredo";
+    m_net.ServerName = trq01300::kObjectName;
+    m_net.Connect();
+}
+
+void TstAppServer::cleanupTestCase()
+{
+    m_net.Disconnect();
+    if (m_server) m_server->stop();
+    m_db = QSqlDatabase();
+    dbconnect::close("check");
+}
+
+int TstAppServer::count(const QString &sql)
+{
+    QSqlQuery q(m_db);
+    if (!q.exec(sql) || !q.next()) return -1;
+    return q.value(0).toInt();
+}
+
+QVector<QString> TstAppServer::allCriteria() const
+{
+    // Every pair "T", every situation.
+    QVector<QString> c(23);
+    for (int i : {1, 3, 5, 7, 9, 12, 14, 16, 18, 20, 22}) c[i] = "T";
+    c[10] = "_1_2_3_";
+    return c;
+}
+
+wire::Reply TstAppServer::history(const QString &emp, const QDate &ini, const QDate &fim, const QString &geral,
+                                  QVector<QString> crit)
+{
+    QString g = geral;
+    QVector<TNetArg> args{A::Val(emp), A::Date(ini), A::Date(fim), A::Ref(g)};
+    for (QString &s : crit) args << A::Ref(s);
+    return m_net.Call("GetHistoricoOpBem", args);
+}
+
+void TstAppServer::historyHonoursPeriodCompanyAndFlags()
+{
+    const QDate ini(2024, 1, 1), fim(2024, 3, 31);
+    const wire::Reply r = history("01", ini, fim, "", allCriteria());
+    QVERIFY2(r.ok(), qPrintable(r.message));
+    QCOMPARE(r.packet.fields.size(), 46);
+    QCOMPARE(r.packet.rows.size(),
+             count("SELECT COUNT(*) FROM OPERABEM WHERE CDEMPRESA='01' AND DTOPERABEM >= '2024-01-01' AND DTOPERABEM <= '2024-03-31'"));
+    QVERIFY(r.packet.rows.size() > 50);
+    const int dt = r.packet.indexOf("DTOPERABEM"), nr = r.packet.indexOf("NRSEQOPERABEM");
+    double last = 0;
+    for (const auto &row : r.packet.rows) {
+        const QDate d = wire::fromOleDate(row[dt].toDouble()).date();
+        QVERIFY(d >= ini && d <= fim);
+        QVERIFY(row[dt].toDouble() >= last);
+        last = row[dt].toDouble();
+    }
+    // The first row is the one the database holds, field by field.
+    QSqlQuery q(m_db);
+    q.exec("SELECT NRSEQOPERABEM, VROPERABEM, CDBEMATIVO FROM OPERABEM WHERE CDEMPRESA='01' AND DTOPERABEM >= '2024-01-01' "
+           "ORDER BY DTOPERABEM, NRSEQOPERABEM");
+    QVERIFY(q.next());
+    QCOMPARE(r.packet.rows[0][nr].toString(), q.value(0).toString());
+    QCOMPARE(r.packet.rows[0][r.packet.indexOf("VROPERABEM2")].toDouble(), q.value(1).toDouble());
+    QCOMPARE(r.packet.rows[0][r.packet.indexOf("IDINDFINOK")].toString(), QString("N"));
+    QVERIFY(r.packet.rows[0][r.packet.indexOf("CAPADBTNOME")].toString().startsWith(q.value(2).toString().left(20)));
+    // Whole period: every operation of the company, none of another.
+    const wire::Reply all = history("02", QDate(), QDate(), "T", allCriteria());
+    QVERIFY(all.ok());
+    QCOMPARE(all.packet.rows.size(), count("SELECT COUNT(*) FROM OPERABEM WHERE CDEMPRESA='02'"));
+    const wire::Reply none = history("04", QDate(), QDate(), "T", allCriteria());
+    QVERIFY(none.ok());
+    QCOMPARE(none.packet.rows.size(), 0);
+    const wire::Reply unknown = history("99", ini, fim, "", allCriteria());
+    QCOMPARE(unknown.error, wire::ErrorCode::BadValue);
+    QCOMPARE(unknown.message, QString("Empresa '99' não cadastrada."));
+}
+
+void TstAppServer::historySelectionsMatchExactly_data()
+{
+    QTest::addColumn<int>("slot");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("where");
+    QTest::newRow("situation 3") << 10 << "_3_" << "IDSITOPERABEM = '3'";
+    QTest::newRow("situations 1 and 2") << 10 << "_1_2_" << "IDSITOPERABEM IN ('1','2')";
+    QTest::newRow("branch") << 11 << "'0002'" << "CDFILIAL = '0002'";
+    QTest::newRow("reason key") << 6 << "'00201','00101'" << "CDTIPOOPERBEM || CDMOTIVOOPER IN ('00201','00101')";
+    QTest::newRow("types") << 4 << "'001','009'" << "CDTIPOOPERBEM IN ('001','009')";
+    QTest::newRow("sector") << 15 << "'0003'" << "CDSETOR = '0003'";
+    QTest::newRow("operator") << 8 << "'OPER001'" << "CDOPERADOR = 'OPER001'";
+    QTest::newRow("code 1 is not inside 11") << 11 << "'1'" << "1 = 0";
+    QTest::newRow("quotes and sql") << 11 << "'0001'' OR ''1''=''1','x'); DROP TABLE OPERABEM; --" << "1 = 0";
+    QTest::newRow("list flag empty, nothing chosen") << 11 << "" << "1 = 0";
+}
+
+void TstAppServer::historySelectionsMatchExactly()
+{
+    QFETCH(int, slot);
+    QFETCH(QString, value);
+    QFETCH(QString, where);
+    QVector<QString> c = allCriteria();
+    c[slot] = value;
+    if (slot != 10) c[slot + 1] = QString();  // the pair's flag follows its selection
+    const wire::Reply r = history("01", QDate(), QDate(), "T", c);
+    QVERIFY2(r.ok(), qPrintable(r.message));
+    QCOMPARE(r.packet.rows.size(), count("SELECT COUNT(*) FROM OPERABEM WHERE CDEMPRESA='01' AND " + where));
+    QVERIFY(count("SELECT COUNT(*) FROM OPERABEM") > 0);  // nothing was harmed
+}
+
+void TstAppServer::historyByReferenceValuesComeBack()
+{
+    QVector<QString> c = allCriteria();
+    QString geral = "T";
+    QVector<TNetArg> args{A::Val("01"), A::Date(QDate()), A::Date(QDate()), A::Ref(geral)};
+    for (QString &s : c) args << A::Ref(s);
+    const wire::Reply r = m_net.Call("GetHistoricoOpBem", args);
+    QVERIFY(r.ok());
+    QCOMPARE(r.refs.size(), 24);
+    QCOMPARE(geral, QString("T"));
+    QCOMPARE(c, allCriteria());
+}
+
+void TstAppServer::detailsOfAnOperation()
+{
+    QSqlQuery q(m_db);
+    q.exec("SELECT O.NRSEQOPERABEM, O.CDBEMATIVO, O.NRSEQCAPAOPEBEM, O.NRSEQITCAPAOPE, "
+           "(SELECT COUNT(*) FROM ESPECITCAPAOPE E WHERE E.CDEMPRESA=O.CDEMPRESA AND E.NRSEQCAPAOPEBEM=O.NRSEQCAPAOPEBEM "
+           " AND E.NRSEQITCAPAOPE=O.NRSEQITCAPAOPE) FROM OPERABEM O WHERE O.CDEMPRESA='01' AND O.NRSEQOPERABEM='00000003'");
+    QVERIFY(q.next());
+    const wire::Reply e = m_net.Call("GetEspecOper", {A::Val("01"), A::Val("R"), A::Val(q.value(0).toString()), A::Val(q.value(1).toString())});
+    QVERIFY2(e.ok(), qPrintable(e.message));
+    QCOMPARE(e.packet.rows.size(), q.value(4).toInt());
+    QCOMPARE(e.packet.fields.last().name, QString("VALOR"));
+    for (const auto &row : e.packet.rows) QCOMPARE(row[0].toString(), q.value(2).toString());
+    const wire::Reply c = m_net.Call("GetCTBLOper", {A::Val("01"), A::Val(q.value(2).toString()), A::Val(q.value(3).toString()), A::Val("R")});
+    QVERIFY(c.ok());
+    QCOMPARE(c.packet.rows.size(), 2);
+    QCOMPARE(c.packet.rows[0][1].toString(), QString("D"));
+    QCOMPARE(c.packet.rows[1][1].toString(), QString("C"));
+    // The same keys in another company give nothing.
+    const wire::Reply other = m_net.Call("GetCTBLOper", {A::Val("03"), A::Val("zz"), A::Val("1"), A::Val("R")});
+    QVERIFY(other.ok());
+    QCOMPARE(other.packet.rows.size(), 0);
+    const wire::Reply badKind = m_net.Call("GetEspecOper", {A::Val("01"), A::Val("X"), A::Val("1"), A::Val("1")});
+    QCOMPARE(badKind.error, wire::ErrorCode::BadValue);
+}
+
+void TstAppServer::indexCatalogueAndValues()
+{
+    const wire::Reply all = m_net.Call("getIndiceFin", {A::Val(""), A::Val("T"), A::Val("T")});
+    QVERIFY(all.ok());
+    QCOMPARE(all.packet.rows.size(), 5);
+    QString tipo = "2";
+    const wire::Reply cdiMonthly = m_net.Call("getIndiceFin", {A::Val("CDI"), A::Val(""), A::Ref(tipo)});
+    QCOMPARE(cdiMonthly.packet.rows.size(), 0);  // restricted to the type
+    const wire::Reply igpm = m_net.Call("getIndiceFin", {A::Val("IGPM"), A::Val(""), A::Ref(tipo)});
+    QCOMPARE(igpm.packet.rows.size(), 1);
+    QCOMPARE(igpm.packet.rows[0][3].toString(), QString("0002"));
+    QString cd = "0001";
+    const wire::Reply day = m_net.Call("getIndFin", {A::Ref(cd), A::Val("04/03/2020")});
+    QCOMPARE(day.packet.rows.size(), 1);
+    QVERIFY(day.packet.rows[0][4].toDouble() > 1.0);
+    const wire::Reply zero = m_net.Call("getIndFin", {A::Ref(cd), A::Val("02/03/2020")});
+    QCOMPARE(zero.packet.rows[0][4].toDouble(), 0.0);
+    const wire::Reply weekend = m_net.Call("getIndFin", {A::Ref(cd), A::Val("07/03/2020")});
+    QCOMPARE(weekend.packet.rows.size(), 0);
+    const wire::Reply epoch = m_net.Call("getIndFin", {A::Ref(cd), A::Val("30/12/1899")});
+    QVERIFY(epoch.ok());
+    QCOMPARE(epoch.packet.rows.size(), 0);
+    QString ipca = "0004";
+    QCOMPARE(m_net.Call("getIndFinMes", {A::Ref(ipca), A::Val("01/06/2021"), A::Val("30/06/2021")}).packet.rows.size(), 1);
+    QCOMPARE(m_net.Call("getIndFinMes", {A::Ref(ipca), A::Val("01/07/2021"), A::Val("31/07/2021")}).packet.rows.size(), 0);
+    QCOMPARE(m_net.Call("getIndFin", {A::Ref(cd), A::Val("31/02/2020")}).error, wire::ErrorCode::BadValue);
+}
+
+void TstAppServer::listsAndInvoices()
+{
+    QString grupo = "'001'", flag = "";
+    const wire::Reply bens = m_net.Call("getBem", {A::Val("01"), A::Ref(grupo), A::Ref(flag)});
+    QVERIFY(bens.ok());
+    QCOMPARE(bens.packet.rows.size(),
+             count("SELECT COUNT(*) FROM BEMATIVO WHERE CDEMPRESA='01' AND CDGRUPOBEM='001' AND IDTIPOBEMATIVO='R'"));
+    QCOMPARE(grupo, QString("'001'"));
+    QString tipos = "'002'";
+    const wire::Reply mot = m_net.Call("getMotivoOper", {A::Val("01"), A::Ref(tipos)});
+    QCOMPARE(mot.packet.rows.size(), count("SELECT COUNT(*) FROM MOTIVOOPER WHERE CDEMPRESA='01' AND CDTIPOOPERBEM='002'"));
+    QCOMPARE(mot.packet.rows[0][4].toString(), mot.packet.rows[0][1].toString() + mot.packet.rows[0][2].toString());
+    QCOMPARE(m_net.Call("getTipoDeOperacao", {A::Val("01"), A::Val("T")}).packet.rows.size(), 9);
+    QCOMPARE(m_net.Call("getCentCusto", {A::Val("T")}).packet.rows.size(), 8);
+    QCOMPARE(m_net.Call("getSetor", {A::Val("T")}).packet.rows.size(), 7);
+    QString cs = "", ct = "T", fs = "", ft = "T";
+    const wire::Reply nf = m_net.Call("GetNotaFisc", {A::Val("01"), A::Ref(cs), A::Ref(ct), A::Ref(fs), A::Ref(ft)});
+    QCOMPARE(nf.packet.rows.size(), count("SELECT COUNT(*) FROM NOTAFISCAL WHERE CDEMPRESA='01'"));
+    fs = "'000001'";
+    ft = "";
+    const wire::Reply nf2 = m_net.Call("GetNotaFisc", {A::Val("01"), A::Ref(cs), A::Ref(ct), A::Ref(fs), A::Ref(ft)});
+    QCOMPARE(nf2.packet.rows.size(), count("SELECT COUNT(*) FROM NOTAFISCAL WHERE CDEMPRESA='01' AND CDFORNECED='000001'"));
+}
+
+void TstAppServer::badInputGetsErrorAndServerGoesOn()
+{
+    QCOMPARE(m_net.Call("Inexistente", {}).error, wire::ErrorCode::UnknownMethod);
+    QCOMPARE(m_net.CallObject("Outro.Objeto", "getSetor", {A::Val("T")}).error, wire::ErrorCode::UnknownObject);
+    QCOMPARE(m_net.Call("getSetor", {}).error, wire::ErrorCode::BadArguments);
+    QCOMPARE(m_net.Call("getSetor", {A::Date(QDate(2020, 1, 1))}).error, wire::ErrorCode::BadArguments);
+    // Garbage, an oversized frame and a wrong token on raw sockets.
+    for (int kind = 0; kind < 3; ++kind) {
+        QTcpSocket s;
+        s.connectToHost("127.0.0.1", m_server->port());
+        QVERIFY(s.waitForConnected(3000));
+        QByteArray answer;
+        if (kind == 0) {
+            QVERIFY(wire::writeFrame(&s, wire::encodeHello({"segredo"}), 3000));
+            QCOMPARE(wire::readFrame(&s, &answer, wire::kMaxFrameBytes, 3000), wire::ReadStatus::Ok);
+            QVERIFY(wire::writeFrame(&s, QByteArray("\xff\x00garbage", 9), 3000));
+            QCOMPARE(wire::readFrame(&s, &answer, wire::kMaxFrameBytes, 3000), wire::ReadStatus::Ok);
+            QCOMPARE(wire::decodeReply(answer)->error, wire::ErrorCode::BadFrame);
+        } else if (kind == 1) {
+            QByteArray hdr(4, 0);
+            hdr[0] = char(0x7f);
+            s.write(hdr);
+            s.waitForBytesWritten(1000);
+            QCOMPARE(wire::readFrame(&s, &answer, wire::kMaxFrameBytes, 3000), wire::ReadStatus::Ok);
+            QCOMPARE(wire::decodeReply(answer)->error, wire::ErrorCode::BadFrame);
+        } else {
+            QVERIFY(wire::writeFrame(&s, wire::encodeHello({"errado"}), 3000));
+            QCOMPARE(wire::readFrame(&s, &answer, wire::kMaxFrameBytes, 3000), wire::ReadStatus::Ok);
+            QCOMPARE(wire::decodeReply(answer)->error, wire::ErrorCode::NotAuthenticated);
+        }
+    }
+    QVERIFY(m_net.Call("getSetor", {A::Val("T")}).ok());
+}
+
+void TstAppServer::clientReconnectsAfterServerRestart()
+{
+    QVERIFY(m_net.Call("getCentCusto", {A::Val("T")}).ok());
+    const quint16 port = m_server->port();
+    m_server->stop();
+    appsrv::Config cfg;
+    cfg.database = m_url;
+    cfg.token = "segredo";
+    cfg.port = port;
+    m_server = std::make_unique<appsrv::ServerThread>(cfg);
+    QString why;
+    QVERIFY2(m_server->start(&why), qPrintable(why));
+    const wire::Reply r = m_net.Call("getCentCusto", {A::Val("T")});
+    QVERIFY2(r.ok(), qPrintable(r.message));
+    QCOMPARE(r.packet.rows.size(), 8);
+}
+
+QTEST_GUILESS_MAIN(TstAppServer)
+#include "tst_appserver.moc"
