@@ -8,6 +8,10 @@
 #include <QApplication>
 #include <QMainWindow>
 
+// The package's resources (message tables, mark pictures) are registered on
+// load, whether the units are built as the package or linked statically.
+static void registerResources() { Q_INIT_RESOURCE(PKG_TRQ01300); }
+
 namespace trq01300 {
 
 QPointer<TfrmHistoricoBem> frmHistoricoBem;
@@ -44,6 +48,7 @@ void CriaFiltroHistOpBem()
 
 void initializeUnits()
 {
+    registerResources();
     frmHistoricoBem = nullptr;
     boIdCriado = false;
     boPrimeiraVez = true;
