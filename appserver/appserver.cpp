@@ -41,7 +41,7 @@ public:
     Connection(Server *srv, qintptr fd, int seq) : m_srv(srv), m_fd(fd), m_seq(seq) {}
     void run() override;
 private:
-    bool send(QSslSocket &s, const wire::Reply &r) { return wire::writeFrame(&s, wire::encodeReply(r), 30000); }
+    bool send(QSslSocket &s, const wire::Reply &r) { return wire::writeReply(&s, r, 30000); }
     Server *m_srv;
     qintptr m_fd;
     int m_seq;
@@ -186,7 +186,10 @@ void registerStandardObjects(Server &s)
     s.registerObject(QString::fromLatin1(trq01300::kObjectName), [] { return std::make_unique<trq01300::RdmHistoricoBem>(); });
 }
 
-ServerThread::ServerThread(Config cfg) : m_cfg(std::move(cfg)) {}
+ServerThread::ServerThread(Config cfg, std::function<void(Server &)> registrar)
+    : m_cfg(std::move(cfg)), m_registrar(std::move(registrar))
+{
+}
 
 ServerThread::~ServerThread() { stop(); }
 
@@ -199,7 +202,7 @@ bool ServerThread::start(QString *why)
     starter->moveToThread(&m_thread);
     QMetaObject::invokeMethod(starter, [&] {
         m_server = new Server(m_cfg);
-        registerStandardObjects(*m_server);
+        m_registrar(*m_server);
         ok = m_server->start(why);
         if (ok) m_port = m_server->serverPort();
         delete starter;

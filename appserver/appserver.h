@@ -49,15 +49,20 @@ private:
 
 // Runs a server on a thread of its own, for in-process use (the embedded
 // desktop default, tests, benchmarks): the caller's thread may block on calls.
+class Server;
+void registerStandardObjects(Server &s);
+
 class ServerThread {
 public:
-    explicit ServerThread(Config cfg);
+    // registrar names the objects the server hosts.
+    explicit ServerThread(Config cfg, std::function<void(Server &)> registrar = registerStandardObjects);
     ~ServerThread();
     bool start(QString *why);
     void stop();
     quint16 port() const { return m_port; }
 private:
     Config m_cfg;
+    std::function<void(Server &)> m_registrar;
     QThread m_thread;
     Server *m_server = nullptr;
     quint16 m_port = 0;

@@ -1,6 +1,7 @@
 #include "codec.h"
 
 #include <QAbstractSocket>
+#include <QBuffer>
 #include <QCborArray>
 #include <QCborMap>
 #include <QCborStreamReader>
@@ -19,40 +20,15 @@ const QDate kOleEpoch(1899, 12, 30);
 
 void writeText(QCborStreamWriter &w, const QString &s) { w.append(s); }
 
-void writePacket(QCborStreamWriter &w, const DataPacket &p)
+void writePacket(QByteArray *out, const DataPacket &p)
 {
-    w.startMap(2);
-    w.append(QLatin1StringView("f"));
-    w.startArray(p.fields.size());
-    for (const FieldDef &f : p.fields) {
-        w.startArray(3);
-        writeText(w, f.name);
-        w.append(quint64(f.kind));
-        w.append(qint64(f.width));
-        w.endArray();
-    }
-    w.endArray();
-    w.append(QLatin1StringView("r"));
-    w.startArray(p.rows.size());
+    PacketWriter pw(out, p.fields);
     const int n = p.fields.size();
     for (const Row &row : p.rows) {
-        w.startArray(n);
-        for (int i = 0; i < n; ++i) {
-            const QVariant &v = i < row.size() ? row[i] : QVariant();
-            if (!v.isValid() || v.isNull()) {
-                w.append(nullptr);
-                continue;
-            }
-            switch (p.fields[i].kind) {
-            case FieldKind::Float:
-            case FieldKind::DateTime: w.append(v.toDouble()); break;
-            default: writeText(w, v.toString()); break;
-            }
-        }
-        w.endArray();
+        pw.beginRow();
+        for (int i = 0; i < n; ++i) pw.cell(i, i < row.size() ? row[i] : QVariant());
     }
-    w.endArray();
-    w.endMap();
+    pw.finish();
 }
 
 bool readPacket(const QCborValue &v, DataPacket *p, QString *why)
@@ -108,9 +84,71 @@ bool readPacket(const QCborValue &v, DataPacket *p, QString *why)
     return true;
 }
 
-QByteArray finish(QByteArray &buf) { return buf; }
-
 }  // namespace
+
+PacketWriter::PacketWriter(QByteArray *out, const QVector<FieldDef> &fields)
+    : m_dev(std::make_unique<QBuffer>(out)), m_fields(fields)
+{
+    // A writer on a byte array starts at its beginning; through a buffer it appends.
+    m_dev->open(QIODevice::WriteOnly | QIODevice::Append);
+    m_w = std::make_unique<QCborStreamWriter>(m_dev.get());
+    m_w->startMap(2);
+    m_w->append(QLatin1StringView("f"));
+    m_w->startArray(fields.size());
+    for (const FieldDef &f : fields) {
+        m_w->startArray(3);
+        m_w->append(f.name);
+        m_w->append(quint64(f.kind));
+        m_w->append(qint64(f.width));
+        m_w->endArray();
+    }
+    m_w->endArray();
+    m_w->append(QLatin1StringView("r"));
+    m_w->startArray();  // rows are counted by the reader
+}
+
+PacketWriter::~PacketWriter() = default;
+
+void PacketWriter::beginRow()
+{
+    if (m_inRow) m_w->endArray();
+    m_w->startArray(m_fields.size());
+    m_inRow = true;
+}
+
+void PacketWriter::cell(int field, const QVariant &v)
+{
+    if (!v.isValid() || v.isNull()) {
+        m_w->append(nullptr);
+        return;
+    }
+    switch (m_fields[field].kind) {
+    case FieldKind::Float:
+    case FieldKind::DateTime: m_w->append(v.toDouble()); break;
+    default: text(v.toString()); break;
+    }
+}
+
+void PacketWriter::text(const QString &s)
+{
+    // Encoded into a reused buffer: one allocation per string adds up over a
+    // history of hundreds of thousands of rows.
+    m_utf8.resize(s.size() * 3);
+    char *end = m_encoder.appendToBuffer(m_utf8.data(), s);
+    m_w->appendTextString(m_utf8.constData(), end - m_utf8.constData());
+}
+void PacketWriter::number(double d) { m_w->append(d); }
+void PacketWriter::null() { m_w->append(nullptr); }
+
+void PacketWriter::finish()
+{
+    if (m_inRow) m_w->endArray();
+    m_inRow = false;
+    m_w->endArray();
+    m_w->endMap();
+    m_w.reset();
+    m_dev.reset();
+}
 
 QByteArray encodeCall(const Call &c)
 {
@@ -136,7 +174,7 @@ QByteArray encodeCall(const Call &c)
     }
     w.endArray();
     w.endMap();
-    return finish(buf);
+    return buf;
 }
 
 QByteArray encodeHello(const Hello &h)
@@ -153,8 +191,8 @@ QByteArray encodeHello(const Hello &h)
 QByteArray encodeReply(const Reply &r)
 {
     QByteArray buf;
-    QCborStreamWriter w(&buf);
     if (!r.ok()) {
+        QCborStreamWriter w(&buf);
         w.startMap(2);
         w.append(QLatin1StringView("e"));
         w.append(qint64(r.error));
@@ -163,15 +201,43 @@ QByteArray encodeReply(const Reply &r)
         w.endMap();
         return buf;
     }
-    w.startMap(2);
-    w.append(QLatin1StringView("refs"));
-    w.startArray(r.refs.size());
-    for (const QString &s : r.refs) writeText(w, s);
-    w.endArray();
-    w.append(QLatin1StringView("p"));
-    writePacket(w, r.packet);
-    w.endMap();
+    // map(2) { "refs": [...], "p": packet }, the packet written by its own writer
+    // or taken as already encoded.
+    buf = replyHead(r);
+    if (!r.packetCbor.isEmpty()) buf.append(r.packetCbor);
+    else writePacket(&buf, r.packet);
     return buf;
+}
+
+static bool writePayload(QIODevice *dev, const QByteArray &payload, int msecs);
+
+QByteArray replyHead(const Reply &r)
+{
+    QByteArray buf;
+    QBuffer dev(&buf);
+    dev.open(QIODevice::WriteOnly | QIODevice::Append);
+    dev.putChar(char(0xA2));  // a map of two pairs
+    {
+        QCborStreamWriter w2(&dev);
+        w2.append(QLatin1StringView("refs"));
+        w2.startArray(r.refs.size());
+        for (const QString &s : r.refs) writeText(w2, s);
+        w2.endArray();
+        w2.append(QLatin1StringView("p"));
+    }
+    dev.close();
+    return buf;
+}
+
+bool writeReply(QIODevice *dev, const Reply &r, int msecs)
+{
+    if (!r.ok() || r.packetCbor.isEmpty()) return writeFrame(dev, encodeReply(r), msecs);
+    // A pre-encoded packet goes out behind its head without being copied again.
+    const QByteArray head = replyHead(r);
+    char len[4];
+    qToBigEndian<quint32>(quint32(head.size() + r.packetCbor.size()), len);
+    if (dev->write(len, 4) != 4 || dev->write(head) != head.size()) return false;
+    return writePayload(dev, r.packetCbor, msecs);
 }
 
 bool isHello(const QByteArray &cbor)
@@ -301,8 +367,15 @@ ReadStatus readFrame(QIODevice *dev, QByteArray *payload, int maxBytes, int msec
 
 bool writeFrame(QIODevice *dev, const QByteArray &payload, int msecs)
 {
-    const QByteArray f = frame(payload);
-    if (dev->write(f) != f.size()) return false;
+    char len[4];
+    qToBigEndian<quint32>(quint32(payload.size()), len);
+    if (dev->write(len, 4) != 4) return false;
+    return writePayload(dev, payload, msecs);
+}
+
+static bool writePayload(QIODevice *dev, const QByteArray &payload, int msecs)
+{
+    if (dev->write(payload) != payload.size()) return false;
     auto *sock = qobject_cast<QAbstractSocket *>(dev);
     if (!sock) return true;
     while (sock->bytesToWrite() > 0)
@@ -329,6 +402,39 @@ QDateTime fromOleDate(double ole)
     return QDateTime(d, QTime(0, 0), Qt::UTC).addMSecs(ms);
 }
 
+namespace {
+// Reads N digits at p; -1 when a character is no digit.
+int digits(const QChar *p, int n)
+{
+    int v = 0;
+    for (int i = 0; i < n; ++i) {
+        const ushort c = p[i].unicode();
+        if (c < '0' || c > '9') return -1;
+        v = v * 10 + (c - '0');
+    }
+    return v;
+}
+
+// "YYYY-MM-DD", optionally followed by " HH:MM:SS" or "THH:MM:SS" (fractions
+// ignored), as SQLite holds dates. Parsed by hand: this runs for every date
+// cell of every packet.
+double oleFromIsoText(const QString &s)
+{
+    if (s.size() < 10 || s.at(4) != QLatin1Char('-') || s.at(7) != QLatin1Char('-')) return std::nan("");
+    const QChar *p = s.constData();
+    const int y = digits(p, 4), mo = digits(p + 5, 2), d = digits(p + 8, 2);
+    if (y < 0 || mo < 0 || d < 0 || !QDate::isValid(y, mo, d)) return std::nan("");
+    double days = double(QDate(y, mo, d).toJulianDay() - kOleEpoch.toJulianDay());
+    if (s.size() >= 19 && (s.at(10) == QLatin1Char(' ') || s.at(10) == QLatin1Char('T'))) {
+        const int h = digits(p + 11, 2), mi = digits(p + 14, 2), se = digits(p + 17, 2);
+        if (h < 0 || mi < 0 || se < 0 || h > 23 || mi > 59 || se > 59) return std::nan("");
+        const double frac = (h * 3600 + mi * 60 + se) / 86400.0;
+        days = days >= 0 ? days + frac : days - frac;
+    }
+    return days;
+}
+}  // namespace
+
 double oleFromSql(const QVariant &v)
 {
     if (!v.isValid() || v.isNull()) return std::nan("");
@@ -338,17 +444,9 @@ double oleFromSql(const QVariant &v)
         return dt.isValid() ? toOleDate(QDateTime(dt.date(), dt.time(), Qt::UTC)) : std::nan("");
     }
     case QMetaType::QDate: return v.toDate().isValid() ? toOleDate(v.toDate()) : std::nan("");
-    default: break;
+    case QMetaType::QString: return oleFromIsoText(v.toString().trimmed());
+    default: return oleFromIsoText(v.toString().trimmed());
     }
-    const QString s = v.toString().trimmed();
-    if (s.isEmpty()) return std::nan("");
-    if (s.size() == 10) {
-        const QDate d = QDate::fromString(s, Qt::ISODate);
-        return d.isValid() ? toOleDate(d) : std::nan("");
-    }
-    QDateTime dt = QDateTime::fromString(s.left(19).replace(QLatin1Char(' '), QLatin1Char('T')), Qt::ISODate);
-    if (!dt.isValid()) return std::nan("");
-    return toOleDate(QDateTime(dt.date(), dt.time(), Qt::UTC));
 }
 
 }  // namespace wire

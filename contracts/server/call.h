@@ -38,6 +38,8 @@ struct Reply {
     QString message;          // Portuguese text of the error
     QVector<QString> refs;    // by-reference values, in argument order
     DataPacket packet;
+    // The packet already encoded (server side, large packets); used instead of packet.
+    QByteArray packetCbor;
     bool ok() const { return error == ErrorCode::None; }
 };
 

@@ -12,7 +12,7 @@ QSqlDatabase open(const QString &url, const QString &name, bool readOnly)
     QSqlDatabase db;
     if (url.startsWith(QLatin1String("sqlite:"))) {
         const QString path = url.mid(7);
-        if (!QFileInfo::exists(path))
+        if (path != QLatin1String(":memory:") && !QFileInfo::exists(path))
             throw Error(QStringLiteral("Arquivo de banco de dados '%1' não encontrado.").arg(path).toStdString());
         db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
         db.setDatabaseName(path);

@@ -19,7 +19,11 @@ struct BadValue : std::runtime_error {
     explicit BadValue(const QString &m) : std::runtime_error(m.toStdString()) {}
 };
 
-QString text(const QVector<wire::Arg> &a, int i) { return a[i].text; }
+}  // namespace
+
+static QString text(const QVector<wire::Arg> &a, int i) { return a[i].text; }
+
+namespace {
 
 // By-reference arguments come back as they were sent.
 QVector<QString> echoRefs(const QVector<wire::Arg> &args)
@@ -45,7 +49,6 @@ QDate dateArg(const QString &s)
     return d;
 }
 
-QString concat(QSqlDatabase &, const QString &a, const QString &b) { return QStringLiteral("(%1 || %2)").arg(a, b); }
 
 void requireKindR(const QString &k)
 {
@@ -99,11 +102,13 @@ const QStringList &historyColumns()
     return c;
 }
 
-wire::Reply history(QSqlDatabase &db, const QVector<wire::Arg> &a)
+}  // namespace
+
+HistoryStatement historyStatement(const QVector<wire::Arg> &a)
 {
     const QString emp = text(a, 0).trimmed();
-    requireCompany(db, emp);
-    Filter f;
+    HistoryStatement st;
+    Filter &f = st.filter;
     f.add(QStringLiteral("O.CDEMPRESA = ") + f.bind(emp));
     // a[3] is the whole-period flag; a[4..] the criteria pairs.
     if (text(a, 3).trimmed() != QLatin1String("T")) {
@@ -116,7 +121,7 @@ wire::Reply history(QSqlDatabase &db, const QVector<wire::Arg> &a)
     f.addSelection(QStringLiteral("B.CDGRUPOBEM"), text(a, 4), text(a, 5));
     f.addSelection(QStringLiteral("O.CDBEMATIVO"), text(a, 6), text(a, 7));
     f.addSelection(QStringLiteral("O.CDTIPOOPERBEM"), text(a, 8), text(a, 9));
-    f.addSelection(concat(db, "O.CDTIPOOPERBEM", "O.CDMOTIVOOPER"), text(a, 10), text(a, 11));
+    f.addSelection(QStringLiteral("(O.CDTIPOOPERBEM || O.CDMOTIVOOPER)"), text(a, 10), text(a, 11));
     f.addSelection(QStringLiteral("O.CDOPERADOR"), text(a, 12), text(a, 13));
     f.addIn(QStringLiteral("O.IDSITOPERABEM"), parseSituation(text(a, 14)));
     f.addSelection(QStringLiteral("O.CDFILIAL"), text(a, 15), text(a, 16));
@@ -129,11 +134,10 @@ wire::Reply history(QSqlDatabase &db, const QVector<wire::Arg> &a)
         f.add(QStringLiteral("O.NRNOTAFIOPERA = ") + f.bind(text(a, 25).trimmed()));
 
     QStringList cols;
-    QVector<int> target;  // packet field of each statement column
     const QStringList &hc = historyColumns();
     for (int i = 0; i < hc.size(); ++i)
-        if (!hc[i].isEmpty()) { cols << hc[i]; target << i; }
-    const QString sql = QStringLiteral(
+        if (!hc[i].isEmpty()) { cols << hc[i]; st.target << i; }
+    st.sql = QStringLiteral(
         "SELECT %1 FROM OPERABEM O "
         "JOIN BEMATIVO B ON B.CDEMPRESA = O.CDEMPRESA AND B.CDBEMATIVO = O.CDBEMATIVO "
         "LEFT JOIN TIPOOPERBEM T ON T.CDEMPRESA = O.CDEMPRESA AND T.CDTIPOOPERBEM = O.CDTIPOOPERBEM "
@@ -149,24 +153,42 @@ wire::Reply history(QSqlDatabase &db, const QVector<wire::Arg> &a)
         "LEFT JOIN OPERADOR OA ON OA.CDOPERADOR = O.CDOPEATUOPERABE "
         "LEFT JOIN OPERADOR OC ON OC.CDOPERADOR = O.CDOPECANOPERABE"
         "%2 ORDER BY O.DTOPERABEM, O.NRSEQOPERABEM").arg(cols.join(QStringLiteral(", ")), f.where());
-    QSqlQuery q = run(db, sql, f);
+    return st;
+}
+
+namespace {
+
+wire::Reply history(QSqlDatabase &db, const QVector<wire::Arg> &a)
+{
+    requireCompany(db, text(a, 0).trimmed());
+    const HistoryStatement st = historyStatement(a);
+    const QVector<int> &target = st.target;
+    QSqlQuery q = run(db, st.sql, st.filter);
     wire::Reply r;
     r.refs = echoRefs(a);
-    r.packet.fields = historyFields();
     const auto &fields = historyFields();
     const int n = fields.size();
     constexpr int kCaption = 1, kCode = 4, kName = 5, kVr = 13, kJa = 25, kFal = 26, kFal2 = 39, kJa2 = 40,
                   kVr2 = 41, kOk = 42;
+    // Statement column of each packet field; the converted values start as copies
+    // of the recorded ones, the caption and the mark are made here.
+    QVector<int> column(n, -1);
+    for (int c = 0; c < target.size(); ++c) column[target[c]] = c;
+    column[kVr2] = column[kVr];
+    column[kJa2] = column[kJa];
+    column[kFal2] = column[kFal];
+    const QString notConverted = QStringLiteral("N"), dash = QStringLiteral(" - ");
+    // Large histories are written straight into the reply, row by row.
+    wire::PacketWriter pw(&r.packetCbor, fields);
     while (q.next()) {
-        wire::Row row(n);
-        for (int c = 0; c < target.size(); ++c) row[target[c]] = cell(q.value(c), fields[target[c]].kind);
-        row[kCaption] = (row[kCode].toString() + QStringLiteral(" - ") + row[kName].toString()).left(63);
-        row[kVr2] = row[kVr];
-        row[kJa2] = row[kJa];
-        row[kFal2] = row[kFal];
-        row[kOk] = QStringLiteral("N");
-        r.packet.rows.push_back(std::move(row));
+        pw.beginRow();
+        for (int i = 0; i < n; ++i) {
+            if (i == kCaption) pw.text((q.value(column[kCode]).toString() + dash + q.value(column[kName]).toString()).left(63));
+            else if (i == kOk) pw.text(notConverted);
+            else pw.cell(i, cell(q.value(column[i]), fields[i].kind));
+        }
     }
+    pw.finish();
     return r;
 }
 
@@ -289,7 +311,7 @@ wire::Reply motivoOper(QSqlDatabase &db, const QVector<wire::Arg> &a)
     addListArg(f, QStringLiteral("CDTIPOOPERBEM"), text(a, 1));
     QSqlQuery q = run(db, QStringLiteral("SELECT ' ', CDTIPOOPERBEM, CDMOTIVOOPER, NMMOTIVOOPER, %1 FROM MOTIVOOPER%2 "
                                          "ORDER BY CDMOTIVOOPER, CDTIPOOPERBEM")
-                              .arg(concat(db, "CDTIPOOPERBEM", "CDMOTIVOOPER"), f.where()), f);
+                              .arg(QStringLiteral("(CDTIPOOPERBEM || CDMOTIVOOPER)"), f.where()), f);
     wire::Reply r;
     r.refs = echoRefs(a);
     r.packet = readPacket(q, {{"IDMARCADO", K::FixedString, 1}, {"CDTIPOOPERBEM", K::String, 8},

@@ -7,8 +7,18 @@
 // GetCTBLOper asks for the items as recorded on the operation; it is the only
 // kind this object knows, and any other value is refused with a message.
 #include "serverobject.h"
+#include "sqlpacket.h"
 
 namespace trq01300 {
+
+// The history statement for the 27 arguments of GetHistoricoOpBem, with its
+// bound values; target[i] is the packet field of statement column i.
+struct HistoryStatement {
+    QString sql;
+    Filter filter;
+    QVector<int> target;
+};
+HistoryStatement historyStatement(const QVector<wire::Arg> &args);
 
 class RdmHistoricoBem : public appsrv::ServerObject {
 public:
