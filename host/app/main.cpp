@@ -54,6 +54,8 @@ int main(int argc, char **argv)
     }
     MainWindow w;
     w.show();
+    // Ask for the input focus: without a window manager nobody else gives it.
+    w.activateWindow();
     if (p.isSet("open")) {
         const QString screen = p.value("open").toUpper();
         QTimer::singleShot(0, &w, [&w, screen] { w.openScreen(screen); });

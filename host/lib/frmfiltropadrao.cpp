@@ -53,7 +53,10 @@ TfrmFiltroPadrao::TfrmFiltroPadrao(QWidget *parent) : QDialog(parent)
     panMenu = new QFrame(this);
     panMenu->setObjectName(QStringLiteral("panMenu"));
     panMenu->setFixedWidth(55);
-    panMenu->setStyleSheet(QStringLiteral("#panMenu { background: #eef1f5; border-left: 1px solid #c5ccd6; }"));
+    panMenu->setStyleSheet(QStringLiteral("#panMenu { background: #eef1f5; border-left: 1px solid #c5ccd6; }"
+                                          " QToolButton { font-size: 7pt; }"));
+    // Criteria boxes are laid out to the pixel for this size of text.
+    grbFiltroPadrao->setStyleSheet(QStringLiteral("QWidget { font-size: 8pt; }"));
     auto *ml = new QVBoxLayout(panMenu);
     ml->setContentsMargins(3, 6, 3, 6);
     ml->setSpacing(4);
