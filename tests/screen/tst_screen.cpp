@@ -12,6 +12,12 @@
 #include "pagecontrol.h"
 #include "prompter.h"
 #include "vantiro.h"
+#include "recordingserver.h"
+#include "codec.h"
+#include "trq01300_methods.h"
+#include <QCheckBox>
+#include <QPainter>
+#include <QRadioButton>
 
 #include <QLineEdit>
 #include <QTimer>
@@ -37,7 +43,20 @@ private slots:
     void indexPickAndTypedLookup();
     void conversionMarksRows();
     void codedTexts();
+    void indexLookupSendsExactArguments();
+    void conversionAsksTheRightDates_data();
+    void conversionAsksTheRightDates();
+    void dialogConversionWarnsOnce();
+    void rowChangeLoadsDetailsOfNewRow();
+    void filterCommandsAndPages();
+    void dialogKeepsItsStateBetweenOpenings();
+    void markDrawnOnlyInMarkColumn();
 private:
+    // A screen connected to the recording server.
+    TfrmHistoricoBem *recordedScreen();
+    void loadHistory(TfrmHistoricoBem *f, const QVector<wire::Row> &rows);
+    Recorder m_rec;
+    std::unique_ptr<appsrv::ServerThread> m_recServer;
     TfrmHistoricoBem *screen();
     QTemporaryDir m_dir;
     std::unique_ptr<appsrv::ServerThread> m_server;
@@ -296,6 +315,277 @@ void TstScreen::codedTexts()
     QVERIFY(!host::dispatch([e] { e->FieldByName("VALOR")->SetText("abc"); }));
     QCOMPARE(e->FieldByName("VRESPECITCAPAOP")->AsString(), QString("1234,5"));
     e->Cancel();
+}
+
+TfrmHistoricoBem *TstScreen::recordedScreen()
+{
+    if (!m_recServer) {
+        QVector<QPair<QString, QVector<wire::ArgKind>>> methods;
+        for (const auto &m : trq01300::methodTable()) methods.push_back({m.name, m.args});
+        m_recServer = std::make_unique<appsrv::ServerThread>(appsrv::Config{Vantiro::Database()}, [this, methods](appsrv::Server &s) {
+            s.registerObject("Trq01300.rdmHistoricoBem", [this, methods] { return std::make_unique<RecordingObject>(&m_rec, methods); });
+        });
+        QString why;
+        if (!m_recServer->start(&why)) return nullptr;
+    }
+    if (boIdCriado) frmHistoricoBem->close();
+    Vantiro::SetWebPort(m_recServer->port());
+    TfrmHistoricoBem *f = screen();
+    Vantiro::SetWebPort(m_server->port());
+    if (f) {
+        m_rec.answer("GetEspecOper", packetOf(f->cdsEspecOper));
+        m_rec.answer("GetCTBLOper", packetOf(f->cdsCTBLOper));
+    }
+    m_rec.clear();
+    return f;
+}
+
+// History rows: code, operation number, asset, header, item, acquisition date (or null), value.
+void TstScreen::loadHistory(TfrmHistoricoBem *f, const QVector<wire::Row> &rows)
+{
+    wire::DataPacket p = packetOf(f->cdsHistoricoBem);
+    for (const wire::Row &in : rows) {
+        wire::Row r(p.fields.size());
+        auto set = [&](const char *name, const QVariant &v) { r[p.indexOf(name)] = v; };
+        set("NRSEQOPERABEM", in[0]);
+        set("CDBEMATIVO", in[1]);
+        set("NRSEQCAPAOPEBEM", in[2]);
+        set("NRSEQITCAPAOPE", in[3]);
+        set("DTAQUIBEMATIVO", in[4]);
+        set("VROPERABEM", in[5]);
+        set("VRJADEPROPEBEM", in[5].toDouble() / 2);
+        set("VRFALDEPROPEBEM", in[5].toDouble() / 2);
+        set("VROPERABEM2", 1.0);
+        set("IDINDFINOK", "X");
+        p.rows << r;
+    }
+    f->cdsHistoricoBem->LoadFromPacket(p);
+}
+
+namespace {
+wire::DataPacket indexValues(const TClientDataSet *table, QVector<double> values)
+{
+    wire::DataPacket p = packetOf(table);
+    for (double v : values) {
+        wire::Row r(p.fields.size());
+        r[p.indexOf("VRINDICE")] = v;
+        p.rows << r;
+    }
+    return p;
+}
+}  // namespace
+
+void TstScreen::indexLookupSendsExactArguments()
+{
+    TfrmHistoricoBem *f = recordedScreen();
+    QVERIFY(f);
+    StCDIndice.clear();
+    StTpIndice.clear();
+    wire::DataPacket cat = packetOf(f->adqIndiceFin);
+    cat.rows << wire::Row{"IGPM", "Preços", "2", "0002", "M"};
+    m_rec.answer("getIndiceFin", cat);
+    f->edtSgIndice->setText("IGPM");
+    QVERIFY(host::dispatch([f] { f->carrega_Indice(); }));
+    m_sp.rowAnswers = {0};
+    f->btpIndFin->Pesquisar();
+    f->edtSgIndice->setText("XYZ");
+    QVERIFY(host::dispatch([f] { f->carrega_Indice(); }));
+    const auto calls = m_rec.calls();
+    QCOMPARE(calls.size(), 3);
+    QCOMPARE(calls[0].args, QStringList({"IGPM", "", "T"}));
+    QCOMPARE(calls[1].args, QStringList({"", "T", "T"}));
+    QCOMPARE(calls[2].args, QStringList({"XYZ", "", "ref:2"}));
+    // The box keeps the text as typed; the picked list shows the type as a word.
+    QCOMPARE(f->edtSgIndice->text(), QString("XYZ"));
+    QCOMPARE(f->adqIndiceFin->FieldByName("CDTPINDICE")->DisplayText(), QString("Mensal"));
+    // An empty box asks nothing.
+    f->edtSgIndice->clear();
+    QVERIFY(host::dispatch([f] { f->carrega_Indice(); }));
+    QCOMPARE(m_rec.calls().size(), 3);
+}
+
+void TstScreen::conversionAsksTheRightDates_data()
+{
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<QVariant>("acquisition");
+    QTest::addColumn<QString>("method");
+    QTest::addColumn<QStringList>("args");
+    const double mar4 = wire::toOleDate(QDate(2020, 3, 4));
+    QTest::newRow("daily") << "1" << QVariant(mar4) << "getIndFin" << QStringList({"ref:0001", "04/03/2020"});
+    QTest::newRow("monthly") << "2" << QVariant(mar4) << "getIndFinMes" << QStringList({"ref:0001", "01/03/2020", "31/03/2020"});
+    QTest::newRow("daily, no acquisition date") << "1" << QVariant() << "getIndFin" << QStringList({"ref:0001", "30/12/1899"});
+    QTest::newRow("monthly, no acquisition date") << "2" << QVariant() << "getIndFinMes"
+                                                  << QStringList({"ref:0001", "01/12/1899", "31/12/1899"});
+    QTest::newRow("foreign type") << "3" << QVariant(mar4) << "" << QStringList();
+}
+
+void TstScreen::conversionAsksTheRightDates()
+{
+    QFETCH(QString, type);
+    QFETCH(QVariant, acquisition);
+    QFETCH(QString, method);
+    QFETCH(QStringList, args);
+    TfrmHistoricoBem *f = recordedScreen();
+    QVERIFY(f);
+    StCDIndice = "0001";
+    StTpIndice = type;
+    f->edtSgIndice->setText("IDX");
+    m_rec.answer("getIndFin", indexValues(f->adqIndFin, {4.0, 8.0}));  // only the first value counts
+    m_rec.answer("getIndFinMes", indexValues(f->adqIndFinMes, {4.0}));
+    loadHistory(f, {{"1", "B1", "10", "1", acquisition, 100.0}});
+    m_rec.clear();
+    QVERIFY(host::dispatch([f] { f->Converte_Valores(); }));
+    QStringList indexCalls;
+    RecordedCall call;
+    for (const RecordedCall &c : m_rec.calls())
+        if (c.method.startsWith("getInd")) { indexCalls << c.method; call = c; }
+    TClientDataSet *h = f->cdsHistoricoBem;
+    if (method.isEmpty()) {
+        QVERIFY(indexCalls.isEmpty());
+        QCOMPARE(h->FieldByName("IDINDFINOK")->AsString(), QString("X"));  // left as loaded
+        QCOMPARE(h->FieldByName("VROPERABEM2")->AsFloat(), 1.0);
+        QVERIFY(!f->dbgPadrao->isColumnHidden(0));
+        return;
+    }
+    QCOMPARE(indexCalls, QStringList({method}));
+    QCOMPARE(call.args, args);
+    QCOMPARE(h->FieldByName("IDINDFINOK")->AsString(), QString("S"));
+    QCOMPARE(h->FieldByName("VROPERABEM2")->AsFloat(), 25.0);
+    QCOMPARE(h->FieldByName("VRJADEPROPEBEM2")->AsFloat(), 12.5);
+    QCOMPARE(h->FieldByName("VROPERABEM2")->DisplayText(), QString("IDX 25,00"));
+}
+
+void TstScreen::dialogConversionWarnsOnce()
+{
+    TfrmHistoricoBem *f = recordedScreen();
+    QVERIFY(f);
+    if (!frmFiltroHistOpBem) {
+        QTimer::singleShot(0, [] { frmFiltroHistOpBem->sbtCancel->click(); });
+        CriaFiltroHistOpBem();
+    }
+    StCDIndice = "0001";
+    StTpIndice = "1";
+    f->edtSgIndice->setText("CDI");
+    // Values for the first and third rows; none for the second; zero for the fourth.
+    m_rec.answerSequence("getIndFin", {indexValues(f->adqIndFin, {2.0}), indexValues(f->adqIndFin, {}),
+                                       indexValues(f->adqIndFin, {5.0}), indexValues(f->adqIndFin, {0.0})});
+    const double d = wire::toOleDate(QDate(2021, 5, 3));
+    loadHistory(f, {{"1", "A", "1", "1", d, 10.0}, {"2", "B", "1", "2", d, 20.0}, {"3", "C", "2", "1", d, 30.0},
+                    {"4", "D", "2", "2", d, 40.0}});
+    m_sp.clear();
+    QVERIFY(host::dispatch([] { frmFiltroHistOpBem->Converte_Valores(); }));
+    QCOMPARE(m_sp.texts("warning"),
+             QStringList({"Alguns bens não tiveram seus valores convertidos. O Índice Financeiro selecionado não possui "
+                          "valor de conversão para a data de aquisição dos mesmos.  Estes bens podem ser verificados na "
+                          "coluna \"OK\"."}));
+    TClientDataSet *h = f->cdsHistoricoBem;
+    const int ok = h->FieldByName("IDINDFINOK")->Index(), vr2 = h->FieldByName("VROPERABEM2")->Index();
+    QCOMPARE(h->valueAt(0, ok).toString() + h->valueAt(1, ok).toString() + h->valueAt(2, ok).toString() +
+                 h->valueAt(3, ok).toString(), QString("SNSN"));
+    QCOMPARE(h->valueAt(1, vr2).toDouble(), 20.0);
+    QCOMPARE(h->valueAt(2, vr2).toDouble(), 6.0);
+    QCOMPARE(h->valueAt(3, vr2).toDouble(), 40.0);  // zero never divides
+    // The screen's own variant never warns; without an index nobody warns.
+    m_sp.clear();
+    m_rec.answerSequence("getIndFin", {indexValues(f->adqIndFin, {})});
+    QVERIFY(host::dispatch([f] { f->Converte_Valores(); }));
+    f->edtSgIndice->clear();
+    QVERIFY(host::dispatch([] { frmFiltroHistOpBem->Converte_Valores(); }));
+    QVERIFY(m_sp.texts("warning").isEmpty());
+}
+
+void TstScreen::rowChangeLoadsDetailsOfNewRow()
+{
+    TfrmHistoricoBem *f = recordedScreen();
+    QVERIFY(f);
+    f->medCdEmpresa->SetText("01");
+    QVERIFY(host::dispatch([f] { f->vd_Empresa(true); }));
+    loadHistory(f, {{"11", "BEM-A", "100", "1", QVariant(), 1.0}, {"12", "BEM-B", "101", "2", QVariant(), 2.0}});
+    m_rec.clear();
+    f->dbgPadrao->setCurrentIndex(f->dbgPadrao->dataModel()->index(1, 2));
+    const auto calls = m_rec.calls();
+    QCOMPARE(calls.size(), 2);
+    QCOMPARE(calls[0].method, QString("GetEspecOper"));
+    QCOMPARE(calls[0].args, QStringList({"01", "R", "12", "BEM-B"}));
+    QCOMPARE(calls[1].method, QString("GetCTBLOper"));
+    QCOMPARE(calls[1].args, QStringList({"01", "101", "2", "R"}));
+}
+
+void TstScreen::filterCommandsAndPages()
+{
+    TfrmHistoricoBem *f = screen();
+    // An empty company stops the filter command before the dialog.
+    f->medCdEmpresa->clear();
+    m_sp.clear();
+    f->sbtFiltro->setEnabled(true);
+    f->sbtFiltro->click();
+    QCOMPARE(m_sp.texts("error"), QStringList({"Empresa deve ser informada."}));
+    QCOMPARE(QApplication::focusWidget(), f->medCdEmpresa);
+    // The page items switch pages and their checks.
+    f->pgcPadrao->SetPageEnabled(f->tshDadosComp, true);
+    f->mnuFormulario->trigger();
+    QCOMPARE(f->pgcPadrao->ActivePage(), f->tshDadosComp);
+    QVERIFY(f->mnuFormulario->isChecked());
+    QVERIFY(!f->mnuFolhaDados->isChecked());
+    f->mnuFolhaDados->trigger();
+    QCOMPARE(f->pgcPadrao->ActivePage(), f->tshPadrao);
+    QCOMPARE(f->dtsPadrao->DataSet(), f->cdsHistoricoBem);
+    QVERIFY(f->mnuFolhaDados->isChecked());
+}
+
+void TstScreen::dialogKeepsItsStateBetweenOpenings()
+{
+    screen();
+    QPointer<TfrmFiltroHistOpBem> first;
+    QTimer::singleShot(0, [&] {
+        first = frmFiltroHistOpBem;
+        frmFiltroHistOpBem->findChild<QCheckBox *>("ckbCancela")->click();
+        frmFiltroHistOpBem->findChild<QRadioButton *>("rbtLsBem")->click();
+        frmFiltroHistOpBem->sbtCancel->click();
+    });
+    CriaFiltroHistOpBem();
+    QVERIFY(first);
+    QCOMPARE(first->stSituacao, QString("3"));
+    bool same = false, kept = false;
+    QTimer::singleShot(0, [&] {
+        same = frmFiltroHistOpBem == first;
+        kept = frmFiltroHistOpBem->findChild<QRadioButton *>("rbtLsBem")->isChecked() &&
+               frmFiltroHistOpBem->findChild<QToolButton *>("btpBem")->isEnabled();
+        frmFiltroHistOpBem->close();
+    });
+    CriaFiltroHistOpBem();
+    QVERIFY(same);
+    QVERIFY(kept);
+    QVERIFY(!first->isVisible());
+    first->findChild<QRadioButton *>("rbtTdBem")->click();
+}
+
+void TstScreen::markDrawnOnlyInMarkColumn()
+{
+    TfrmHistoricoBem *f = recordedScreen();
+    QVERIFY(f);
+    loadHistory(f, {{"1", "A", "1", "1", QVariant(), 1.0}, {"2", "B", "1", "2", QVariant(), 2.0}});
+    TClientDataSet *h = f->cdsHistoricoBem;
+    h->First();
+    h->Edit();
+    h->FieldByName("IDINDFINOK")->SetAsString("S");
+    h->Post();
+    QImage img(40, 40, QImage::Format_ARGB32);
+    auto paint = [&](int row, int col) {
+        img.fill(Qt::white);
+        QPainter p(&img);
+        f->dbgPadraoDrawColumnCell(&p, QRect(0, 0, 30, 20), row, col);
+    };
+    paint(0, 0);
+    QCOMPARE(img.pixelColor(2, 1), QColor(Qt::white));       // olive corner: transparent
+    QCOMPARE(img.pixelColor(4, 1), QColor(0, 0, 0x80));      // dark blue border of the converted mark
+    paint(1, 0);
+    QCOMPARE(img.pixelColor(4, 1), QColor(Qt::black));       // black border of the other mark
+    paint(0, 1);
+    QCOMPARE(img.pixelColor(4, 1), QColor(Qt::white));       // other columns: nothing drawn
+    h->Close();
+    paint(0, 0);
+    QCOMPARE(img.pixelColor(4, 1), QColor(Qt::white));
 }
 
 QTEST_MAIN(TstScreen)

@@ -1,5 +1,11 @@
 #include "Cli_trq01301.h"
 #include "ui_Cli_trq01301.h"
+#include "Cli_trq01300.h"
+#include "module.h"
+
+#include "messages.h"
+#include "prompter.h"
+#include <QLineEdit>
 
 #include "btnpesquisa.h"
 #include "dispatch.h"
@@ -49,6 +55,17 @@ QVector<QString *> TfrmFiltroHistOpBem::criteriaSent()
 }
 
 void TfrmFiltroHistOpBem::FormCreate() { TfrmFiltroPadrao::FormCreate(); }
+
+void TfrmFiltroHistOpBem::Converte_Valores()
+{
+    TfrmHistoricoBem *frm = trq01300::frmHistoricoBem;
+    const bool comIndice = !frm->edtSgIndice->text().isEmpty();
+    if (comIndice) stIndNConv.clear();
+    if (ConverteValoresHistorico(frm)) stIndNConv = QStringLiteral("S");
+    // Only a conversion by an index warns, once, after the last row.
+    if (comIndice && stIndNConv == QLatin1String("S"))
+        host::prompter()->warning(frm->msgPadrao->Msg(QStringLiteral("Ind_N_Conv")));
+}
 
 void TfrmFiltroHistOpBem::ckbNContabilClick()
 {

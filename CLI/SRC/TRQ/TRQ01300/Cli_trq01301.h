@@ -26,7 +26,12 @@ public:
 
     std::unique_ptr<Ui::frmFiltroHistOpBem> ui;
 
+    QString stIndNConv;  // "S" when the last conversion left rows unconverted
+
     void FormCreate() override;
+    // Converts the main screen's history by the chosen index and warns once
+    // when some row had no index value.
+    void Converte_Valores();
     void ckbNContabilClick();
     void ckbContabilizadaClick();
     void ckbCancelaClick();
