@@ -6,6 +6,7 @@
 #include "netconnection.h"
 #include "trq01300_methods.h"
 
+#include <QProcess>
 #include <QSqlQuery>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -27,6 +28,8 @@ private slots:
     void listsAndInvoices();
     void badInputGetsErrorAndServerGoesOn();
     void clientReconnectsAfterServerRestart();
+    void tlsServerRefusesPlainClients();
+    void commandLineProgramsServeAndCall();
 
 private:
     wire::Reply history(const QString &emp, const QDate &ini, const QDate &fim, const QString &geral,
@@ -312,6 +315,76 @@ void TstAppServer::clientReconnectsAfterServerRestart()
     const wire::Reply r = m_net.Call("getCentCusto", {A::Val("T")});
     QVERIFY2(r.ok(), qPrintable(r.message));
     QCOMPARE(r.packet.rows.size(), 8);
+}
+
+void TstAppServer::tlsServerRefusesPlainClients()
+{
+#ifdef TEST_ON_POSTGRESQL
+    QSKIP("transport tested on SQLite");
+#endif
+    const QString key = m_dir.filePath("key.pem"), cert = m_dir.filePath("cert.pem");
+    const int rc = QProcess::execute("openssl", {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", cert,
+                                                  "-days", "2", "-subj", "/CN=127.0.0.1"});
+    if (rc != 0) QSKIP("openssl indisponível");
+    appsrv::Config cfg;
+    cfg.database = m_url;
+    cfg.tlsCert = cert;
+    cfg.tlsKey = key;
+    appsrv::ServerThread tls(cfg);
+    QString why;
+    QVERIFY2(tls.start(&why), qPrintable(why));
+    TNetConnection secure;
+    secure.Host = "127.0.0.1";
+    secure.Port = tls.port();
+    secure.UseTls = true;
+    secure.ServerName = trq01300::kObjectName;
+    const wire::Reply r = secure.Call("getSetor", {A::Val("T")});
+    QVERIFY2(r.ok(), qPrintable(r.message));
+    QCOMPARE(r.packet.rows.size(), 7);
+    TNetConnection plain;
+    plain.Host = "127.0.0.1";
+    plain.Port = tls.port();
+    plain.TimeoutMs = 3000;
+    plain.ServerName = trq01300::kObjectName;
+    const wire::Reply refused = plain.Call("getSetor", {A::Val("T")});
+    QVERIFY(!refused.ok());
+    QVERIFY(secure.Call("getSetor", {A::Val("T")}).ok());
+}
+
+void TstAppServer::commandLineProgramsServeAndCall()
+{
+#ifdef TEST_ON_POSTGRESQL
+    QSKIP("programs tested on SQLite");
+#endif
+    const QString bin = QCoreApplication::applicationDirPath();
+    QFile tokenFile(m_dir.filePath("token"));
+    QVERIFY(tokenFile.open(QIODevice::WriteOnly));
+    tokenFile.write("abc123\n");
+    tokenFile.close();
+    QProcess server;
+    server.start(bin + "/appserver", {"--db", m_url, "--listen", "127.0.0.1:0", "--token-file", tokenFile.fileName()});
+    QVERIFY(server.waitForReadyRead(10000));
+    const QString line = QString::fromUtf8(server.readLine()).trimmed();
+    const QString port = line.section(':', -1);
+    QVERIFY2(port.toInt() > 0, qPrintable(line));
+    auto call = [&](const QStringList &args, QString *out, QString *err) {
+        QProcess c;
+        c.start(bin + "/appserver-call", QStringList{"--server", "127.0.0.1:" + port, "--token-file", tokenFile.fileName()} + args);
+        c.waitForFinished(20000);
+        *out = QString::fromUtf8(c.readAllStandardOutput());
+        *err = QString::fromUtf8(c.readAllStandardError());
+        return c.exitCode();
+    };
+    QString out, err;
+    QCOMPARE(call({"--csv", trq01300::kObjectName, "getIndFin", "ref:0001", "04/03/2020"}, &out, &err), 0);
+    const QStringList lines = out.split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 2);
+    QCOMPARE(lines[0], QString("CDTPINDICE,IDPERVALOR,CDINDICE,DTREFIND,VRINDICE,SGINDICE"));
+    QVERIFY(lines[1].startsWith("1,D,0001,04/03/2020,"));
+    QCOMPARE(call({trq01300::kObjectName, "GetHistoricoOpBem", "99", "date:", "date:"}, &out, &err), 1);
+    QCOMPARE(err.trimmed(), QString("Método GetHistoricoOpBem espera 27 argumentos, recebeu 3."));
+    server.terminate();
+    QVERIFY(server.waitForFinished(5000));
 }
 
 QTEST_GUILESS_MAIN(TstAppServer)
