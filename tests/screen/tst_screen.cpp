@@ -51,6 +51,8 @@ private slots:
     void filterCommandsAndPages();
     void dialogKeepsItsStateBetweenOpenings();
     void markDrawnOnlyInMarkColumn();
+    void codeWordsAndSetters_data();
+    void codeWordsAndSetters();
 private:
     // A screen connected to the recording server.
     TfrmHistoricoBem *recordedScreen();
@@ -586,6 +588,48 @@ void TstScreen::markDrawnOnlyInMarkColumn()
     h->Close();
     paint(0, 0);
     QCOMPARE(img.pixelColor(4, 1), QColor(Qt::white));
+}
+
+void TstScreen::codeWordsAndSetters_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<QString>("word");
+    QTest::newRow("situation 1") << "IDSITOPERABEM" << "1" << "Não Contabilizada";
+    QTest::newRow("situation 3") << "IDSITOPERABEM" << "3" << "Cancelada";
+    QTest::newRow("situation 4") << "IDSITOPERABEM" << "4" << "";
+    QTest::newRow("situation empty") << "IDSITOPERABEM" << "" << "";
+    QTest::newRow("kind 03") << "IDIDENTOPERABEM" << "03" << "Transfência Física";
+    QTest::newRow("kind 07") << "IDIDENTOPERABEM" << "07" << "Suspenção da Depreciação";
+    QTest::newRow("kind 09") << "IDIDENTOPERABEM" << "09" << "Transferência Contábil";
+    QTest::newRow("kind one digit") << "IDIDENTOPERABEM" << "7" << "";
+    QTest::newRow("kind with blank") << "IDIDENTOPERABEM" << "01 " << "";
+}
+
+void TstScreen::codeWordsAndSetters()
+{
+    QFETCH(QString, field);
+    QFETCH(QString, code);
+    QFETCH(QString, word);
+    TfrmHistoricoBem *f = recordedScreen();
+    QVERIFY(f);
+    loadHistory(f, {{"1", "A", "1", "1", QVariant(), 1.0}});
+    TClientDataSet *h = f->cdsHistoricoBem;
+    TField *fl = h->FieldByName(field);
+    h->Edit();
+    fl->SetAsString(code);
+    h->Post();
+    QCOMPARE(fl->DisplayText(), word);
+    QCOMPARE(fl->Text(), word);
+    if (word.isEmpty()) return;
+    // The setter takes back exactly the shown word, and nothing else.
+    h->Edit();
+    fl->SetAsString("x");
+    fl->SetText(word);
+    QCOMPARE(fl->AsString(), code);
+    fl->SetText(word.toUpper());
+    QCOMPARE(fl->AsString(), code);
+    h->Post();
 }
 
 QTEST_MAIN(TstScreen)
