@@ -1,0 +1,212 @@
+// Wire codec, OLE dates, database date texts and the server's selection parsing.
+#include "codec.h"
+#include "selection.h"
+
+#include <QBuffer>
+#include <QTest>
+#include <cmath>
+
+using namespace wire;
+
+class TstWire : public QObject {
+    Q_OBJECT
+private slots:
+    void callRoundTrip();
+    void replyRoundTripKeepsKindsAndNulls();
+    void preEncodedPacketReadsLikeBuiltOne();
+    void errorReply();
+    void malformedInputIsRefused_data();
+    void malformedInputIsRefused();
+    void framesAndSizeLimit();
+    void oleDates_data();
+    void oleDates();
+    void databaseDateTexts_data();
+    void databaseDateTexts();
+    void selections_data();
+    void selections();
+};
+
+void TstWire::callRoundTrip()
+{
+    Call c{"Trq01300.rdmHistoricoBem", "GetHistoricoOpBem", {}};
+    Arg t; t.text = "01";
+    Arg r; r.kind = ArgKind::TextRef; r.text = "'A''B','C'";
+    Arg d; d.kind = ArgKind::Date; d.date = 45123.5;
+    Arg e; e.kind = ArgKind::Date; e.dateEmpty = true;
+    c.args = {t, r, d, e};
+    const auto back = decodeCall(encodeCall(c));
+    QVERIFY(back);
+    QCOMPARE(back->object, c.object);
+    QCOMPARE(back->method, c.method);
+    QCOMPARE(back->args.size(), 4);
+    QCOMPARE(back->args[1].kind, ArgKind::TextRef);
+    QCOMPARE(back->args[1].text, r.text);
+    QCOMPARE(back->args[2].date, 45123.5);
+    QVERIFY(!back->args[2].dateEmpty);
+    QVERIFY(back->args[3].dateEmpty);
+}
+
+namespace {
+DataPacket samplePacket()
+{
+    DataPacket p;
+    p.fields = {{"CODE", FieldKind::String, 10}, {"MARK", FieldKind::FixedString, 1},
+                {"VALUE", FieldKind::Float, 0}, {"DT", FieldKind::DateTime, 0}};
+    p.rows = {{"Ação", "S", 1234.5, 45000.25}, {QVariant(), QVariant(), QVariant(), QVariant()}, {"", "N", -0.0, 0.0}};
+    return p;
+}
+}  // namespace
+
+void TstWire::replyRoundTripKeepsKindsAndNulls()
+{
+    Reply r;
+    r.refs = {"T", "", "_1_2_"};
+    r.packet = samplePacket();
+    const auto back = decodeReply(encodeReply(r));
+    QVERIFY(back && back->ok());
+    QCOMPARE(back->refs, r.refs);
+    QCOMPARE(back->packet.fields.size(), 4);
+    QCOMPARE(back->packet.fields[1].kind, FieldKind::FixedString);
+    QCOMPARE(back->packet.fields[0].width, 10);
+    QCOMPARE(back->packet.rows[0][0].toString(), QString("Ação"));
+    QCOMPARE(back->packet.rows[0][2].toDouble(), 1234.5);
+    QCOMPARE(back->packet.rows[0][3].toDouble(), 45000.25);
+    for (const QVariant &v : back->packet.rows[1]) QVERIFY(v.isNull());
+    QCOMPARE(back->packet.rows[2][0].toString(), QString(""));  // empty text is not null
+    QVERIFY(!back->packet.rows[2][0].isNull());
+}
+
+void TstWire::preEncodedPacketReadsLikeBuiltOne()
+{
+    const DataPacket p = samplePacket();
+    Reply r;
+    r.refs = {"x"};
+    PacketWriter pw(&r.packetCbor, p.fields);
+    for (const Row &row : p.rows) {
+        pw.beginRow();
+        for (int i = 0; i < row.size(); ++i) pw.cell(i, row[i]);
+    }
+    pw.finish();
+    QByteArray framed;
+    QBuffer buf(&framed);
+    buf.open(QIODevice::WriteOnly);
+    QVERIFY(writeReply(&buf, r, 1000));
+    buf.close();
+    buf.open(QIODevice::ReadOnly);
+    QByteArray payload;
+    QCOMPARE(readFrame(&buf, &payload, kMaxFrameBytes, 100), ReadStatus::Ok);
+    const auto back = decodeReply(payload);
+    QVERIFY(back);
+    QCOMPARE(back->refs, QVector<QString>({"x"}));
+    QCOMPARE(back->packet.rows.size(), 3);
+    QCOMPARE(back->packet.rows[0][0].toString(), QString("Ação"));
+    QVERIFY(back->packet.rows[1][2].isNull());
+}
+
+void TstWire::errorReply()
+{
+    Reply r;
+    r.error = ErrorCode::BadValue;
+    r.message = "Empresa '99' não cadastrada.";
+    const auto back = decodeReply(encodeReply(r));
+    QVERIFY(back);
+    QCOMPARE(back->error, ErrorCode::BadValue);
+    QCOMPARE(back->message, r.message);
+}
+
+void TstWire::malformedInputIsRefused_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("not cbor") << QByteArray("\xff\xfe\x00", 3);
+    QTest::newRow("empty") << QByteArray();
+    QTest::newRow("array instead of map") << QByteArray::fromHex("8101");
+    QTest::newRow("map without method") << QByteArray::fromHex("a1616f6161");
+    // {"o":"a","m":"b","a":[[9,"x"]]}: unknown argument kind
+    QTest::newRow("unknown argument kind") << QByteArray::fromHex("a3616f6161616d6162616181820961 78");
+    // {"o":"a","m":"b","a":[[3,"x"]]}: date given as text
+    QTest::newRow("date as text") << QByteArray::fromHex("a3616f6161616d6162616181820361 78");
+}
+
+void TstWire::malformedInputIsRefused()
+{
+    QFETCH(QByteArray, bytes);
+    QString why;
+    QVERIFY(!decodeCall(bytes, &why));
+    QVERIFY(!why.isEmpty());
+}
+
+void TstWire::framesAndSizeLimit()
+{
+    QByteArray data = frame("abc") + frame(QByteArray(100, 'z'));
+    QBuffer buf(&data);
+    buf.open(QIODevice::ReadOnly);
+    QByteArray p;
+    QCOMPARE(readFrame(&buf, &p, 1000, 10), ReadStatus::Ok);
+    QCOMPARE(p, QByteArray("abc"));
+    QCOMPARE(readFrame(&buf, &p, 50, 10), ReadStatus::TooLarge);
+}
+
+void TstWire::oleDates_data()
+{
+    QTest::addColumn<QDateTime>("dt");
+    QTest::addColumn<double>("ole");
+    QTest::newRow("epoch") << QDateTime(QDate(1899, 12, 30), QTime(0, 0), Qt::UTC) << 0.0;
+    QTest::newRow("2000") << QDateTime(QDate(2000, 1, 1), QTime(0, 0), Qt::UTC) << 36526.0;
+    QTest::newRow("noon") << QDateTime(QDate(2000, 1, 1), QTime(12, 0), Qt::UTC) << 36526.5;
+    QTest::newRow("before epoch, 6h") << QDateTime(QDate(1899, 12, 29), QTime(6, 0), Qt::UTC) << -1.25;
+    // Brazil once began summer time at midnight: dates must not depend on the zone.
+    QTest::newRow("dst midnight") << QDateTime(QDate(2018, 11, 4), QTime(0, 0), Qt::UTC) << 43408.0;
+}
+
+void TstWire::oleDates()
+{
+    QFETCH(QDateTime, dt);
+    QFETCH(double, ole);
+    QCOMPARE(toOleDate(dt), ole);
+    QCOMPARE(fromOleDate(ole), dt);
+}
+
+void TstWire::databaseDateTexts_data()
+{
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<double>("ole");
+    QTest::newRow("date") << QVariant("2000-01-01") << 36526.0;
+    QTest::newRow("timestamp") << QVariant("2000-01-01 18:00:00") << 36526.75;
+    QTest::newRow("iso T, fraction") << QVariant("2000-01-01T06:00:00.000") << 36526.25;
+    QTest::newRow("QDate") << QVariant(QDate(2000, 1, 2)) << 36527.0;
+    QTest::newRow("bad month") << QVariant("2000-13-01") << std::nan("");
+    QTest::newRow("garbage") << QVariant("ontem") << std::nan("");
+    QTest::newRow("null") << QVariant() << std::nan("");
+}
+
+void TstWire::databaseDateTexts()
+{
+    QFETCH(QVariant, value);
+    QFETCH(double, ole);
+    const double got = oleFromSql(value);
+    if (std::isnan(ole)) QVERIFY(std::isnan(got));
+    else QCOMPARE(got, ole);
+}
+
+void TstWire::selections_data()
+{
+    QTest::addColumn<QString>("sel");
+    QTest::addColumn<QStringList>("codes");
+    QTest::newRow("quoted") << "'01','11'" << QStringList({"01", "11"});
+    QTest::newRow("doubled quote") << "'A''B','C'" << QStringList({"A'B", "C"});
+    QTest::newRow("comma inside") << "'A,B'" << QStringList({"A,B"});
+    QTest::newRow("bare list") << "01, 02" << QStringList({"01", "02"});
+    QTest::newRow("empty") << "" << QStringList();
+    QTest::newRow("unterminated") << "'01','0" << QStringList({"01", "0"});
+    QTest::newRow("sql text") << "'x'); DROP TABLE A; --" << QStringList({"x"});
+}
+
+void TstWire::selections()
+{
+    QFETCH(QString, sel);
+    QFETCH(QStringList, codes);
+    QCOMPARE(trq01300::parseSelection(sel), codes);
+}
+
+QTEST_GUILESS_MAIN(TstWire)
+#include "tst_wire.moc"
