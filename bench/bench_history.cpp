@@ -19,11 +19,8 @@ int main(int argc, char **argv)
     const QString file = argc > 1 ? argv[1] : "/tmp/backoffice-bench-large.db";
     if (!QFileInfo::exists(file)) {
         std::printf("generating %s (large)...\n", qPrintable(file));
-        QSqlDatabase w = QSqlDatabase::addDatabase("QSQLITE", "gen");
-        w.setDatabaseName(file);
-        w.open();
-        demo::generate(w, {"large", 1300});
-        w.close();
+        demo::generate(dbconnect::open("sqlite:" + file, "gen", dbconnect::Mode::Create), {"large", 1300});
+        dbconnect::close("gen");
     }
     QSqlDatabase db = dbconnect::open("sqlite:" + file, "bench", true);
     QVector<wire::Arg> args(27);

@@ -240,12 +240,6 @@ bool writeReply(QIODevice *dev, const Reply &r, int msecs)
     return writePayload(dev, r.packetCbor, msecs);
 }
 
-bool isHello(const QByteArray &cbor)
-{
-    const QCborValue v = QCborValue::fromCbor(cbor);
-    return v.isMap() && v.toMap().contains(QLatin1StringView("hello"));
-}
-
 std::optional<Hello> decodeHello(const QByteArray &cbor)
 {
     QCborParserError err;

@@ -21,8 +21,6 @@ QByteArray encodeHello(const Hello &h);
 std::optional<Call> decodeCall(const QByteArray &cbor, QString *why = nullptr);
 std::optional<Reply> decodeReply(const QByteArray &cbor, QString *why = nullptr);
 std::optional<Hello> decodeHello(const QByteArray &cbor);
-// True when the item is a hello frame rather than a call.
-bool isHello(const QByteArray &cbor);
 
 QByteArray frame(const QByteArray &payload);
 

@@ -26,3 +26,5 @@ HOST_EXPORT QString FormatFloat(const QString &picture, double v);
 // Short date, followed by the long time when the time is not midnight.
 HOST_EXPORT QString DateTimeText(const QDateTime &dt);
 HOST_EXPORT QString ShortDateText(const QDate &d);
+// A date, optionally followed by a time, as DateTimeText writes it; invalid when it is none.
+HOST_EXPORT QDateTime DateTimeFromText(const QString &text);

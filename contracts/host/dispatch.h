@@ -33,15 +33,6 @@ HOST_EXPORT bool dispatch(const std::function<void()> &fn);
 // Reports the exception currently being handled in the error box.
 HOST_EXPORT void reportCurrentException();
 
-// Connects a signal to a handler entered through the dispatch wrapper.
-template <typename Sender, typename Signal, typename Fn>
-QMetaObject::Connection hconnect(Sender *sender, Signal signal, QObject *context, Fn fn)
-{
-    return QObject::connect(sender, signal, context, [fn](auto &&...args) {
-        dispatch([&] { fn(args...); });
-    });
-}
-
 }  // namespace host
 
 // Shows the text as an error; with abort true, ends the current action.

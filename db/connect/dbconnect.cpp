@@ -7,12 +7,13 @@
 
 namespace dbconnect {
 
-QSqlDatabase open(const QString &url, const QString &name, bool readOnly)
+QSqlDatabase open(const QString &url, const QString &name, Mode mode)
 {
+    const bool readOnly = mode == Mode::ReadOnly;
     QSqlDatabase db;
     if (url.startsWith(QLatin1String("sqlite:"))) {
         const QString path = url.mid(7);
-        if (path != QLatin1String(":memory:") && !QFileInfo::exists(path))
+        if (mode != Mode::Create && path != QLatin1String(":memory:") && !QFileInfo::exists(path))
             throw Error(QStringLiteral("Arquivo de banco de dados '%1' não encontrado.").arg(path).toStdString());
         db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
         db.setDatabaseName(path);

@@ -1,12 +1,11 @@
 // demo-db --out FILE | --db URL [--size small|large] [--seed N]
+#include "dbconnect.h"
 #include "generator.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
 #include <QSqlDatabase>
-#include <QSqlError>
-#include <QUrl>
 #include <cstdio>
 
 int main(int argc, char **argv)
@@ -25,22 +24,15 @@ int main(int argc, char **argv)
         return 2;
     }
     QSqlDatabase db;
-    if (p.isSet("out")) {
-        const QString file = p.value("out");
-        QFile::remove(file);
-        db = QSqlDatabase::addDatabase("QSQLITE", "demo");
-        db.setDatabaseName(file);
-    } else {
-        const QUrl u(p.value("db"));
-        db = QSqlDatabase::addDatabase("QPSQL", "demo");
-        db.setHostName(u.host());
-        db.setPort(u.port(5432));
-        db.setUserName(u.userName());
-        db.setPassword(u.password());
-        db.setDatabaseName(u.path().mid(1));
-    }
-    if (!db.open()) {
-        std::fprintf(stderr, "demo-db: %s\n", qPrintable(db.lastError().text()));
+    try {
+        if (p.isSet("out")) {
+            QFile::remove(p.value("out"));
+            db = dbconnect::open("sqlite:" + p.value("out"), "demo", dbconnect::Mode::Create);
+        } else {
+            db = dbconnect::open(p.value("db"), "demo", dbconnect::Mode::ReadWrite);
+        }
+    } catch (const dbconnect::Error &e) {
+        std::fprintf(stderr, "demo-db: %s\n", e.what());
         return 1;
     }
     try {

@@ -1,6 +1,7 @@
 #include "embedded.h"
 
 #include "adoibquery.h"
+#include "dbconnect.h"
 #include "dispatch.h"
 #include "generator.h"
 #include "vantiro.h"
@@ -23,24 +24,18 @@ bool Embedded::start(QString *why)
         QDir().mkpath(dir);
         const QString file = QDir(dir).filePath(QStringLiteral("demo.db"));
         if (!QFileInfo::exists(file)) {
-            {
-                QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("demo-create"));
-                db.setDatabaseName(file);
-                if (!db.open()) {
-                    *why = QStringLiteral("Não foi possível criar o banco de demonstração em %1.").arg(file);
-                    return false;
-                }
-                try {
-                    demo::generate(db, {});
-                } catch (const std::exception &e) {
-                    *why = QStringLiteral("Falha ao gerar o banco de demonstração: %1").arg(QString::fromUtf8(e.what()));
-                    db.close();
-                    QFile::remove(file);
-                    return false;
-                }
+            try {
+                QSqlDatabase db = dbconnect::open(QStringLiteral("sqlite:") + file, QStringLiteral("demo-create"),
+                                                  dbconnect::Mode::Create);
+                demo::generate(db, {});
                 db.close();
+            } catch (const std::exception &e) {
+                dbconnect::close(QStringLiteral("demo-create"));
+                QFile::remove(file);
+                *why = QStringLiteral("Falha ao gerar o banco de demonstração em %1: %2").arg(file, QString::fromUtf8(e.what()));
+                return false;
             }
-            QSqlDatabase::removeDatabase(QStringLiteral("demo-create"));
+            dbconnect::close(QStringLiteral("demo-create"));
         }
         Vantiro::SetDatabase(QStringLiteral("sqlite:") + file);
     }

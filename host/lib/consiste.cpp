@@ -81,3 +81,12 @@ QString DateTimeText(const QDateTime &dt)
     if (dt.time() != QTime(0, 0)) s += QLatin1Char(' ') + dt.time().toString(QStringLiteral("HH:mm:ss"));
     return s;
 }
+
+QDateTime DateTimeFromText(const QString &text)
+{
+    const QString t = text.trimmed();
+    const QDateTime dt = QDateTime::fromString(t, QStringLiteral("dd/MM/yyyy HH:mm:ss"));
+    if (dt.isValid()) return dt;
+    const QDate d = QDate::fromString(t, QStringLiteral("dd/MM/yyyy"));
+    return d.isValid() ? QDateTime(d, QTime(0, 0)) : QDateTime();
+}

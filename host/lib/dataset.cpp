@@ -163,8 +163,7 @@ void TField::SetText(const QString &text)
     }
     case TFieldKind::DateTime: {
         if (EmptyString(text)) { Clear(); return; }
-        QDateTime dt = QDateTime::fromString(text.trimmed(), QStringLiteral("dd/MM/yyyy HH:mm:ss"));
-        if (!dt.isValid()) dt = QDateTime(QDate::fromString(text.trimmed(), QStringLiteral("dd/MM/yyyy")), QTime(0, 0));
+        const QDateTime dt = DateTimeFromText(text);
         if (!dt.isValid()) throw host::EHostError(QStringLiteral("'%1' não é uma data válida.").arg(text));
         SetAsDateTime(dt);
         break;

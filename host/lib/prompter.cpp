@@ -2,6 +2,7 @@
 #include "dataset.h"
 #include "datasource.h"
 #include "dbgrid.h"
+#include "selectionstring.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -23,13 +24,6 @@ Prompter *g_prompter = nullptr;
 
 QWidget *dialogParent() { return QApplication::activeWindow(); }
 
-QString quoteCode(const QString &code)
-{
-    QString c = code;
-    c.replace(QLatin1Char('\''), QStringLiteral("''"));
-    return QLatin1Char('\'') + c + QLatin1Char('\'');
-}
-
 // Columns of the visible fields of a data set, for the pickers.
 QVector<TColumn> visibleColumns(TClientDataSet *ds)
 {
@@ -39,27 +33,6 @@ QVector<TColumn> visibleColumns(TClientDataSet *ds)
     return cols;
 }
 
-// Codes of a selection string 'A','B' (quotes doubled inside).
-QStringList splitSelection(const QString &sel)
-{
-    QStringList out;
-    int i = 0;
-    while (i < sel.size()) {
-        if (sel.at(i) != QLatin1Char('\'')) { ++i; continue; }
-        QString code;
-        ++i;
-        while (i < sel.size()) {
-            if (sel.at(i) == QLatin1Char('\'')) {
-                if (i + 1 < sel.size() && sel.at(i + 1) == QLatin1Char('\'')) { code += QLatin1Char('\''); i += 2; continue; }
-                ++i;
-                break;
-            }
-            code += sel.at(i++);
-        }
-        out << code;
-    }
-    return out;
-}
 }  // namespace
 
 Prompter *prompter() { return g_prompter ? g_prompter : &g_qtPrompter; }
@@ -119,7 +92,7 @@ QString QtPrompter::pickList(const QString &title, TClientDataSet *ds, const QSt
     QStringList heads;
     for (TField *f : shown) heads << f->Label();
     table->setHorizontalHeaderLabels(heads);
-    const QStringList chosen = splitSelection(selection);
+    const QStringList chosen = wire::parseSelection(selection);
     TField *key = ds->FindField(keyField);
     for (int r = 0; r < ds->RecordCount(); ++r) {
         ds->SetRecNo(r);
@@ -138,13 +111,13 @@ QString QtPrompter::pickList(const QString &title, TClientDataSet *ds, const QSt
     QObject::connect(bb, &QDialogButtonBox::accepted, &dlg, &QDialog::accept);
     QObject::connect(bb, &QDialogButtonBox::rejected, &dlg, &QDialog::reject);
     if (dlg.exec() != QDialog::Accepted) return selection;
-    QStringList parts;
+    QStringList codes;
     for (int r = 0; r < table->rowCount(); ++r) {
         if (table->item(r, 0)->checkState() != Qt::Checked || !key) continue;
         ds->SetRecNo(r);
-        parts << quoteCode(key->AsString());
+        codes << key->AsString();
     }
-    return parts.join(QLatin1Char(','));
+    return wire::joinSelection(codes);
 }
 
 bool QtPrompter::askText(const QString &title, const QString &label, QString *value)

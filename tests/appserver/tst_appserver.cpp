@@ -50,10 +50,9 @@ void TstAppServer::initTestCase()
     if (m_url.isEmpty()) QSKIP("BACKOFFICE_TEST_PG não definido");
 #else
     m_url = QStringLiteral("sqlite:") + m_dir.filePath("demo.db");
-    { QFile f(m_dir.filePath("demo.db")); f.open(QIODevice::WriteOnly); }
 #endif
     try {
-        QSqlDatabase w = dbconnect::open(m_url, "writer", false);
+        QSqlDatabase w = dbconnect::open(m_url, "writer", dbconnect::Mode::Create);
         demo::generate(w, {});
         w.close();
     } catch (const std::exception &e) {

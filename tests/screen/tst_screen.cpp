@@ -7,6 +7,7 @@
 #include "appserver.h"
 #include "dateeditplus.h"
 #include "dbgrid.h"
+#include "dbconnect.h"
 #include "generator.h"
 #include "maskedit.h"
 #include "pagecontrol.h"
@@ -68,13 +69,8 @@ private:
 void TstScreen::initTestCase()
 {
     const QString file = m_dir.filePath("demo.db");
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "gen");
-        db.setDatabaseName(file);
-        QVERIFY(db.open());
-        demo::generate(db, {});
-    }
-    QSqlDatabase::removeDatabase("gen");
+    demo::generate(dbconnect::open("sqlite:" + file, "gen", dbconnect::Mode::Create), {});
+    dbconnect::close("gen");
     Vantiro::SetDatabase("sqlite:" + file);
     host::openSharedDatabase(Vantiro::Database());
     appsrv::Config cfg;

@@ -773,8 +773,7 @@ void TfrmHistoricoBem::cdsEspecOperVALORSetText(TField *, const QString &t)
         ds->Clear();
         dt->Clear();
     } else if (kind == QLatin1String("01") && !t.isEmpty()) {
-        QDateTime d = QDateTime::fromString(t.trimmed(), QStringLiteral("dd/MM/yyyy HH:mm:ss"));
-        if (!d.isValid()) d = QDateTime(QDate::fromString(t.trimmed(), QStringLiteral("dd/MM/yyyy")), QTime(0, 0));
+        const QDateTime d = DateTimeFromText(t);
         if (!d.isValid()) throw host::EHostError(QStringLiteral("'%1' não é uma data válida.").arg(t));
         dt->SetAsDateTime(d);
         ds->Clear();
