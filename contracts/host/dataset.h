@@ -10,7 +10,8 @@
 
 class TClientDataSet;
 
-enum class TFieldKind { String, FixedString, Float, DateTime };
+// A field holds what a packet column of the same kind carries.
+using TFieldKind = wire::FieldKind;
 enum class TAlignment { Left, Right, Center };
 enum class TDataSetState { Inactive, Browse, Edit };
 
@@ -30,6 +31,7 @@ public:
     QString DisplayLabel;   // empty: the field name is the default title
     QString DisplayFormat;  // "#,##0.00" style for floats; date format for dates
     QString EditMask;       // edit mask; texts are shown laid out by it
+    int DisplayWidth = 0;   // characters shown in lists; 0: the field's size
     bool Visible = true;
     TAlignment Alignment = TAlignment::Left;
     GetTextFn OnGetText;
@@ -69,6 +71,17 @@ private:
     int m_index = -1;
 };
 
+// How a screen shows a field of a packet layout.
+struct TFieldLook {
+    const char *name;
+    const char *label;
+    bool shown;
+    const char *format = nullptr;
+    int displayWidth = 0;
+};
+// Applies the looks; fields not named are hidden and keep no label.
+HOST_EXPORT void presentFields(TClientDataSet *ds, std::initializer_list<TFieldLook> looks);
+
 class HOST_EXPORT TClientDataSet : public QObject {
     Q_OBJECT
 public:
@@ -77,6 +90,10 @@ public:
 
     TField *AddField(const QString &name, TFieldKind kind, int size = 0, const QString &label = {},
                      bool visible = true, const QString &displayFormat = {});
+    // Declares the fields of a packet layout, in its order.
+    void AddFields(const QVector<wire::FieldDef> &layout);
+    // The fields as a packet layout.
+    QVector<wire::FieldDef> Layout() const;
     TField *FieldByName(const QString &name) const;   // throws EHostError when absent
     TField *FindField(const QString &name) const;
     const QVector<TField *> &Fields() const { return m_fieldList; }

@@ -51,6 +51,13 @@ public:
     void SetColumnAlignment(int i, TAlignment a);
     TField *ColumnField(int i) const;
     QString ColumnTitle(int i) const;
+    // Text of a cell and the alignment it is painted with, worked out for that
+    // row (its text handler runs first, as it may set the column's alignment);
+    // neither the cursor nor row events move. A failing handler gives an empty
+    // text, reported once after painting.
+    QString CellText(int row, int col, TAlignment *alignment = nullptr);
+    // Called with an exception being handled while a cell was displayed.
+    void displayFailed();
 
     // Called after the default painting of each cell (row, column index).
     std::function<void(QPainter *, const QRect &, int row, int col, const QStyleOptionViewItem &)>
@@ -72,6 +79,7 @@ private:
     QPointer<TDataSource> m_src;
     QVector<TColumn> m_columns;
     DataSetModel *m_model;
-    QMetaObject::Connection m_c1, m_c2, m_c3;
+    QMetaObject::Connection m_c1, m_c2, m_c3, m_srcConn;
     bool m_syncing = false;
+    bool m_displayErrorPending = false, m_displayErrorShown = false;
 };

@@ -33,6 +33,11 @@ HOST_EXPORT bool dispatch(const std::function<void()> &fn);
 // Reports the exception currently being handled in the error box.
 HOST_EXPORT void reportCurrentException();
 
+// Runs an entry point of a screen package: an error is reported by the host,
+// the wait cursor is taken back, and nothing propagates to the caller.
+// Returns false when the entry failed.
+HOST_EXPORT bool runPackageEntry(const char *entry, const std::function<void()> &fn);
+
 }  // namespace host
 
 // Shows the text as an error; with abort true, ends the current action.

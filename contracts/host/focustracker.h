@@ -2,7 +2,8 @@
 // Turns focus moves inside a form into exit events (innermost control first,
 // then each container being left) and enter events (outermost first). An exit
 // handler that ends its action cancels the move. Moves between forms (dialogs,
-// message boxes, MDI children, the application losing focus) fire nothing.
+// message boxes, MDI children, the application losing focus) fire nothing, and
+// neither do minimising, restoring, hiding or closing a form.
 #include "host_export.h"
 #include <QHash>
 #include <QObject>
@@ -22,11 +23,18 @@ public:
     void setOnExit(QWidget *w, std::function<void()> fn);
     // The form (MDI child or window) a widget belongs to.
     static QWidget *formOf(QWidget *w);
+    // A form that is shown and not minimised.
+    static bool isLive(QWidget *form);
     // The control that holds the focus within a form.
     QWidget *focusedIn(QWidget *form) const;
 
+protected:
+    bool eventFilter(QObject *o, QEvent *e) override;
+
 private:
     explicit FocusTracker(QObject *parent);
+    void giveBackFocus(QWidget *form);
+    void settleLater(QWidget *form);
     struct Handlers {
         std::function<void()> enter, exit;
     };
@@ -36,6 +44,7 @@ private:
     QHash<QObject *, Handlers> m_handlers;
     QHash<QObject *, QPointer<QWidget>> m_last;
     QSet<QObject *> m_busy;
+    QSet<QObject *> m_settling;
 };
 
 }  // namespace host

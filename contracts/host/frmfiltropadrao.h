@@ -43,6 +43,9 @@ public:
     virtual void sbtCancelClick() { RequestClose(); }
     virtual void btfSaveOpcClick();
     virtual void btfLoadOpcClick();
+    // Shows the dialog modally and returns when it closes. The application's
+    // cursor shows normally while it is open and is put back afterwards.
+    int ShowModal();
     // Closes when the running handler returns.
     void RequestClose();
     // Runs a handler; a close requested inside takes effect afterwards.

@@ -36,10 +36,15 @@ public:
     QMenu *mnuOperacao, *mnuManutencao;
     QAction *mnuIncluir, *mnuAlterar, *mnuExcluir, *mnuCancelar, *mnuConfirmar;
     TMessages *msgPadrao;
-    TDataSource *dtsPadrao;  // the current table
+    // The current table: the one the toolbar and navigator commands act on.
+    // Grids keep the data source they were given.
+    TDataSource *dtsPadrao;
 
-    // Runs the creation handler once the derived form is built.
+    // Runs the creation handler once the derived form is built; its errors
+    // reach the caller.
     void Create();
+    // Closes the form and its MDI frame ("Fechar").
+    void CloseForm();
     void notifyActivated();
 
     // Base handlers, called from the derived form's own.

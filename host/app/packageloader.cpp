@@ -1,5 +1,7 @@
 #include "packageloader.h"
 
+#include "hostlog.h"
+
 #include <QCoreApplication>
 #include <QDir>
 
@@ -15,7 +17,8 @@ bool PackageLoader::load()
 {
     if (m_initialized) return true;
     if (!m_lib.load()) {
-        m_error = QStringLiteral("Não foi possível carregar o pacote %1: %2").arg(m_name, m_lib.errorString());
+        qCWarning(lcPackage) << "cannot load" << m_lib.fileName() << ":" << m_lib.errorString();
+        m_error = QStringLiteral("Não foi possível carregar o pacote %1. Verifique a instalação do sistema.").arg(m_name);
         return false;
     }
     auto infoFn = reinterpret_cast<HostPackageInfoFn>(m_lib.resolve("GetPackageInfoTable"));

@@ -60,16 +60,10 @@ void TADOIBQuery::Open()
         throw host::EHostError(QStringLiteral("%1: %2").arg(objectName(), q.lastError().text()));
     ++m_opens;
     wire::DataPacket p;
+    p.fields = Layout();
     QVector<int> col;
     const QSqlRecord rec = q.record();
-    for (TField *f : Fields()) {
-        wire::FieldKind k = wire::FieldKind::String;
-        if (f->Kind() == TFieldKind::Float) k = wire::FieldKind::Float;
-        else if (f->Kind() == TFieldKind::DateTime) k = wire::FieldKind::DateTime;
-        else if (f->Kind() == TFieldKind::FixedString) k = wire::FieldKind::FixedString;
-        p.fields.push_back({f->FieldName(), k, f->Size()});
-        col << rec.indexOf(f->FieldName());
-    }
+    for (TField *f : Fields()) col << rec.indexOf(f->FieldName());
     while (q.next()) {
         wire::Row r(p.fields.size());
         for (int i = 0; i < p.fields.size(); ++i) {

@@ -5,19 +5,6 @@
 
 using wire::FieldKind;
 
-namespace {
-FieldKind packetKind(TFieldKind k)
-{
-    switch (k) {
-    case TFieldKind::String: return FieldKind::String;
-    case TFieldKind::FixedString: return FieldKind::FixedString;
-    case TFieldKind::Float: return FieldKind::Float;
-    case TFieldKind::DateTime: return FieldKind::DateTime;
-    }
-    return FieldKind::String;
-}
-}  // namespace
-
 TField::TField(TClientDataSet *ds, QString name, TFieldKind kind, int size)
     : m_ds(ds), m_name(std::move(name)), m_kind(kind), m_size(size)
 {
@@ -172,6 +159,21 @@ void TField::SetText(const QString &text)
     }
 }
 
+void presentFields(TClientDataSet *ds, std::initializer_list<TFieldLook> looks)
+{
+    for (TField *f : ds->Fields()) {
+        f->Visible = false;
+        f->DisplayLabel.clear();
+    }
+    for (const TFieldLook &l : looks) {
+        TField *f = ds->FieldByName(QLatin1String(l.name));
+        f->DisplayLabel = QString::fromUtf8(l.label);
+        f->Visible = l.shown;
+        f->DisplayFormat = l.format ? QString::fromUtf8(l.format) : QString();
+        f->DisplayWidth = l.displayWidth;
+    }
+}
+
 TClientDataSet::TClientDataSet(QObject *parent, const QString &name) : QObject(parent)
 {
     setObjectName(name);
@@ -190,6 +192,18 @@ TField *TClientDataSet::AddField(const QString &name, TFieldKind kind, int size,
     m_fieldList.push_back(f.get());
     m_fields.push_back(std::move(f));
     return m_fieldList.back();
+}
+
+void TClientDataSet::AddFields(const QVector<wire::FieldDef> &layout)
+{
+    for (const wire::FieldDef &d : layout) AddField(d.name, d.kind, d.width);
+}
+
+QVector<wire::FieldDef> TClientDataSet::Layout() const
+{
+    QVector<wire::FieldDef> out;
+    for (TField *f : m_fieldList) out.push_back({f->FieldName(), f->Kind(), f->Size()});
+    return out;
 }
 
 TField *TClientDataSet::FindField(const QString &name) const
@@ -214,7 +228,7 @@ void TClientDataSet::LoadFromPacket(const wire::DataPacket &p)
         if (i < 0)
             throw host::EHostError(QStringLiteral("%1: o pacote de dados não traz o campo '%2'.")
                                        .arg(objectName(), f->FieldName()));
-        const FieldKind want = packetKind(f->Kind());
+        const FieldKind want = f->Kind();
         const FieldKind got = p.fields[i].kind;
         const bool textual = [](FieldKind k) { return k == FieldKind::String || k == FieldKind::FixedString; }(want);
         const bool gotText = got == FieldKind::String || got == FieldKind::FixedString;

@@ -1,6 +1,8 @@
 #include "dbgrid.h"
 #include "consiste.h"
 #include "dispatch.h"
+#include "hostlog.h"
+#include "prompter.h"
 
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -17,7 +19,11 @@ public:
         QStyledItemDelegate::paint(p, opt, idx);
         if (!m_grid->OnDrawColumnCell) return;
         p->save();
-        host::dispatch([&] { m_grid->OnDrawColumnCell(p, opt.rect, idx.row(), idx.column(), opt); });
+        try {
+            m_grid->OnDrawColumnCell(p, opt.rect, idx.row(), idx.column(), opt);
+        } catch (...) {
+            m_grid->displayFailed();
+        }
         p->restore();
     }
 private:
@@ -49,15 +55,14 @@ QVariant DataSetModel::data(const QModelIndex &index, int role) const
     if (!index.isValid() || index.row() >= m_rows) return {};
     TField *f = m_grid->ColumnField(index.column());
     if (!f) return {};
-    if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {
-        QString t;
-        host::dispatch([&] { t = f->DisplayTextAt(index.row()); });
+    if (role == Qt::DisplayRole || role == Qt::ToolTipRole || role == Qt::TextAlignmentRole) {
+        // Qt asks for the alignment before the text: both come from the text
+        // handler run for this row, which may set the column's alignment.
+        TAlignment a = TAlignment::Left;
+        const QString t = m_grid->CellText(index.row(), index.column(), &a);
+        if (role == Qt::TextAlignmentRole) return int(qtAlign(a));
         if (role == Qt::ToolTipRole && t.size() < 40) return {};
         return t;
-    }
-    if (role == Qt::TextAlignmentRole) {
-        const TColumn &c = m_grid->m_columns[index.column()];
-        return int(qtAlign(c.Alignment.value_or(f->Alignment)));
     }
     return {};
 }
@@ -109,9 +114,54 @@ TDBGrid::TDBGrid(QWidget *parent) : QTableView(parent), m_model(new DataSetModel
 
 void TDBGrid::SetDataSource(TDataSource *ds)
 {
+    disconnect(m_srcConn);
     m_src = ds;
-    if (ds) connect(ds, &TDataSource::dataSetChanged, this, [this] { bindDataSet(); });
+    if (ds) m_srcConn = connect(ds, &TDataSource::dataSetChanged, this, [this] { bindDataSet(); });
     bindDataSet();
+}
+
+QString TDBGrid::CellText(int row, int col, TAlignment *alignment)
+{
+    if (col < 0 || col >= m_columns.size()) return {};
+    TField *f = ColumnField(col);
+    QString t;
+    if (f) {
+        try {
+            t = f->DisplayTextAt(row);
+        } catch (...) {
+            t.clear();
+            displayFailed();
+        }
+    }
+    if (alignment) {
+        const TColumn &c = m_columns[col];
+        *alignment = c.Alignment.value_or(f ? f->Alignment : TAlignment::Left);
+    }
+    return t;
+}
+
+void TDBGrid::displayFailed()
+{
+    // Painting must never open a dialog: the cell stays empty and the error is
+    // told once, after painting, until the data changes.
+    QString detail;
+    try {
+        throw;
+    } catch (const host::EHostError &e) {
+        detail = e.text();
+    } catch (const std::exception &e) {
+        detail = QString::fromUtf8(e.what());
+    } catch (...) {
+        detail = QStringLiteral("erro desconhecido");
+    }
+    qCWarning(lcGrid) << objectName() << "cell display failed:" << detail;
+    if (m_displayErrorPending || m_displayErrorShown) return;
+    m_displayErrorPending = true;
+    QMetaObject::invokeMethod(this, [this] {
+        m_displayErrorPending = false;
+        m_displayErrorShown = true;
+        host::prompter()->error(QStringLiteral("Não foi possível mostrar alguns valores da grade."));
+    }, Qt::QueuedConnection);
 }
 
 void TDBGrid::bindDataSet()
@@ -122,10 +172,14 @@ void TDBGrid::bindDataSet()
     TClientDataSet *ds = DataSet();
     if (ds) {
         m_c1 = connect(ds, &TClientDataSet::contentReset, this, [this] {
+            m_displayErrorShown = false;
             m_model->rebind();
             applyColumns();
         });
-        m_c2 = connect(ds, &TClientDataSet::rowChanged, m_model, &DataSetModel::refreshRow);
+        m_c2 = connect(ds, &TClientDataSet::rowChanged, this, [this](int row) {
+            m_displayErrorShown = false;
+            m_model->refreshRow(row);
+        });
         m_c3 = connect(ds, &TClientDataSet::currentChanged, this, &TDBGrid::syncFromCursor);
     }
     m_model->rebind();

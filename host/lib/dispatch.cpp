@@ -1,4 +1,6 @@
 #include "dispatch.h"
+#include "busy.h"
+#include "hostlog.h"
 #include "prompter.h"
 
 namespace host {
@@ -11,9 +13,28 @@ void reportCurrentException()
     } catch (const EHostError &e) {
         prompter()->error(e.text());
     } catch (const std::exception &e) {
-        prompter()->error(QString::fromUtf8(e.what()));
+        // Not meant for the user: the detail goes to the log.
+        qCWarning(lcHost) << "unexpected error:" << e.what();
+        prompter()->error(QStringLiteral("Erro inesperado. Os detalhes foram registrados no log."));
     } catch (...) {
-        prompter()->error(QStringLiteral("Erro inesperado."));
+        qCWarning(lcHost) << "unexpected error of unknown type";
+        prompter()->error(QStringLiteral("Erro inesperado. Os detalhes foram registrados no log."));
+    }
+}
+
+bool runPackageEntry(const char *entry, const std::function<void()> &fn)
+{
+    try {
+        fn();
+        return true;
+    } catch (...) {
+        qCWarning(lcPackage) << "package entry" << entry << "failed";
+        setWaitCursor(false);
+        try {
+            reportCurrentException();
+        } catch (...) {
+        }
+        return false;
     }
 }
 

@@ -2,6 +2,9 @@
 #include "dispatch.h"
 
 #include <QApplication>
+#include <QEvent>
+#include <QWindowStateChangeEvent>
+#include <QGuiApplication>
 #include <QMdiSubWindow>
 #include <QWidget>
 
@@ -16,6 +19,43 @@ FocusTracker *FocusTracker::instance()
 FocusTracker::FocusTracker(QObject *parent) : QObject(parent)
 {
     connect(qApp, &QApplication::focusChanged, this, &FocusTracker::onFocusChanged);
+    qApp->installEventFilter(this);
+}
+
+bool FocusTracker::eventFilter(QObject *o, QEvent *e)
+{
+    // While a form is minimised, restored or maximised, Qt moves the focus
+    // among its controls on its own. Those moves are no user's: they are
+    // ignored, and once the form has settled it gets back its own control.
+    if (e->type() == QEvent::WindowStateChange && o->isWidgetType()) {
+        auto *w = static_cast<QWidget *>(o);
+        const Qt::WindowStates sizing = Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen;
+        const auto was = static_cast<QWindowStateChangeEvent *>(e)->oldState();
+        if (formOf(w) == w && ((was ^ w->windowState()) & sizing)) settleLater(w);
+    }
+    return QObject::eventFilter(o, e);
+}
+
+void FocusTracker::settleLater(QWidget *form)
+{
+    if (m_settling.contains(form)) return;
+    m_settling.insert(form);
+    QPointer<QWidget> guard(form);
+    QMetaObject::invokeMethod(this, [this, form, guard] {
+        m_settling.remove(form);
+        if (guard) giveBackFocus(guard);
+    }, Qt::QueuedConnection);
+}
+
+void FocusTracker::giveBackFocus(QWidget *form)
+{
+    QWidget *keep = m_last.value(form);
+    QWidget *cur = QApplication::focusWidget();
+    if (!keep || keep == cur || !isLive(form) || !cur || formOf(cur) != form) return;
+    if (!keep->isVisible() || !keep->isEnabled() || formOf(keep) != form) return;
+    m_busy.insert(form);
+    keep->setFocus(Qt::ActiveWindowFocusReason);
+    m_busy.remove(form);
 }
 
 QWidget *FocusTracker::formOf(QWidget *w)
@@ -24,6 +64,11 @@ QWidget *FocusTracker::formOf(QWidget *w)
         if (qobject_cast<QMdiSubWindow *>(p) || p->isWindow()) return p;
     }
     return nullptr;
+}
+
+bool FocusTracker::isLive(QWidget *form)
+{
+    return form && form->isVisible() && !(form->windowState() & Qt::WindowMinimized);
 }
 
 QWidget *FocusTracker::focusedIn(QWidget *form) const { return m_last.value(form); }
@@ -38,16 +83,33 @@ FocusTracker::Handlers &FocusTracker::handlersFor(QWidget *w)
 void FocusTracker::setOnEnter(QWidget *w, std::function<void()> fn) { handlersFor(w).enter = std::move(fn); }
 void FocusTracker::setOnExit(QWidget *w, std::function<void()> fn) { handlersFor(w).exit = std::move(fn); }
 
-void FocusTracker::onFocusChanged(QWidget *, QWidget *now)
+void FocusTracker::onFocusChanged(QWidget *old, QWidget *now)
 {
-    if (!now) return;
+    if (!now) return;  // the application lost the focus
     QWidget *form = formOf(now);
     if (!form || m_busy.contains(form)) return;
+    // The focus on a form's own frame (an MDI window being minimised, or its
+    // content hiding while it closes), on a form that is not shown or is
+    // changing its window state, is no move between its controls; once the
+    // form has settled it gets back its own control.
+    if (now == form || !isLive(form) || !now->isVisible() || m_settling.contains(form)) {
+        settleLater(form);
+        return;
+    }
     QWidget *prev = m_last.value(form);
-    m_last[form] = now;
     if (prev == now) return;
-    // The first control focused in a form enters every container down to it.
-    if (prev && formOf(prev) != form) prev = nullptr;
+    if (prev && (formOf(prev) != form || !prev->isVisible())) prev = nullptr;
+    // Focus that comes from another form or from this form's frame, and not
+    // from a click, activates the form: it gets back its own control and
+    // nothing fires. The first control focused in a form enters every
+    // container down to it.
+    const bool fromElsewhere = !old || old == form || formOf(old) != form;
+    if (fromElsewhere && prev && QGuiApplication::mouseButtons() == Qt::NoButton) {
+        giveBackFocus(form);
+        if (QApplication::focusWidget() != prev) m_last[form] = now;
+        return;
+    }
+    m_last[form] = now;
     runMove(form, prev, now, 0);
 }
 
@@ -62,7 +124,7 @@ void FocusTracker::runMove(QWidget *form, QWidget *from, QWidget *to, int depth)
         down.removeLast();
     }
     m_busy.insert(form);
-    QPointer<QWidget> guardTo(to), guardFrom(from);
+    QPointer<QWidget> guardTo(to), guardFrom(from), guardForm(form);
     bool cancelled = false;
     for (QWidget *w : up) {
         auto it = m_handlers.find(w);
@@ -79,12 +141,14 @@ void FocusTracker::runMove(QWidget *form, QWidget *from, QWidget *to, int depth)
         }
     }
     m_busy.remove(form);
+    if (!guardForm) return;  // a handler closed the form
     QWidget *cur = QApplication::focusWidget();
     if (cur && formOf(cur) != form) cur = nullptr;
     if (cancelled) {
-        // The focus stays where the handler put it, or returns to the control left.
+        // The focus stays where the handler put it, or returns to the control
+        // left, as long as that control is still there to take it.
         QWidget *target = (cur && cur != guardTo) ? cur : guardFrom.data();
-        if (!target) return;
+        if (!target || !target->isVisible() || !isLive(form)) return;
         m_last[form] = target;
         if (QApplication::focusWidget() != target) {
             m_busy.insert(form);
@@ -93,7 +157,7 @@ void FocusTracker::runMove(QWidget *form, QWidget *from, QWidget *to, int depth)
         }
         return;
     }
-    if (cur && cur != guardTo && depth < 8) {
+    if (cur && cur != guardTo && depth < 8 && cur->isVisible()) {
         // A handler moved the focus on: that is a move of its own.
         m_last[form] = cur;
         runMove(form, guardTo ? guardTo.data() : cur, cur, depth + 1);

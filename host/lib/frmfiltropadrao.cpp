@@ -4,6 +4,7 @@
 #include "prompter.h"
 #include "vantiro.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -98,6 +99,18 @@ TfrmFiltroPadrao::TfrmFiltroPadrao(QWidget *parent) : QDialog(parent)
 void TfrmFiltroPadrao::Create()
 {
     host::dispatch([this] { FormCreate(); });
+}
+
+int TfrmFiltroPadrao::ShowModal()
+{
+    QList<QCursor> saved;
+    while (const QCursor *c = QApplication::overrideCursor()) {
+        saved.prepend(*c);
+        QApplication::restoreOverrideCursor();
+    }
+    const int result = exec();
+    for (const QCursor &c : saved) QApplication::setOverrideCursor(c);
+    return result;
 }
 
 void TfrmFiltroPadrao::runHandler(const std::function<void()> &fn)

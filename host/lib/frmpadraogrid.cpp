@@ -14,6 +14,8 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QMdiSubWindow>
+#include <QPointer>
 #include <QMenuBar>
 #include <QStyle>
 #include <QToolButton>
@@ -107,7 +109,7 @@ TfrmPadraoGrid::TfrmPadraoGrid(QWidget *parent) : QWidget(parent)
     bind(sbtProcurar, [this] { sbtProcurarClick(); });
     bind(sbtVerificar, [this] { sbtVerificarClick(); });
     bind(sbtAjuda, [this] { sbtAjudaClick(); });
-    bind(sbtFechar, [this] { close(); });
+    bind(sbtFechar, [this] { CloseForm(); });
     sbtImprimir->setEnabled(false);
     dbgPadrao->OnKeyDown = [this](QKeyEvent *e) { return dbgPadraoKeyDown(e); };
 }
@@ -132,7 +134,13 @@ QToolButton *TfrmPadraoGrid::addToolButton(const QString &name, const QString &t
 
 void TfrmPadraoGrid::Create()
 {
-    host::dispatch([this] { FormCreate(); });
+    FormCreate();
+}
+
+void TfrmPadraoGrid::CloseForm()
+{
+    if (auto *sw = qobject_cast<QMdiSubWindow *>(parentWidget())) sw->close();
+    else close();
 }
 
 void TfrmPadraoGrid::notifyActivated()
@@ -140,10 +148,7 @@ void TfrmPadraoGrid::notifyActivated()
     host::dispatch([this] { FormActivate(); });
 }
 
-void TfrmPadraoGrid::FormCreate()
-{
-    dbgPadrao->SetDataSource(dtsPadrao->DataSet() ? dtsPadrao : dbgPadrao->DataSource());
-}
+void TfrmPadraoGrid::FormCreate() {}
 
 void TfrmPadraoGrid::FormClose() {}
 
@@ -206,6 +211,12 @@ void TfrmPadraoGrid::closeEvent(QCloseEvent *e)
         host::dispatch([this] { FormClose(); });
     }
     e->accept();
+    // A form closed by itself takes its MDI frame with it.
+    if (QPointer<QMdiSubWindow> sw = qobject_cast<QMdiSubWindow *>(parentWidget())) {
+        QMetaObject::invokeMethod(sw, [sw] {
+            if (sw && sw->isVisible()) sw->close();
+        }, Qt::QueuedConnection);
+    }
 }
 
 bool TfrmPadraoGrid::event(QEvent *e)

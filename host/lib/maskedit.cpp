@@ -2,13 +2,38 @@
 #include "dispatch.h"
 
 #include <QKeyEvent>
+#include <QValidator>
 
-TMaskEdit::TMaskEdit(QWidget *parent) : QLineEdit(parent) {}
+namespace {
+// Typing, pasting and dropping all pass this one check: the text must be what
+// the mask keeps of it.
+class MaskValidator : public QValidator {
+public:
+    MaskValidator(const EditMask *mask, QObject *parent) : QValidator(parent), m_mask(mask) {}
+    State validate(QString &input, int &) const override
+    {
+        return m_mask->filter(input) == input ? Acceptable : Invalid;
+    }
+private:
+    const EditMask *m_mask;
+};
+}  // namespace
+
+TMaskEdit::TMaskEdit(QWidget *parent) : QLineEdit(parent)
+{
+    // setText bypasses the validator: what it put in is brought back to the mask.
+    connect(this, &QLineEdit::textChanged, this, [this](const QString &t) {
+        if (m_mask.isEmpty()) return;
+        const QString kept = m_mask.filter(t);
+        if (kept != t) setText(kept);
+    });
+}
 
 void TMaskEdit::SetEditMask(const QString &mask)
 {
     m_mask = EditMask(mask);
-    if (!m_mask.isEmpty()) setMaxLength(m_mask.inputSlots());
+    setValidator(m_mask.isEmpty() ? nullptr : new MaskValidator(&m_mask, this));
+    // No maximum length: it would cut a pasted text before the mask sees it.
     setText(m_mask.isEmpty() ? text() : m_mask.filter(text()));
 }
 
@@ -31,19 +56,10 @@ void TMaskEdit::keyPressEvent(QKeyEvent *e)
 {
     const QString t = e->text();
     const bool printable = t.size() == 1 && (t.at(0).isPrint() || t.at(0) == QLatin1Char('\b'));
-    if (printable && !(e->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+    if (printable && OnKeyPress && !(e->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
         QChar key = e->key() == Qt::Key_Backspace ? QChar(QLatin1Char('\b')) : t.at(0);
-        if (OnKeyPress) {
-            bool ok = host::dispatch([&] { OnKeyPress(key); });
-            if (!ok) key = QChar();
-        }
+        if (!host::dispatch([&] { OnKeyPress(key); })) key = QChar();
         if (key.isNull()) return;
-        if (key != QLatin1Char('\b') && !m_mask.isEmpty()) {
-            QString probe = text();
-            probe.insert(cursorPosition(), key);
-            if (hasSelectedText()) probe = text().left(selectionStart()) + key + text().mid(selectionStart() + selectedText().size());
-            if (m_mask.filter(probe) != probe) return;
-        }
     }
     QLineEdit::keyPressEvent(e);
 }

@@ -1,11 +1,20 @@
 // Loading the real screen package the way backoffice does.
 #include "packageloader.h"
+#include "adoibquery.h"
+#include "appserver.h"
+#include "application.h"
+#include "dbconnect.h"
+#include "generator.h"
+#include "testguards.h"
 #include "frmpadraogrid.h"
 #include "prompter.h"
 #include "vantiro.h"
 
 #include <QApplication>
 #include <QLabel>
+#include <QMainWindow>
+#include <QMdiArea>
+#include <QToolButton>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -14,7 +23,9 @@ class TstPackage : public QObject {
 private slots:
     void missingLibraryIsReported();
     void libraryWithoutEntriesIsRefused();
-    void iniProcOpensOneScreen();
+    void creationFailureReachesTheHostAndRegistersNothing();
+    void iniProcOpensOneScreenAndFecharTakesItsFrame();
+    void loadFailureSpeaksPortuguese();
 };
 
 namespace {
@@ -43,31 +54,88 @@ void TstPackage::libraryWithoutEntriesIsRefused()
     QCOMPARE(l.error(), QString("O pacote hostlib não exporta a entrada GetPackageInfoTable."));
 }
 
-void TstPackage::iniProcOpensOneScreen()
+void TstPackage::creationFailureReachesTheHostAndRegistersNothing()
 {
-    // No server listens there: the screen opens and says why it has no connection.
+    // No server listens there: creating the screen fails, the host shows why,
+    // no screen stays registered and the cursor is not left waiting.
     host::ScriptedPrompter sp;
-    host::setPrompter(&sp);
+    PrompterGuard guard(&sp);
+    QMainWindow main;
+    auto *mdi = new QMdiArea(&main);
+    main.setCentralWidget(mdi);
+    TApplication::SetMainForm(&main, mdi);
+    main.show();
     Vantiro::SetWebURL("127.0.0.1");
     Vantiro::SetWebPort(1);
     PackageLoader l("PKG_TRQ01300", QCoreApplication::applicationDirPath());
     QVERIFY2(l.load(), qPrintable(l.error()));
-    QCOMPARE(QString::fromUtf8(l.info()->title), QString("Histórico de Operações do Bem"));
     l.openScreen();
-    l.openScreen();
-    QCOMPARE(screens().size(), 1);
-    QCOMPARE(sp.texts("error").size(), 1);
+    l.openScreen();  // tried again, not taken as already open
+    QCOMPARE(screens().size(), 0);
+    QCOMPARE(mdi->subWindowList().size(), 0);
+    QCOMPARE(sp.texts("error").size(), 2);
     QVERIFY(sp.texts("error").first().startsWith("Não foi possível conectar ao servidor de aplicação 127.0.0.1:1"));
-    TfrmPadraoGrid *first = screens().first();
-    QCOMPARE(first->lblCodTela->text(), QString("TRQ01300"));
-    QPointer<TfrmPadraoGrid> gone(first);
-    first->close();
-    QTRY_VERIFY(!gone);
+    QVERIFY(!QApplication::overrideCursor());
+    l.unload();
+    TApplication::SetMainForm(nullptr, nullptr);
+}
+
+void TstPackage::iniProcOpensOneScreenAndFecharTakesItsFrame()
+{
+    host::ScriptedPrompter sp;
+    PrompterGuard guard(&sp);
+    QTemporaryDir dir;
+    const QString url = "sqlite:" + dir.filePath("demo.db");
+    demo::generate(dbconnect::open(url, "gen", dbconnect::Mode::Create), {});
+    dbconnect::close("gen");
+    host::openSharedDatabase(url);
+    appsrv::Config cfg;
+    cfg.database = url;
+    appsrv::ServerThread server(cfg);
+    QString why;
+    QVERIFY2(server.start(&why), qPrintable(why));
+    Vantiro::SetWebURL("127.0.0.1");
+    Vantiro::SetWebPort(server.port());
+    QMainWindow main;
+    auto *mdi = new QMdiArea(&main);
+    main.setCentralWidget(mdi);
+    TApplication::SetMainForm(&main, mdi);
+    main.show();
+    PackageLoader l("PKG_TRQ01300", QCoreApplication::applicationDirPath());
+    QVERIFY2(l.load(), qPrintable(l.error()));
+    QCOMPARE(QString::fromUtf8(l.info()->title), QString("Histórico de Operações do Bem"));
+    for (int round = 0; round < 2; ++round) {
+        l.openScreen();
+        l.openScreen();
+        QCOMPARE(screens().size(), 1);
+        QCOMPARE(mdi->subWindowList().size(), 1);
+        TfrmPadraoGrid *f = screens().first();
+        QCOMPARE(f->lblCodTela->text(), QString("TRQ01300"));
+        QPointer<TfrmPadraoGrid> gone(f);
+        f->sbtFechar->click();
+        QTRY_VERIFY(!gone);
+        QTRY_COMPARE(mdi->subWindowList().size(), 0);  // no empty frame left behind
+    }
+    QCOMPARE(sp.shown.size(), 0);
     l.openScreen();
-    QCOMPARE(screens().size(), 1);
     l.unload();  // the package takes its forms with it
     QCOMPARE(screens().size(), 0);
-    host::setPrompter(nullptr);
+    TApplication::SetMainForm(nullptr, nullptr);
+    host::closeSharedDatabase();
+    server.stop();
+}
+
+void TstPackage::loadFailureSpeaksPortuguese()
+{
+    // A file that is no library at all: Qt's own explanation goes to the log.
+    QTemporaryDir dir;
+    QFile bogus(dir.filePath("libPKG_TRQ01300.so"));
+    QVERIFY(bogus.open(QIODevice::WriteOnly));
+    bogus.write("not a library");
+    bogus.close();
+    PackageLoader l("PKG_TRQ01300", dir.path());
+    QVERIFY(!l.load());
+    QCOMPARE(l.error(), QString("Não foi possível carregar o pacote PKG_TRQ01300. Verifique a instalação do sistema."));
 }
 
 QTEST_MAIN(TstPackage)

@@ -90,12 +90,6 @@ private:
 inline wire::DataPacket packetOf(const TClientDataSet *ds)
 {
     wire::DataPacket p;
-    for (TField *f : ds->Fields()) {
-        wire::FieldKind k = wire::FieldKind::String;
-        if (f->Kind() == TFieldKind::Float) k = wire::FieldKind::Float;
-        else if (f->Kind() == TFieldKind::DateTime) k = wire::FieldKind::DateTime;
-        else if (f->Kind() == TFieldKind::FixedString) k = wire::FieldKind::FixedString;
-        p.fields.push_back({f->FieldName(), k, f->Size()});
-    }
+    p.fields = ds->Layout();
     return p;
 }

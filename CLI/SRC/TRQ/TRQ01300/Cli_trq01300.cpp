@@ -17,6 +17,7 @@
 #include "messages.h"
 #include "pagecontrol.h"
 #include "prompter.h"
+#include "trq01300_layouts.h"
 #include "trq01300_methods.h"
 #include "vantiro.h"
 
@@ -29,6 +30,7 @@
 #include <QToolButton>
 
 using namespace trq01300;
+namespace layout = trq01300::layout;
 
 namespace {
 
@@ -148,79 +150,62 @@ TfrmHistoricoBem::~TfrmHistoricoBem() = default;
 void TfrmHistoricoBem::buildTables()
 {
     using K = TFieldKind;
-    const QString money = QStringLiteral("#,##0.00");
+    const char *money = "#,##0.00";
     cdsHistoricoBem = new TClientDataSet(this, QStringLiteral("cdsHistoricoBem"));
-    struct F { const char *name; K kind; int size; const char *label; bool shown; bool money; };
-    const F hist[] = {
-        {"IDSITOPERABEM", K::String, 1, "Situação", false, false},
-        {"CAPADBTNOME", K::String, 63, "", false, false},
-        {"NRSEQOPERABEM", K::String, 10, "Nr.Operação", true, false},
-        {"DTOPERABEM", K::DateTime, 0, "Data Operação", true, false},
-        {"CDBEMATIVO", K::String, 250, "Nr.Bem", true, false},
-        {"NMBEMATIVO", K::String, 20, "Nome do Bem", true, false},
-        {"NMTIPOOPERBEM", K::String, 50, "Tipo de Operação", true, false},
-        {"IDIDENTOPERABEM", K::String, 2, "Ident. Operação", true, false},
-        {"NMMOTIVOOPER", K::String, 50, "Motivo Operação", true, false},
-        {"NMOPERADOR", K::String, 40, "Responsável", true, false},
-        {"NMFANTCLIE", K::String, 50, "Cliente", true, false},
-        {"NRNOTAFIOPERA", K::String, 20, "Nr. Nota Fiscal", true, false},
-        {"CDSERIENFOPERA", K::String, 5, "Série NF", true, false},
-        {"VROPERABEM", K::Float, 0, "Valor Operação", false, true},
-        {"NMFILIAL", K::String, 30, "Filial", true, false},
-        {"CDFILIAL", K::String, 4, "", false, false},
-        {"NMCENTCUST", K::String, 40, "Centro de Custo", true, false},
-        {"CDBEMATIVCRIADO", K::String, 10, "Nr. Bem Gerado", true, false},
-        {"CDCENTCUST", K::String, 4, "", false, false},
-        {"NMSETOR", K::String, 30, "Setor", true, false},
-        {"CDSETOR", K::String, 4, "", false, false},
-        {"NMGRUPOBEM", K::String, 50, "Grupo de Bem", true, false},
-        {"CDGRUPOBEM", K::String, 6, "", false, false},
-        {"QTMESDEPOPENOVO", K::Float, 0, "Vida Útil (meses)", true, true},
-        {"VRTAXDEPOPENOVO", K::Float, 0, "Taxa Anual (%)", true, true},
-        {"VRJADEPROPEBEM", K::Float, 0, "Dep. Acumulada", true, true},
-        {"VRFALDEPROPEBEM", K::Float, 0, "Falta Depreciar", true, true},
-        {"DTINCOPERABEM", K::DateTime, 0, "Data Inclusão", true, false},
-        {"CDOPEINCOPERABE", K::String, 12, "Operador Inclusão", false, false},
-        {"NMOPERINC", K::String, 40, "Operador Inclusão", true, false},
-        {"DTATUOPERABEM", K::DateTime, 0, "Data Alteração", true, false},
-        {"NMOPERATU", K::String, 40, "Operador Alteração", true, false},
-        {"CDOPEATUOPERABE", K::String, 12, "Operador", true, false},
-        {"DTCANOPERABEM", K::DateTime, 0, "Data Cancelamento", true, false},
-        {"CDOPECANOPERABE", K::String, 12, "Operador Cancelamento", false, false},
-        {"NMOPERCAN", K::String, 40, "Operador Cancelamento", true, false},
-        {"DSOBSOPERABEM", K::String, 2000, "", false, false},
-        {"QTMESJADEPOPEB", K::Float, 0, "", false, false},
-        {"QTMESFALDEPOPEB", K::Float, 0, "", false, false},
-        {"VRFALDEPROPEBEM2", K::Float, 0, "Falta Depreciar", true, true},
-        {"VRJADEPROPEBEM2", K::Float, 0, "Dep. Acumulada", true, true},
-        {"VROPERABEM2", K::Float, 0, "Valor Operação", true, true},
-        {"IDINDFINOK", K::FixedString, 1, "Ok", false, false},
-        {"DTAQUIBEMATIVO", K::DateTime, 0, "", false, false},
-        {"NRSEQCAPAOPEBEM", K::String, 10, "", false, false},
-        {"NRSEQITCAPAOPE", K::String, 10, "", false, false},
-    };
-    for (const F &f : hist)
-        cdsHistoricoBem->AddField(QLatin1String(f.name), f.kind, f.size, QString::fromUtf8(f.label), f.shown,
-                                  f.money ? money : QString());
+    cdsHistoricoBem->AddFields(layout::history());
+    presentFields(cdsHistoricoBem, {
+        {"IDSITOPERABEM", "Situação", false},
+        {"NRSEQOPERABEM", "Nr.Operação", true},
+        {"DTOPERABEM", "Data Operação", true},
+        {"CDBEMATIVO", "Nr.Bem", true},
+        {"NMBEMATIVO", "Nome do Bem", true},
+        {"NMTIPOOPERBEM", "Tipo de Operação", true},
+        {"IDIDENTOPERABEM", "Ident. Operação", true},
+        {"NMMOTIVOOPER", "Motivo Operação", true},
+        {"NMOPERADOR", "Responsável", true},
+        {"NMFANTCLIE", "Cliente", true},
+        {"NRNOTAFIOPERA", "Nr. Nota Fiscal", true},
+        {"CDSERIENFOPERA", "Série NF", true},
+        {"VROPERABEM", "Valor Operação", false, money},
+        {"NMFILIAL", "Filial", true},
+        {"NMCENTCUST", "Centro de Custo", true},
+        {"CDBEMATIVCRIADO", "Nr. Bem Gerado", true},
+        {"NMSETOR", "Setor", true},
+        {"NMGRUPOBEM", "Grupo de Bem", true},
+        {"QTMESDEPOPENOVO", "Vida Útil (meses)", true, money},
+        {"VRTAXDEPOPENOVO", "Taxa Anual (%)", true, money},
+        {"VRJADEPROPEBEM", "Dep. Acumulada", true, money},
+        {"VRFALDEPROPEBEM", "Falta Depreciar", true, money},
+        {"DTINCOPERABEM", "Data Inclusão", true},
+        {"CDOPEINCOPERABE", "Operador Inclusão", false},
+        {"NMOPERINC", "Operador Inclusão", true},
+        {"DTATUOPERABEM", "Data Alteração", true},
+        {"NMOPERATU", "Operador Alteração", true},
+        {"CDOPEATUOPERABE", "Operador", true},
+        {"DTCANOPERABEM", "Data Cancelamento", true},
+        {"CDOPECANOPERABE", "Operador Cancelamento", false},
+        {"NMOPERCAN", "Operador Cancelamento", true},
+        {"VRFALDEPROPEBEM2", "Falta Depreciar", true, money},
+        {"VRJADEPROPEBEM2", "Dep. Acumulada", true, money},
+        {"VROPERABEM2", "Valor Operação", true, money},
+        {"IDINDFINOK", "Ok", false},
+    });
 
     cdsEspecOper = new TClientDataSet(this, QStringLiteral("cdsEspecOper"));
-    const F espec[] = {
-        {"NRSEQCAPAOPEBEM", K::String, 10, "", false, false}, {"NRSEQITCAPAOPE", K::String, 10, "", false, false},
-        {"CDESPECIFICABEM", K::String, 6, "Código", true, false}, {"NMESPECIFICABEM", K::String, 50, "Nome", true, false},
-        {"NMABREVESPECBEM", K::String, 15, "Abreviado", true, false},
-        {"IDESPECIFICABEM", K::String, 2, "Especificação", true, false},
-        {"DTESPECITCAPAOP", K::DateTime, 0, "", false, false}, {"VRESPECITCAPAOP", K::String, 15, "", false, false},
-        {"DSESPECITCAPAOP", K::String, 255, "", false, false}, {"VALOR", K::String, 1, "Valor", true, false},
-    };
-    for (const F &f : espec)
-        cdsEspecOper->AddField(QLatin1String(f.name), f.kind, f.size, QString::fromUtf8(f.label), f.shown);
+    cdsEspecOper->AddFields(layout::especOper());
+    presentFields(cdsEspecOper, {{"CDESPECIFICABEM", "Código", true},
+                                 {"NMESPECIFICABEM", "Nome", true},
+                                 {"NMABREVESPECBEM", "Abreviado", true},
+                                 {"IDESPECIFICABEM", "Especificação", true},
+                                 {"VALOR", "Valor", true}});
 
     cdsCTBLOper = new TClientDataSet(this, QStringLiteral("cdsCTBLOper"));
-    cdsCTBLOper->AddField(QStringLiteral("NRSEQCTBLITCAPA"), K::String, 3, QStringLiteral("Ordem"));
-    cdsCTBLOper->AddField(QStringLiteral("IDTIPOOPERCONT"), K::String, 1, QStringLiteral("Débito/Crédito"));
-    cdsCTBLOper->AddField(QStringLiteral("CDCONTCTBL"), K::String, 20, QStringLiteral("Conta Contábil"));
-    cdsCTBLOper->AddField(QStringLiteral("NMCONTCTBL"), K::String, 40, QStringLiteral("Nome da Conta"));
-    cdsCTBLOper->AddField(QStringLiteral("VRCONTCTBLITC"), K::Float, 0, QStringLiteral("Valor"), true, money);
+    cdsCTBLOper->AddFields(layout::ctblOper());
+    presentFields(cdsCTBLOper, {{"NRSEQCTBLITCAPA", "Ordem", true},
+                                {"IDTIPOOPERCONT", "Débito/Crédito", true},
+                                {"CDCONTCTBL", "Conta Contábil", true},
+                                {"NMCONTCTBL", "Nome da Conta", true},
+                                {"VRCONTCTBLITC", "Valor", true, money}});
 
     dtsHistoricoBem = new TDataSource(this, cdsHistoricoBem, QStringLiteral("dtsHistoricoBem"));
     dtsEspecOper = new TDataSource(this, cdsEspecOper, QStringLiteral("dtsEspecOper"));
@@ -236,21 +221,13 @@ void TfrmHistoricoBem::buildTables()
     dtsEmpresa = new TDataSource(this, qryEmpresa, QStringLiteral("dtsEmpresa"));
 
     adqIndiceFin = new TClientDataSet(this, QStringLiteral("adqIndiceFin"));
-    adqIndiceFin->AddField(QStringLiteral("SGINDICE"), K::String, 5, QStringLiteral("Sigla"));
-    adqIndiceFin->AddField(QStringLiteral("INDICE"), K::String, 30, QStringLiteral("Nome"));
-    adqIndiceFin->AddField(QStringLiteral("CDTPINDICE"), K::String, 1, QStringLiteral("Tipo do Índice"));
-    adqIndiceFin->AddField(QStringLiteral("CDINDICE"), K::String, 4, {}, false);
-    adqIndiceFin->AddField(QStringLiteral("IDPERVALOR"), K::String, 1, {}, false);
+    adqIndiceFin->AddFields(layout::indiceFin());
+    presentFields(adqIndiceFin, {{"SGINDICE", "Sigla", true}, {"INDICE", "Nome", true}, {"CDTPINDICE", "Tipo do Índice", true}});
     dtsIndiceFin = new TDataSource(this, adqIndiceFin, QStringLiteral("dtsIndiceFin"));
-    for (auto *t : {&adqIndFin, &adqIndFinMes}) {
-        *t = new TClientDataSet(this, t == &adqIndFin ? QStringLiteral("adqIndFin") : QStringLiteral("adqIndFinMes"));
-        (*t)->AddField(QStringLiteral("CDTPINDICE"), K::String, 1);
-        (*t)->AddField(QStringLiteral("IDPERVALOR"), K::String, 1);
-        (*t)->AddField(QStringLiteral("CDINDICE"), K::String, 4);
-        (*t)->AddField(QStringLiteral("DTREFIND"), K::DateTime);
-        (*t)->AddField(QStringLiteral("VRINDICE"), K::Float);
-        (*t)->AddField(QStringLiteral("SGINDICE"), K::String, 5);
-    }
+    adqIndFin = new TClientDataSet(this, QStringLiteral("adqIndFin"));
+    adqIndFin->AddFields(layout::indexValues());
+    adqIndFinMes = new TClientDataSet(this, QStringLiteral("adqIndFinMes"));
+    adqIndFinMes->AddFields(layout::indexValues());
 }
 
 void TfrmHistoricoBem::buildGrids()

@@ -3,10 +3,12 @@
 #include "Cli_trq01301.h"
 #include "application.h"
 #include "busy.h"
+#include "dispatch.h"
 #include "packageinfo.h"
 
 #include <QApplication>
 #include <QMainWindow>
+#include <memory>
 
 // The package's resources (message tables, mark pictures) are registered on
 // load, whether the units are built as the package or linked statically.
@@ -25,9 +27,12 @@ void CriaHistoricoBem()
 {
     host::setWaitCursor(true);
     if (!boIdCriado) {
-        frmHistoricoBem = new TfrmHistoricoBem(nullptr);
+        // A screen whose creation failed is not kept: the error reaches the
+        // caller and the next call tries again.
+        std::unique_ptr<TfrmHistoricoBem> novo(new TfrmHistoricoBem(nullptr));
+        novo->Create();
+        frmHistoricoBem = novo.release();
         boIdCriado = true;
-        frmHistoricoBem->Create();
     }
     TApplication::ShowForm(frmHistoricoBem);
     TApplication::RestoreForm(frmHistoricoBem);
@@ -42,8 +47,8 @@ void CriaFiltroHistOpBem()
         frmFiltroHistOpBem->Create();
     }
     frmFiltroHistOpBem->setVisible(false);
+    frmFiltroHistOpBem->ShowModal();
     host::setWaitCursor(false);
-    frmFiltroHistOpBem->exec();
 }
 
 void initializeUnits()
@@ -78,10 +83,11 @@ const char *const kUnits[] = {"Cli_trq01300", "Cli_trq01301", nullptr};
 const HostPackageInfo kInfo{kHostPackageAbi, "PKG_TRQ01300", "Histórico de Operações do Bem", kUnits};
 }  // namespace
 
+// No exception crosses a C entry point: each hands its error to the host,
+// which reports it.
 extern "C" {
 Q_DECL_EXPORT const HostPackageInfo *GetPackageInfoTable() { return &kInfo; }
-Q_DECL_EXPORT void Initialize() { trq01300::initializeUnits(); }
-Q_DECL_EXPORT void Finalize() { trq01300::finalizeUnits(); }
-// Errors while opening the screen reach the host, which reports them.
-Q_DECL_EXPORT void IniProc() { trq01300::CriaHistoricoBem(); }
+Q_DECL_EXPORT void Initialize() { host::runPackageEntry("Initialize", trq01300::initializeUnits); }
+Q_DECL_EXPORT void Finalize() { host::runPackageEntry("Finalize", trq01300::finalizeUnits); }
+Q_DECL_EXPORT void IniProc() { host::runPackageEntry("IniProc", trq01300::CriaHistoricoBem); }
 }

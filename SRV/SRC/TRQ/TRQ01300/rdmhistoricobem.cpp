@@ -2,6 +2,7 @@
 #include "codec.h"
 #include "selection.h"
 #include "sqlpacket.h"
+#include "trq01300_layouts.h"
 #include "trq01300_methods.h"
 
 #include <QDate>
@@ -54,35 +55,6 @@ void requireKindR(const QString &k)
 {
     if (k.trimmed() != QLatin1String("R"))
         throw BadValue(QStringLiteral("Tipo de consulta '%1' desconhecido; o único tipo aceito é \"R\".").arg(k));
-}
-
-const QVector<FieldDef> &historyFields()
-{
-    static const QVector<FieldDef> f = {
-        {"IDSITOPERABEM", K::String, 1},    {"CAPADBTNOME", K::String, 63},
-        {"NRSEQOPERABEM", K::String, 10},   {"DTOPERABEM", K::DateTime, 0},
-        {"CDBEMATIVO", K::String, 250},     {"NMBEMATIVO", K::String, 20},
-        {"NMTIPOOPERBEM", K::String, 50},   {"IDIDENTOPERABEM", K::String, 2},
-        {"NMMOTIVOOPER", K::String, 50},    {"NMOPERADOR", K::String, 40},
-        {"NMFANTCLIE", K::String, 50},      {"NRNOTAFIOPERA", K::String, 20},
-        {"CDSERIENFOPERA", K::String, 5},   {"VROPERABEM", K::Float, 0},
-        {"NMFILIAL", K::String, 30},        {"CDFILIAL", K::String, 4},
-        {"NMCENTCUST", K::String, 40},      {"CDBEMATIVCRIADO", K::String, 10},
-        {"CDCENTCUST", K::String, 4},       {"NMSETOR", K::String, 30},
-        {"CDSETOR", K::String, 4},          {"NMGRUPOBEM", K::String, 50},
-        {"CDGRUPOBEM", K::String, 6},       {"QTMESDEPOPENOVO", K::Float, 0},
-        {"VRTAXDEPOPENOVO", K::Float, 0},   {"VRJADEPROPEBEM", K::Float, 0},
-        {"VRFALDEPROPEBEM", K::Float, 0},   {"DTINCOPERABEM", K::DateTime, 0},
-        {"CDOPEINCOPERABE", K::String, 12}, {"NMOPERINC", K::String, 40},
-        {"DTATUOPERABEM", K::DateTime, 0},  {"NMOPERATU", K::String, 40},
-        {"CDOPEATUOPERABE", K::String, 12}, {"DTCANOPERABEM", K::DateTime, 0},
-        {"CDOPECANOPERABE", K::String, 12}, {"NMOPERCAN", K::String, 40},
-        {"DSOBSOPERABEM", K::String, 2000}, {"QTMESJADEPOPEB", K::Float, 0},
-        {"QTMESFALDEPOPEB", K::Float, 0},   {"VRFALDEPROPEBEM2", K::Float, 0},
-        {"VRJADEPROPEBEM2", K::Float, 0},   {"VROPERABEM2", K::Float, 0},
-        {"IDINDFINOK", K::FixedString, 1},  {"DTAQUIBEMATIVO", K::DateTime, 0},
-        {"NRSEQCAPAOPEBEM", K::String, 10}, {"NRSEQITCAPAOPE", K::String, 10}};
-    return f;
 }
 
 // Statement columns, in packet order, for every field the database holds;
@@ -166,7 +138,7 @@ wire::Reply history(QSqlDatabase &db, const QVector<wire::Arg> &a)
     QSqlQuery q = run(db, st.sql, st.filter);
     wire::Reply r;
     r.refs = echoRefs(a);
-    const auto &fields = historyFields();
+    const auto &fields = layout::history();
     const int n = fields.size();
     constexpr int kCaption = 1, kCode = 4, kName = 5, kVr = 13, kJa = 25, kFal = 26, kFal2 = 39, kJa2 = 40,
                   kVr2 = 41, kOk = 42;
@@ -207,11 +179,7 @@ wire::Reply especOper(QSqlDatabase &db, const QVector<wire::Arg> &a)
         "AND E.NRSEQCAPAOPEBEM = O.NRSEQCAPAOPEBEM AND E.NRSEQITCAPAOPE = O.NRSEQITCAPAOPE "
         "JOIN ESPECIFICABEM P ON P.CDESPECIFICABEM = E.CDESPECIFICABEM%1 ORDER BY E.CDESPECIFICABEM").arg(f.where()), f);
     wire::Reply r;
-    r.packet = readPacket(q, {{"NRSEQCAPAOPEBEM", K::String, 10}, {"NRSEQITCAPAOPE", K::String, 10},
-                              {"CDESPECIFICABEM", K::String, 6}, {"NMESPECIFICABEM", K::String, 50},
-                              {"NMABREVESPECBEM", K::String, 15}, {"IDESPECIFICABEM", K::String, 2},
-                              {"DTESPECITCAPAOP", K::DateTime, 0}, {"VRESPECITCAPAOP", K::String, 15},
-                              {"DSESPECITCAPAOP", K::String, 255}, {"VALOR", K::String, 1}});
+    r.packet = readPacket(q, layout::especOper());
     return r;
 }
 
@@ -228,9 +196,7 @@ wire::Reply ctblOper(QSqlDatabase &db, const QVector<wire::Arg> &a)
         "FROM CTBLITCAPAOPE L LEFT JOIN CONTACTBL K ON K.CDCONTCTBL = L.CDCONTCTBL%1 "
         "ORDER BY L.NRSEQCTBLITCAPA").arg(f.where()), f);
     wire::Reply r;
-    r.packet = readPacket(q, {{"NRSEQCTBLITCAPA", K::String, 3}, {"IDTIPOOPERCONT", K::String, 1},
-                              {"CDCONTCTBL", K::String, 20}, {"NMCONTCTBL", K::String, 40},
-                              {"VRCONTCTBLITC", K::Float, 0}});
+    r.packet = readPacket(q, layout::ctblOper());
     return r;
 }
 
@@ -245,8 +211,7 @@ wire::Reply indiceFin(QSqlDatabase &db, const QVector<wire::Arg> &a)
                                          "ORDER BY SGINDICE").arg(f.where()), f);
     wire::Reply r;
     r.refs = echoRefs(a);
-    r.packet = readPacket(q, {{"SGINDICE", K::String, 5}, {"INDICE", K::String, 30}, {"CDTPINDICE", K::String, 1},
-                              {"CDINDICE", K::String, 4}, {"IDPERVALOR", K::String, 1}});
+    r.packet = readPacket(q, layout::indiceFin());
     return r;
 }
 
@@ -261,8 +226,7 @@ wire::Reply indexValues(QSqlDatabase &db, const QVector<wire::Arg> &a, const QDa
         "FROM VALORINDICE V JOIN INDICEFIN I ON I.CDINDICE = V.CDINDICE%1 ORDER BY V.DTREFIND").arg(f.where()), f);
     wire::Reply r;
     r.refs = echoRefs(a);
-    r.packet = readPacket(q, {{"CDTPINDICE", K::String, 1}, {"IDPERVALOR", K::String, 1}, {"CDINDICE", K::String, 4},
-                              {"DTREFIND", K::DateTime, 0}, {"VRINDICE", K::Float, 0}, {"SGINDICE", K::String, 5}});
+    r.packet = readPacket(q, layout::indexValues());
     return r;
 }
 
@@ -277,8 +241,7 @@ wire::Reply bem(QSqlDatabase &db, const QVector<wire::Arg> &a)
                                          "ORDER BY CDBEMATIVO").arg(f.where()), f);
     wire::Reply r;
     r.refs = echoRefs(a);
-    r.packet = readPacket(q, {{"IDMARCADO", K::FixedString, 1}, {"CDBEMATIVO", K::String, 10},
-                              {"CDPATRIBEMATIVO", K::String, 30}, {"NMBEMATIVO", K::String, 50}});
+    r.packet = readPacket(q, layout::bem());
     return r;
 }
 
@@ -298,8 +261,7 @@ wire::Reply tipoOper(QSqlDatabase &db, const QVector<wire::Arg> &a)
     QSqlQuery q = run(db, QStringLiteral("SELECT ' ', CDTIPOOPERBEM, NMTIPOOPERBEM FROM TIPOOPERBEM%1 ORDER BY CDTIPOOPERBEM")
                               .arg(f.where()), f);
     wire::Reply r;
-    r.packet = readPacket(q, {{"IDMARCADO", K::FixedString, 1}, {"CDTIPOOPERBEM", K::String, 6},
-                              {"NMTIPOOPERBEM", K::String, 50}});
+    r.packet = readPacket(q, layout::tipoOper());
     return r;
 }
 
@@ -314,9 +276,7 @@ wire::Reply motivoOper(QSqlDatabase &db, const QVector<wire::Arg> &a)
                               .arg(QStringLiteral("(CDTIPOOPERBEM || CDMOTIVOOPER)"), f.where()), f);
     wire::Reply r;
     r.refs = echoRefs(a);
-    r.packet = readPacket(q, {{"IDMARCADO", K::FixedString, 1}, {"CDTIPOOPERBEM", K::String, 8},
-                              {"CDMOTIVOOPER", K::String, 8}, {"NMMOTIVOOPER", K::String, 50},
-                              {"CHAVE", K::String, 12}});
+    r.packet = readPacket(q, layout::motivoOper());
     return r;
 }
 
@@ -326,7 +286,7 @@ wire::Reply centCusto(QSqlDatabase &db, const QVector<wire::Arg> &a)
     addListArg(f, QStringLiteral("CDCENTCUST"), text(a, 0));
     QSqlQuery q = run(db, QStringLiteral("SELECT ' ', CDCENTCUST, NMCENTCUST FROM CENTCUSTO%1 ORDER BY CDCENTCUST").arg(f.where()), f);
     wire::Reply r;
-    r.packet = readPacket(q, {{"IDMARCADO", K::FixedString, 1}, {"CDCENTCUST", K::String, 4}, {"NMCENTCUST", K::String, 40}});
+    r.packet = readPacket(q, layout::centCusto());
     return r;
 }
 
@@ -336,8 +296,7 @@ wire::Reply setor(QSqlDatabase &db, const QVector<wire::Arg> &a)
     addListArg(f, QStringLiteral("CDSETOR"), text(a, 0));
     QSqlQuery q = run(db, QStringLiteral("SELECT ' ', CDSETOR, SGSETOR, NMSETOR FROM SETOR%1 ORDER BY CDSETOR").arg(f.where()), f);
     wire::Reply r;
-    r.packet = readPacket(q, {{"IDMARCADO", K::FixedString, 1}, {"CDSETOR", K::String, 4}, {"SGSETOR", K::String, 10},
-                              {"NMSETOR", K::String, 30}});
+    r.packet = readPacket(q, layout::setor());
     return r;
 }
 
@@ -355,11 +314,37 @@ wire::Reply notaFisc(QSqlDatabase &db, const QVector<wire::Arg> &a)
         "%1 ORDER BY N.DTEMISSAO, N.NRLANCTONF").arg(f.where()), f);
     wire::Reply r;
     r.refs = echoRefs(a);
-    r.packet = readPacket(q, {{"CDFILIAL", K::String, 4}, {"NRNOTAFISC", K::String, 20}, {"NRLANCTONF", K::String, 10},
-                              {"VRNOTAFISC", K::Float, 0}, {"DTEMISSAO", K::DateTime, 0}, {"NMFANTCLIE", K::String, 50},
-                              {"NMFANTFORN", K::String, 40}, {"CDSERIE", K::String, 5}, {"CDSERIEENTR", K::String, 5},
-                              {"IDENTRSAIDOP", K::String, 7}});
+    r.packet = readPacket(q, layout::notaFisc());
     return r;
+}
+
+wire::Reply indFin(QSqlDatabase &db, const QVector<wire::Arg> &a)
+{
+    const QDate d = dateArg(text(a, 1));
+    return indexValues(db, a, d, d);
+}
+
+wire::Reply indFinMes(QSqlDatabase &db, const QVector<wire::Arg> &a)
+{
+    return indexValues(db, a, dateArg(text(a, 1)), dateArg(text(a, 2)));
+}
+
+using Handler = wire::Reply (*)(QSqlDatabase &, const QVector<wire::Arg> &);
+
+// The handler of each method of the contract's table, looked up by its name.
+const QHash<QString, Handler> &handlers()
+{
+    static const QHash<QString, Handler> h = [] {
+        const QHash<QString, Handler> byName = {
+            {"GetHistoricoOpBem", history}, {"GetEspecOper", especOper},   {"GetCTBLOper", ctblOper},
+            {"getIndiceFin", indiceFin},    {"getIndFin", indFin},         {"getIndFinMes", indFinMes},
+            {"getBem", bem},                {"getTipoDeOperacao", tipoOper}, {"getMotivoOper", motivoOper},
+            {"getCentCusto", centCusto},    {"getSetor", setor},           {"GetNotaFisc", notaFisc}};
+        QHash<QString, Handler> out;
+        for (const MethodSig &m : methodTable()) out.insert(m.name, byName.value(m.name));
+        return out;
+    }();
+    return h;
 }
 
 }  // namespace
@@ -369,35 +354,23 @@ QString RdmHistoricoBem::name() const { return QString::fromLatin1(kObjectName);
 QVector<QPair<QString, QVector<wire::ArgKind>>> RdmHistoricoBem::methods() const
 {
     QVector<QPair<QString, QVector<wire::ArgKind>>> out;
-    for (const MethodSig &m : methodTable()) out.push_back({m.name, m.args});
+    for (const MethodSig &m : methodTable())
+        if (handlers().value(m.name)) out.push_back({m.name, m.args});
     return out;
 }
 
 wire::Reply RdmHistoricoBem::invoke(const QString &method, const QVector<wire::Arg> &a, QSqlDatabase &db)
 {
+    const Handler h = handlers().value(method);
+    if (!h) return errorReply(wire::ErrorCode::UnknownMethod, QStringLiteral("Método '%1' desconhecido.").arg(method));
     try {
-        if (method == QLatin1String("GetHistoricoOpBem")) return history(db, a);
-        if (method == QLatin1String("GetEspecOper")) return especOper(db, a);
-        if (method == QLatin1String("GetCTBLOper")) return ctblOper(db, a);
-        if (method == QLatin1String("getIndiceFin")) return indiceFin(db, a);
-        if (method == QLatin1String("getIndFin")) {
-            const QDate d = dateArg(text(a, 1));
-            return indexValues(db, a, d, d);
-        }
-        if (method == QLatin1String("getIndFinMes")) return indexValues(db, a, dateArg(text(a, 1)), dateArg(text(a, 2)));
-        if (method == QLatin1String("getBem")) return bem(db, a);
-        if (method == QLatin1String("getTipoDeOperacao")) return tipoOper(db, a);
-        if (method == QLatin1String("getMotivoOper")) return motivoOper(db, a);
-        if (method == QLatin1String("getCentCusto")) return centCusto(db, a);
-        if (method == QLatin1String("getSetor")) return setor(db, a);
-        if (method == QLatin1String("GetNotaFisc")) return notaFisc(db, a);
+        return h(db, a);
     } catch (const BadValue &e) {
         return errorReply(wire::ErrorCode::BadValue, QString::fromStdString(e.what()));
     } catch (const DbError &e) {
         return errorReply(wire::ErrorCode::Database,
                           QStringLiteral("Erro no banco de dados: %1").arg(QString::fromStdString(e.what())));
     }
-    return errorReply(wire::ErrorCode::UnknownMethod, QStringLiteral("Método '%1' desconhecido.").arg(method));
 }
 
 }  // namespace trq01300

@@ -1,0 +1,236 @@
+// The host library through real widgets: focus events in an MDI window, grid
+// painting, masked edits fed by paste and code.
+#include "dataset.h"
+#include "datasource.h"
+#include "dbgrid.h"
+#include "dispatch.h"
+#include "focustracker.h"
+#include "maskedit.h"
+#include "prompter.h"
+#include "testguards.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFrame>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QTest>
+#include <QVBoxLayout>
+
+class TstHostWidgets : public QObject {
+    Q_OBJECT
+private slots:
+    void mdiWindowStateChangesFireNoFocusEvents();
+    void gridPaintsEachRowWithItsOwnAlignment();
+    void gridDisplayErrorIsToldOnceAfterPainting();
+    void maskedEditRefusesWhatTheMaskForbids_data();
+    void maskedEditRefusesWhatTheMaskForbids();
+};
+
+namespace {
+// Columns [first, last] of the pixels of a cell that differ from its background
+// (taken at its top-left corner): where its text was painted.
+QPair<int, int> inkSpan(const QImage &img, const QRect &r)
+{
+    const int bg = qGray(img.pixel(r.left(), r.top()));
+    int first = -1, last = -1;
+    for (int x = r.left(); x <= r.right(); ++x)
+        for (int y = r.top(); y <= r.bottom(); ++y)
+            if (std::abs(qGray(img.pixel(x, y)) - bg) > 90) {
+                if (first < 0) first = x;
+                last = x;
+                break;
+            }
+    return {first, last};
+}
+}  // namespace
+
+void TstHostWidgets::mdiWindowStateChangesFireNoFocusEvents()
+{
+    host::ScriptedPrompter sp;
+    PrompterGuard guard(&sp);
+    QMainWindow main;
+    auto *mdi = new QMdiArea(&main);
+    main.setCentralWidget(mdi);
+    main.resize(800, 600);
+    auto *form = new QWidget;
+    auto *lay = new QVBoxLayout(form);
+    auto *pan = new QFrame(form);
+    auto *pl = new QVBoxLayout(pan);
+    auto *code = new QLineEdit(pan);
+    code->setObjectName("code");
+    pl->addWidget(code);
+    auto *outside = new QLineEdit(form);
+    lay->addWidget(pan);
+    lay->addWidget(outside);
+    QStringList log;
+    auto *ft = host::FocusTracker::instance();
+    // The header's rule: leaving it with the code empty is refused.
+    ft->setOnExit(pan, [&] {
+        log << "panExit";
+        code->setFocus();
+        MensErro("Empresa deve ser informada.", true);
+    });
+    ft->setOnEnter(pan, [&] { log << "panEnter"; });
+    QMdiSubWindow *sw = mdi->addSubWindow(form);
+    auto *other = new QLineEdit;
+    QMdiSubWindow *sw2 = mdi->addSubWindow(other);
+    main.show();
+    main.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&main));
+    mdi->setActiveSubWindow(sw);
+    code->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), code);
+    log.clear();
+    sp.clear();
+
+    sw->showMinimized();
+    QTest::qWait(20);
+    sw->showNormal();
+    mdi->setActiveSubWindow(sw);
+    QTest::qWait(20);
+    mdi->setActiveSubWindow(sw2);
+    QTest::qWait(20);
+    mdi->setActiveSubWindow(sw);
+    QTest::qWait(20);
+    sw->showMaximized();
+    QTest::qWait(20);
+    sw->showNormal();
+    QTest::qWait(20);
+    QCOMPARE(log, QStringList());
+    QCOMPARE(sp.shown.size(), 0);
+    QCOMPARE(QApplication::focusWidget(), code);  // the form got its control back
+    // A real move out of the panel still runs its exit.
+    outside->setFocus();
+    QCOMPARE(log, QStringList({"panExit"}));
+    QCOMPARE(QApplication::focusWidget(), code);
+    log.clear();
+    sp.clear();
+    sw->close();
+    QTest::qWait(20);
+    QCOMPARE(log, QStringList());
+    QCOMPARE(sp.shown.size(), 0);
+}
+
+void TstHostWidgets::gridPaintsEachRowWithItsOwnAlignment()
+{
+    QWidget w;
+    auto *ds = new TClientDataSet(&w, "cdsKinds");
+    ds->AddField("KIND", TFieldKind::String, 1);
+    ds->AddField("TEXT", TFieldKind::String, 10);
+    TDataSource src(&w, ds);
+    auto *grid = new TDBGrid(&w);
+    grid->SetColumns({{"KIND", {}, 40, true, {}}, {"TEXT", "Valor", 200, true, {}}});
+    grid->SetDataSource(&src);
+    // The handler decides the column's alignment row by row, as a value
+    // column of mixed kinds does.
+    ds->FieldByName("TEXT")->OnGetText = [&](TField *f, QString &t, bool) {
+        const bool right = ds->FieldByName("KIND")->AsString() == "R";
+        grid->SetColumnAlignment(1, right ? TAlignment::Right : TAlignment::Left);
+        t = f->AsString();
+    };
+    wire::DataPacket p;
+    p.fields = ds->Layout();
+    p.rows = {{"R", "888"}, {"L", "888"}, {"R", "888"}};
+    ds->LoadFromPacket(p);
+    grid->setGeometry(0, 0, 280, 140);
+    w.resize(280, 140);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    const QImage img = grid->viewport()->grab().toImage();
+    for (int row = 0; row < 3; ++row) {
+        const QRect cell = grid->visualRect(grid->dataModel()->index(row, 1)).adjusted(1, 1, -1, -1);
+        const auto [first, last] = inkSpan(img, cell);
+        QVERIFY2(first >= 0, qPrintable(QString("row %1 painted no text").arg(row)));
+        if (row == 1) QVERIFY2(first < cell.left() + 20, qPrintable(QString("row 1 starts at %1").arg(first)));
+        else QVERIFY2(last > cell.right() - 20, qPrintable(QString("row %1 ends at %2").arg(row).arg(last)));
+    }
+    // The model answers the same for each row, whatever was asked before.
+    QCOMPARE(grid->dataModel()->data(grid->dataModel()->index(1, 1), Qt::TextAlignmentRole).toInt() & Qt::AlignLeft,
+             int(Qt::AlignLeft));
+    QCOMPARE(grid->dataModel()->data(grid->dataModel()->index(0, 1), Qt::TextAlignmentRole).toInt() & Qt::AlignRight,
+             int(Qt::AlignRight));
+    QCOMPARE(ds->RecNo(), 0);  // painting never moved the cursor
+}
+
+void TstHostWidgets::gridDisplayErrorIsToldOnceAfterPainting()
+{
+    host::ScriptedPrompter sp;
+    PrompterGuard guard(&sp);
+    QWidget w;
+    auto *ds = new TClientDataSet(&w, "cdsBroken");
+    ds->AddField("CODE", TFieldKind::String, 4);
+    TDataSource src(&w, ds);
+    auto *grid = new TDBGrid(&w);
+    grid->SetColumns({{"CODE", {}, 80, true, {}}});
+    grid->SetDataSource(&src);
+    ds->FieldByName("CODE")->OnGetText = [&](TField *f, QString &t, bool) {
+        if (f->AsString() == "2") throw host::EHostError("falha ao montar o texto");
+        t = f->AsString();
+    };
+    wire::DataPacket p;
+    p.fields = ds->Layout();
+    p.rows = {{"1"}, {"2"}, {"3"}};
+    ds->LoadFromPacket(p);
+    grid->resize(200, 120);
+    w.resize(200, 120);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    grid->viewport()->grab();
+    QCOMPARE(sp.shown.size(), 0);  // nothing opens while painting
+    QCOMPARE(grid->dataModel()->data(grid->dataModel()->index(1, 0), Qt::DisplayRole).toString(), QString());
+    QCOMPARE(grid->dataModel()->data(grid->dataModel()->index(2, 0), Qt::DisplayRole).toString(), QString("3"));
+    QTRY_COMPARE(sp.shown.size(), 1);
+    QCOMPARE(sp.shown.first().kind, QString("error"));
+    grid->viewport()->grab();
+    QTest::qWait(20);
+    QCOMPARE(sp.shown.size(), 1);  // once, until the data changes
+    ds->LoadFromPacket(p);
+    grid->viewport()->grab();
+    QTRY_COMPARE(sp.shown.size(), 2);
+}
+
+void TstHostWidgets::maskedEditRefusesWhatTheMaskForbids_data()
+{
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("after");
+    QTest::newRow("paste letters") << "" << "paste" << "ab" << "";
+    QTest::newRow("paste mixed") << "" << "paste" << "1x" << "";
+    QTest::newRow("paste digits") << "" << "paste" << "12" << "12";
+    QTest::newRow("paste too long") << "1" << "paste" << "23" << "1";
+    QTest::newRow("insert mixed") << "" << "insert" << "12x4" << "";
+    QTest::newRow("insert digit") << "3" << "insert" << "4" << "34";
+    QTest::newRow("setText mixed") << "" << "setText" << "a1b" << "1";
+    QTest::newRow("typing") << "" << "type" << "x7-y" << "7";
+}
+
+void TstHostWidgets::maskedEditRefusesWhatTheMaskForbids()
+{
+    QFETCH(QString, before);
+    QFETCH(QString, how);
+    QFETCH(QString, input);
+    QFETCH(QString, after);
+    TMaskEdit e;
+    e.SetEditMask("!99;1; ");
+    e.show();
+    e.setText(before);
+    e.end(false);
+    if (how == "paste") {
+        QApplication::clipboard()->setText(input);
+        e.paste();
+    } else if (how == "insert") {
+        e.insert(input);
+    } else if (how == "setText") {
+        e.setText(input);
+    } else {
+        QTest::keyClicks(&e, input);
+    }
+    QCOMPARE(e.text(), after);
+}
+
+QTEST_MAIN(TstHostWidgets)
+#include "tst_hostwidgets.moc"
