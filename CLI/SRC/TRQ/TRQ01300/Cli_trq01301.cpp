@@ -45,6 +45,14 @@ TfrmFiltroHistOpBem::TfrmFiltroHistOpBem(QWidget *parent)
 
 TfrmFiltroHistOpBem::~TfrmFiltroHistOpBem() = default;
 
+QVector<QString *> TfrmFiltroHistOpBem::criteriaFields()
+{
+    return {&stGrupoBem, &stTGrupoBem, &stCdBem,   &stTCdBem,   &stCdTpOper, &stTCdTpOper, &stCdMotivoOp,
+            &stTCdMotivoOp, &stOperador, &stTOperador, &stSituacao, &stFilial, &stTFilial, &stCCusto,
+            &stTCCusto, &stTSetor, &stSetor, &stCliente, &stTCliente, &stSerieNF, &stTSerieNF,
+            &stCdNF, &stTCdNF, &stFornecedor, &stTFornecedor, &stValBem, &stValMotivo};
+}
+
 QVector<QString *> TfrmFiltroHistOpBem::criteriaSent()
 {
     // The sector goes selection first, like every other pair.

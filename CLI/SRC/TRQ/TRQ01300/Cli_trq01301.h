@@ -21,6 +21,8 @@ public:
         stOperador, stTOperador, stSituacao, stFilial, stTFilial, stCCusto, stTCCusto, stTSetor, stSetor,
         stCliente, stTCliente, stSerieNF, stTSerieNF, stCdNF, stTCdNF, stFornecedor, stTFornecedor, stValBem,
         stValMotivo;
+    // The 27 criteria in declaration order (the order of the saved options).
+    QVector<QString *> criteriaFields();
     // The 23 criteria sent with the history call, in the order sent.
     QVector<QString *> criteriaSent();
 

@@ -1,0 +1,41 @@
+#pragma once
+// What the screen tests stand on: a demo database, the real application
+// server over loopback, a recording server, an MDI main window and the
+// scripted prompter. Each test starts from a fresh screen.
+#include "Cli_trq01300.h"
+#include "Cli_trq01301.h"
+#include "appserver.h"
+#include "prompter.h"
+#include "recordingserver.h"
+
+#include <QMainWindow>
+#include <QMdiArea>
+#include <QTemporaryDir>
+#include <memory>
+
+class ScreenFixture {
+public:
+    // Demo database, shared connection, real server, package state.
+    bool setUp(QString *why);
+    void tearDown();
+    // Closes any open screen and dialog and clears the prompts.
+    void reset();
+    // A new screen shown in the MDI area, connected to the real server or to
+    // the recording one.
+    TfrmHistoricoBem *screen();
+    TfrmHistoricoBem *recordedScreen();
+    // Closes the filter dialog when it shows (the dialog is created if needed).
+    void cancelFilterWhenShown();
+    // History rows: operation number, asset, header, item, acquisition date, value.
+    static void loadHistory(TfrmHistoricoBem *f, const QVector<wire::Row> &rows);
+    static wire::DataPacket indexValues(const TClientDataSet *table, const QVector<double> &values);
+
+    host::ScriptedPrompter sp;
+    Recorder rec;
+    std::unique_ptr<QMainWindow> main;
+    QMdiArea *mdi = nullptr;
+
+private:
+    QTemporaryDir m_dir;
+    std::unique_ptr<appsrv::ServerThread> m_server, m_recServer;
+};

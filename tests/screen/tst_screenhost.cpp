@@ -1,0 +1,373 @@
+// The history screen in a real MDI window: header checks, the history and
+// detail calls, conversion marks and what the host must never do to it.
+#include "screenfixture.h"
+#include "module.h"
+
+#include "consiste.h"
+#include "dateeditplus.h"
+#include "dbgrid.h"
+#include "dispatch.h"
+#include "maskedit.h"
+#include "pagecontrol.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QMdiSubWindow>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+using namespace trq01300;
+
+class TstScreenHost : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void startAfterEndIsToldOnLeavingTheEndBox();
+    void onlyOneDateGiven_data();
+    void onlyOneDateGiven();
+    void windowStateChangesRunNoHeaderChecks_data();
+    void windowStateChangesRunNoHeaderChecks();
+    void enteringTheHeaderClosesAllThreeTables();
+    void historyCallSendsThe27ArgumentsInOrder();
+    void verificarOnEachPage();
+    void dialogWarnsAfreshAtEachConversion();
+    void indexPrefixOnlyOnConvertedRows();
+    void historyGridKeepsItsOwnTable();
+    void valueColumnPaintsEachKindWithItsAlignment();
+    void filterDialogLeavesNoWaitCursor();
+private:
+    ScreenFixture fx;
+};
+
+void TstScreenHost::initTestCase()
+{
+    QString why;
+    QVERIFY2(fx.setUp(&why), qPrintable(why));
+}
+
+void TstScreenHost::cleanupTestCase() { fx.tearDown(); }
+
+void TstScreenHost::init() { fx.reset(); }
+
+void TstScreenHost::startAfterEndIsToldOnLeavingTheEndBox()
+{
+    TfrmHistoricoBem *f = fx.screen();
+    QVERIFY(f);
+    f->depDtFinal->SetDate(QDate(2024, 1, 10));
+    f->depDtInicial->setFocus();
+    f->depDtInicial->SetDate(QDate(2024, 2, 1));
+    f->depDtFinal->setFocus();  // leaving the start box says nothing
+    QCOMPARE(fx.sp.shown.size(), 0);
+    f->edtSgIndice->setFocus();  // leaving the end box does
+    QCOMPARE(fx.sp.texts("error"), QStringList({"Data inicial não pode ser maior que a final."}));
+    QCOMPARE(QApplication::focusWidget(), f->depDtFinal);
+    // Equal dates are fine.
+    fx.sp.clear();
+    f->depDtInicial->SetDate(QDate(2024, 1, 10));
+    f->edtSgIndice->setFocus();
+    QCOMPARE(fx.sp.shown.size(), 0);
+}
+
+void TstScreenHost::onlyOneDateGiven_data()
+{
+    QTest::addColumn<bool>("startGiven");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("focus");
+    QTest::newRow("only the end") << false << "Data inicial deve ser informada." << "depDtInicial";
+    QTest::newRow("only the start") << true << "Data final deve ser informada." << "depDtFinal";
+}
+
+void TstScreenHost::onlyOneDateGiven()
+{
+    QFETCH(bool, startGiven);
+    QFETCH(QString, message);
+    QFETCH(QString, focus);
+    TfrmHistoricoBem *f = fx.screen();
+    QVERIFY(f);
+    f->medCdEmpresa->setFocus();
+    f->medCdEmpresa->SetText("01");
+    f->depDtInicial->SetDate(startGiven ? QDate(2024, 1, 1) : QDate());
+    f->depDtFinal->SetDate(startGiven ? QDate() : QDate(2024, 1, 1));
+    fx.sp.clear();
+    f->dbgPadrao->setFocus();
+    QCOMPARE(fx.sp.texts("error"), QStringList({message}));
+    QCOMPARE(QApplication::focusWidget()->objectName(), focus);
+    QVERIFY(!frmFiltroHistOpBem || !frmFiltroHistOpBem->isVisible());
+    QVERIFY(!f->sbtVerificar->isEnabled());  // still editing the header
+}
+
+void TstScreenHost::windowStateChangesRunNoHeaderChecks_data()
+{
+    QTest::addColumn<QString>("company");
+    QTest::newRow("empty header") << "";
+    QTest::newRow("filled header") << "01";
+}
+
+void TstScreenHost::windowStateChangesRunNoHeaderChecks()
+{
+    QFETCH(QString, company);
+    TfrmHistoricoBem *f = fx.screen();
+    QVERIFY(f);
+    f->medCdEmpresa->setFocus();
+    f->medCdEmpresa->SetText(company);
+    QApplication::processEvents();
+    fx.sp.clear();
+    bool dialogShown = false;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (frmFiltroHistOpBem && frmFiltroHistOpBem->isVisible()) {
+            dialogShown = true;
+            frmFiltroHistOpBem->sbtCancel->click();
+        }
+    });
+    watch.start(5);
+    auto *sw = qobject_cast<QMdiSubWindow *>(f->parentWidget());
+    QVERIFY(sw);
+    sw->showMinimized();
+    QTest::qWait(30);
+    sw->showNormal();
+    QTest::qWait(30);
+    sw->showMaximized();
+    QTest::qWait(30);
+    sw->showNormal();
+    QTest::qWait(30);
+    QCOMPARE(fx.sp.shown.size(), 0);
+    QVERIFY(!dialogShown);
+    QCOMPARE(QApplication::focusWidget(), f->medCdEmpresa);
+    // The header still works: leaving it checks the company.
+    if (company.isEmpty()) {
+        f->dbgPadrao->setFocus();
+        QCOMPARE(fx.sp.texts("error"), QStringList({"Empresa deve ser informada."}));
+        fx.sp.clear();
+    }
+    QPointer<TfrmHistoricoBem> gone(f);
+    f->sbtFechar->click();
+    QTRY_VERIFY(!gone);
+    QCOMPARE(fx.sp.shown.size(), 0);
+    QVERIFY(!dialogShown);
+    QCOMPARE(fx.mdi->subWindowList().size(), 0);
+}
+
+void TstScreenHost::enteringTheHeaderClosesAllThreeTables()
+{
+    TfrmHistoricoBem *f = fx.recordedScreen();
+    QVERIFY(f);
+    ScreenFixture::loadHistory(f, {{"1", "A", "1", "1", QVariant(), 1.0}});
+    f->cdsEspecOper->LoadFromPacket(packetOf(f->cdsEspecOper));
+    f->cdsCTBLOper->LoadFromPacket(packetOf(f->cdsCTBLOper));
+    f->dbgPadrao->setFocus();
+    f->pgcPadrao->SetPageEnabled(f->tshDadosComp, true);
+    f->dtsPadrao->SetDataSet(f->cdsHistoricoBem);
+    fx.sp.clear();
+    f->medCdEmpresa->setFocus();
+    QVERIFY(!f->cdsHistoricoBem->Active());
+    QVERIFY(!f->cdsEspecOper->Active());
+    QVERIFY(!f->cdsCTBLOper->Active());
+    QCOMPARE(f->dtsPadrao->DataSet(), nullptr);
+    QVERIFY(!f->pgcPadrao->PageEnabled(f->tshDadosComp));
+    QVERIFY(!f->sbtProcurar->isEnabled());
+    QVERIFY(!f->sbtFiltro->isEnabled());
+}
+
+void TstScreenHost::historyCallSendsThe27ArgumentsInOrder()
+{
+    TfrmHistoricoBem *f = fx.recordedScreen();
+    QVERIFY(f);
+    f->medCdEmpresa->SetText("01");
+    QVERIFY(host::dispatch([f] { f->vd_Empresa(true); }));
+    f->depDtInicial->SetDate(QDate(2024, 1, 2));
+    f->depDtFinal->SetDate(QDate(2024, 3, 4));
+    f->stDtGeral.clear();
+    if (!frmFiltroHistOpBem) {
+        fx.cancelFilterWhenShown();
+        CriaFiltroHistOpBem();
+    }
+    TfrmFiltroHistOpBem *d = frmFiltroHistOpBem;
+    const QStringList names = {"stGrupoBem", "stTGrupoBem", "stCdBem", "stTCdBem", "stCdTpOper", "stTCdTpOper",
+                               "stCdMotivoOp", "stTCdMotivoOp", "stOperador", "stTOperador", "stSituacao",
+                               "stFilial", "stTFilial", "stCCusto", "stTCCusto", "stTSetor", "stSetor",
+                               "stCliente", "stTCliente", "stSerieNF", "stTSerieNF", "stCdNF", "stTCdNF",
+                               "stFornecedor", "stTFornecedor", "stValBem", "stValMotivo"};
+    QVector<QString *> fields = d->criteriaFields();
+    QCOMPARE(fields.size(), 27);
+    for (int i = 0; i < 27; ++i) *fields[i] = names[i];
+    f->pgcPadrao->SetActivePage(f->tshPadrao);
+    QVERIFY(host::dispatch([f] { f->sbtVerificarClick(); }));
+    const auto calls = fx.rec.calls();
+    QVERIFY(!calls.isEmpty());
+    QCOMPARE(calls.first().method, QString("GetHistoricoOpBem"));
+    QStringList expected = {"01", "date:02/01/2024", "date:04/03/2024", "ref:"};
+    for (const char *n : {"stGrupoBem", "stTGrupoBem", "stCdBem", "stTCdBem", "stCdTpOper", "stTCdTpOper",
+                          "stCdMotivoOp", "stTCdMotivoOp", "stOperador", "stTOperador", "stSituacao", "stFilial",
+                          "stTFilial", "stCCusto", "stTCCusto", "stSetor", "stTSetor", "stCliente", "stTCliente",
+                          "stSerieNF", "stTSerieNF", "stCdNF", "stTCdNF"})
+        expected << QString("ref:") + n;
+    QCOMPARE(calls.first().args, expected);
+}
+
+void TstScreenHost::verificarOnEachPage()
+{
+    TfrmHistoricoBem *f = fx.recordedScreen();
+    QVERIFY(f);
+    f->medCdEmpresa->SetText("01");
+    QVERIFY(host::dispatch([f] { f->vd_Empresa(true); }));
+    if (!frmFiltroHistOpBem) {
+        fx.cancelFilterWhenShown();
+        CriaFiltroHistOpBem();
+    }
+    StCDIndice = "0001";
+    StTpIndice = "1";
+    f->edtSgIndice->setText("CDI");
+    wire::DataPacket hist = packetOf(f->cdsHistoricoBem);
+    for (int i = 0; i < 2; ++i) {
+        wire::Row r(hist.fields.size());
+        r[hist.indexOf("NRSEQOPERABEM")] = QString::number(10 + i);
+        r[hist.indexOf("CDBEMATIVO")] = QString("B%1").arg(i);
+        r[hist.indexOf("NRSEQCAPAOPEBEM")] = QString::number(100 + i);
+        r[hist.indexOf("NRSEQITCAPAOPE")] = "1";
+        r[hist.indexOf("VROPERABEM")] = 8.0;
+        r[hist.indexOf("DTAQUIBEMATIVO")] = wire::toOleDate(QDate(2021, 5, 3));
+        hist.rows << r;
+    }
+    fx.rec.answer("GetHistoricoOpBem", hist);
+    fx.rec.answer("getIndFin", ScreenFixture::indexValues(f->adqIndFin, {2.0}));
+    f->pgcPadrao->SetActivePage(f->tshPadrao);
+    fx.rec.clear();
+    QVERIFY(host::dispatch([f] { f->sbtVerificarClick(); }));
+    const QStringList methods = fx.rec.methods();
+    QCOMPARE(methods.first(), QString("GetHistoricoOpBem"));
+    QCOMPARE(methods.count("getIndFin"), 2);  // converted
+    QCOMPARE(f->cdsHistoricoBem->RecNo(), 1);  // the last row is current
+    QCOMPARE(f->cdsHistoricoBem->FieldByName("VROPERABEM2")->AsFloat(), 4.0);
+    RecordedCall lastDetail;
+    for (const RecordedCall &c : fx.rec.calls())
+        if (c.method == "GetCTBLOper") lastDetail = c;
+    QCOMPARE(lastDetail.args, QStringList({"01", "101", "1", "R"}));  // the last row's details
+    // On the details page only the current operation's details are asked again.
+    f->pgcPadrao->SetPageEnabled(f->tshDadosComp, true);
+    f->pgcPadrao->SetActivePage(f->tshDadosComp);
+    fx.rec.clear();
+    QVERIFY(host::dispatch([f] { f->sbtVerificarClick(); }));
+    QCOMPARE(fx.rec.methods(), QStringList({"GetEspecOper", "GetCTBLOper"}));
+    QCOMPARE(fx.rec.calls().first().args, QStringList({"01", "R", "11", "B1"}));
+}
+
+void TstScreenHost::dialogWarnsAfreshAtEachConversion()
+{
+    TfrmHistoricoBem *f = fx.recordedScreen();
+    QVERIFY(f);
+    if (!frmFiltroHistOpBem) {
+        fx.cancelFilterWhenShown();
+        CriaFiltroHistOpBem();
+    }
+    StCDIndice = "0001";
+    StTpIndice = "1";
+    f->edtSgIndice->setText("CDI");
+    const double d = wire::toOleDate(QDate(2021, 5, 3));
+    ScreenFixture::loadHistory(f, {{"1", "A", "1", "1", d, 10.0}, {"2", "B", "1", "2", d, 20.0}});
+    fx.rec.answerSequence("getIndFin", {ScreenFixture::indexValues(f->adqIndFin, {}),
+                                        ScreenFixture::indexValues(f->adqIndFin, {2.0})});
+    QVERIFY(host::dispatch([] { frmFiltroHistOpBem->Converte_Valores(); }));
+    QCOMPARE(fx.sp.texts("warning").size(), 1);
+    QCOMPARE(frmFiltroHistOpBem->stIndNConv, QString("S"));
+    // Every row has a value now: no warning left over from the last time.
+    fx.sp.clear();
+    QVERIFY(host::dispatch([] { frmFiltroHistOpBem->Converte_Valores(); }));
+    QCOMPARE(fx.sp.texts("warning"), QStringList());
+    QCOMPARE(frmFiltroHistOpBem->stIndNConv, QString());
+}
+
+void TstScreenHost::indexPrefixOnlyOnConvertedRows()
+{
+    TfrmHistoricoBem *f = fx.recordedScreen();
+    QVERIFY(f);
+    ScreenFixture::loadHistory(f, {{"1", "A", "1", "1", QVariant(), 1234.5}, {"2", "B", "1", "2", QVariant(), 1234.5},
+                                   {"3", "C", "1", "3", QVariant(), 1234.5}});
+    TClientDataSet *h = f->cdsHistoricoBem;
+    const QStringList marks = {"S", "N", ""};
+    for (int i = 0; i < 3; ++i) {
+        h->SetRecNo(i);
+        h->Edit();
+        h->FieldByName("VROPERABEM2")->SetAsFloat(1234.5);
+        h->FieldByName("IDINDFINOK")->SetAsString(marks[i]);
+        h->Post();
+    }
+    f->edtSgIndice->setText("CDI");
+    const int col = IndiceCol(f->dbgPadrao, "VROPERABEM2");
+    QCOMPARE(f->dbgPadrao->CellText(0, col), QString("CDI 1.234,50"));
+    QCOMPARE(f->dbgPadrao->CellText(1, col), QString(" 1.234,50"));
+    QCOMPARE(f->dbgPadrao->CellText(2, col), QString(" 1.234,50"));
+    // The prefix is read from the box each time.
+    f->edtSgIndice->setText("IPCA");
+    QCOMPARE(f->dbgPadrao->CellText(0, col), QString("IPCA 1.234,50"));
+}
+
+void TstScreenHost::historyGridKeepsItsOwnTable()
+{
+    TfrmHistoricoBem *f = fx.recordedScreen();
+    QVERIFY(f);
+    ScreenFixture::loadHistory(f, {{"1", "A", "1", "1", QVariant(), 1.0}, {"2", "B", "1", "2", QVariant(), 2.0}});
+    f->dtsPadrao->SetDataSet(f->cdsCTBLOper);  // as leaving the specification grid does
+    f->pgcPadrao->SetActivePage(f->tshPadrao);
+    QCOMPARE(f->dbgPadrao->DataSet(), f->cdsHistoricoBem);
+    QCOMPARE(f->dbgPadrao->dataModel()->rowCount(), 2);
+    QCOMPARE(f->dbgEspecOper->DataSet(), f->cdsEspecOper);
+    QCOMPARE(f->dbgCTBLOper->DataSet(), f->cdsCTBLOper);
+}
+
+void TstScreenHost::valueColumnPaintsEachKindWithItsAlignment()
+{
+    TfrmHistoricoBem *f = fx.recordedScreen();
+    QVERIFY(f);
+    wire::DataPacket p = packetOf(f->cdsEspecOper);
+    p.rows = {{"1", "1", "000002", "Valor residual", "Vl", "02", QVariant(), "  12,5  ", QVariant(), QVariant()},
+              {"1", "1", "000003", "Série", "Nr", "03", QVariant(), QVariant(), "SN-1", QVariant()},
+              {"1", "1", "000004", "Outro valor", "Ov", "02", QVariant(), "7", QVariant(), QVariant()}};
+    f->cdsEspecOper->LoadFromPacket(p);
+    f->pgcPadrao->SetPageEnabled(f->tshDadosComp, true);
+    f->pgcPadrao->SetActivePage(f->tshDadosComp);
+    TDBGrid *g = f->dbgEspecOper;
+    QTRY_VERIFY(g->isVisible());
+    const int col = IndiceCol(g, "VALOR");
+    const QImage img = g->viewport()->grab().toImage();
+    auto span = [&](int row) {
+        const QRect cell = g->visualRect(g->dataModel()->index(row, col)).adjusted(1, 1, -1, -1);
+        const int bg = qGray(img.pixel(cell.left(), cell.top()));
+        int first = -1, last = -1;
+        for (int x = cell.left(); x <= cell.right(); ++x)
+            for (int y = cell.top(); y <= cell.bottom(); ++y)
+                if (std::abs(qGray(img.pixel(x, y)) - bg) > 90) {
+                    if (first < 0) first = x;
+                    last = x;
+                    break;
+                }
+        return std::make_tuple(first, last, cell);
+    };
+    for (int row : {0, 2}) {
+        const auto [first, last, cell] = span(row);
+        QVERIFY2(first >= 0 && last > cell.right() - 12, qPrintable(QString("value row %1 ends at %2 of %3").arg(row).arg(last).arg(cell.right())));
+    }
+    const auto [first, last, cell] = span(1);
+    QVERIFY2(first >= 0 && first < cell.left() + 12, qPrintable(QString("text row starts at %1 of %2").arg(first).arg(cell.left())));
+    QCOMPARE(g->CellText(0, col), QString("12,5"));
+}
+
+void TstScreenHost::filterDialogLeavesNoWaitCursor()
+{
+    TfrmHistoricoBem *f = fx.screen();
+    QVERIFY(f);
+    bool waitingWhileOpen = true;
+    QTimer::singleShot(0, [&] {
+        waitingWhileOpen = QApplication::overrideCursor() != nullptr;
+        frmFiltroHistOpBem->sbtCancel->click();
+    });
+    CriaFiltroHistOpBem();
+    QVERIFY(!waitingWhileOpen);
+    QVERIFY(!QApplication::overrideCursor());
+}
+
+QTEST_MAIN(TstScreenHost)
+#include "tst_screenhost.moc"
