@@ -48,3 +48,15 @@ void DeactiveShowAvi()
     if (g_overlay) g_overlay->hide();
     QApplication::restoreOverrideCursor();
 }
+
+void RunBusy(QWidget *form, int kind, const std::function<void()> &step)
+{
+    ActiveShowAvi(form, kind);
+    try {
+        step();
+    } catch (...) {
+        DeactiveShowAvi();
+        throw;
+    }
+    DeactiveShowAvi();
+}

@@ -2,7 +2,7 @@
 #include "dataset.h"
 #include "datasource.h"
 #include "dbgrid.h"
-#include "selectionstring.h"
+#include "listpicker.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -14,7 +14,6 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QVBoxLayout>
-#include <QTableWidget>
 
 namespace host {
 
@@ -73,51 +72,9 @@ int QtPrompter::pickRow(const QString &title, TClientDataSet *ds)
 QString QtPrompter::pickList(const QString &title, TClientDataSet *ds, const QString &keyField,
                              const QString &selection)
 {
-    // The title may carry "caption|message when empty".
-    const QString caption = title.section(QLatin1Char('|'), 0, 0);
-    const QString emptyText = title.section(QLatin1Char('|'), 1);
-    if (ds->IsEmpty() && !emptyText.isEmpty()) {
-        error(emptyText);
-        return selection;
-    }
-    QDialog dlg(dialogParent());
-    dlg.setWindowTitle(caption);
-    dlg.resize(560, 400);
-    auto *lay = new QVBoxLayout(&dlg);
-    auto *table = new QTableWidget(ds->RecordCount(), 0, &dlg);
-    QVector<TField *> shown;
-    for (TField *f : ds->Fields())
-        if (f->Visible && f->FieldName() != QLatin1String("IDMARCADO")) shown << f;
-    table->setColumnCount(shown.size());
-    QStringList heads;
-    for (TField *f : shown) heads << f->Label();
-    table->setHorizontalHeaderLabels(heads);
-    const QStringList chosen = wire::parseSelection(selection);
-    TField *key = ds->FindField(keyField);
-    for (int r = 0; r < ds->RecordCount(); ++r) {
-        ds->SetRecNo(r);
-        for (int c = 0; c < shown.size(); ++c) {
-            auto *it = new QTableWidgetItem(shown[c]->DisplayText());
-            it->setFlags(Qt::ItemIsEnabled | (c == 0 ? Qt::ItemIsUserCheckable : Qt::NoItemFlags));
-            if (c == 0) it->setCheckState(key && chosen.contains(key->AsString()) ? Qt::Checked : Qt::Unchecked);
-            table->setItem(r, c, it);
-        }
-    }
-    table->verticalHeader()->hide();
-    table->horizontalHeader()->setStretchLastSection(true);
-    lay->addWidget(table);
-    auto *bb = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dlg);
-    lay->addWidget(bb);
-    QObject::connect(bb, &QDialogButtonBox::accepted, &dlg, &QDialog::accept);
-    QObject::connect(bb, &QDialogButtonBox::rejected, &dlg, &QDialog::reject);
+    ListPickerDialog dlg(ds, keyField, title, selection, dialogParent());
     if (dlg.exec() != QDialog::Accepted) return selection;
-    QStringList codes;
-    for (int r = 0; r < table->rowCount(); ++r) {
-        if (table->item(r, 0)->checkState() != Qt::Checked || !key) continue;
-        ds->SetRecNo(r);
-        codes << key->AsString();
-    }
-    return wire::joinSelection(codes);
+    return dlg.result();
 }
 
 bool QtPrompter::askText(const QString &title, const QString &label, QString *value)

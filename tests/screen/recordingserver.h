@@ -42,6 +42,14 @@ public:
         QMutexLocker l(&m_mutex);
         m_calls.clear();
     }
+    // Forgets the calls and every prepared answer.
+    void reset()
+    {
+        QMutexLocker l(&m_mutex);
+        m_calls.clear();
+        m_answers.clear();
+        m_sequences.clear();
+    }
     wire::Reply take(const QString &method, const QVector<wire::Arg> &args)
     {
         QMutexLocker l(&m_mutex);

@@ -16,9 +16,9 @@
 
 using namespace trq01300;
 
-bool ScreenFixture::setUp(QString *why)
+bool ScreenFixture::setUp(QString *why, const QString &databaseUrl)
 {
-    const QString url = "sqlite:" + m_dir.filePath("demo.db");
+    const QString url = databaseUrl.isEmpty() ? "sqlite:" + m_dir.filePath("demo.db") : databaseUrl;
     demo::generate(dbconnect::open(url, "gen", dbconnect::Mode::Create), {});
     dbconnect::close("gen");
     Vantiro::SetDatabase(url);
@@ -65,7 +65,7 @@ void ScreenFixture::reset()
     QApplication::processEvents();
     sp.clear();
     sp.onShown = nullptr;
-    rec.clear();
+    rec.reset();
     StCDIndice.clear();
     StTpIndice.clear();
 }

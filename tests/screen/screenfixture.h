@@ -15,8 +15,9 @@
 
 class ScreenFixture {
 public:
-    // Demo database, shared connection, real server, package state.
-    bool setUp(QString *why);
+    // Demo database (a SQLite file, or the given database), shared connection,
+    // real server, package state.
+    bool setUp(QString *why, const QString &databaseUrl = {});
     void tearDown();
     // Closes any open screen and dialog and clears the prompts.
     void reset();

@@ -555,19 +555,7 @@ void TfrmHistoricoBem::CarregaCTBLOper(const QString &nrSeqCapa, const QString &
 }
 
 namespace {
-// Runs a remote step behind the busy animation, stopping it whatever happens.
-template <typename Fn>
-void withBusy(Fn fn)
-{
-    ActiveShowAvi(TApplication::MainForm(), 6);
-    try {
-        fn();
-    } catch (...) {
-        DeactiveShowAvi();
-        throw;
-    }
-    DeactiveShowAvi();
-}
+void withBusy(const std::function<void()> &step) { RunBusy(TApplication::MainForm(), 6, step); }
 }  // namespace
 
 void TfrmHistoricoBem::sbtVerificarClick()

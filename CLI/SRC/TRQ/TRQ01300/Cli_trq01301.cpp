@@ -3,16 +3,33 @@
 #include "Cli_trq01300.h"
 #include "module.h"
 
-#include "messages.h"
-#include "prompter.h"
-#include <QLineEdit>
-
+#include "adoibquery.h"
+#include "application.h"
 #include "btnpesquisa.h"
+#include "busy.h"
+#include "consiste.h"
+#include "dateeditplus.h"
 #include "dispatch.h"
+#include "listpicker.h"
 #include "maskedit.h"
+#include "messages.h"
+#include "netconnection.h"
+#include "pagecontrol.h"
+#include "prompter.h"
+#include "trq01300_layouts.h"
 
 #include <QCheckBox>
+#include <QLineEdit>
+#include <QMainWindow>
 #include <QRadioButton>
+
+namespace layout = trq01300::layout;
+using trq01300::frmHistoricoBem;
+
+namespace {
+const QString kT = QStringLiteral("T");
+void withBusy(const std::function<void()> &step) { RunBusy(TApplication::MainForm(), 6, step); }
+}  // namespace
 
 TfrmFiltroHistOpBem::TfrmFiltroHistOpBem(QWidget *parent)
     : TfrmFiltroPadrao(parent), ui(std::make_unique<Ui::frmFiltroHistOpBem>())
@@ -26,24 +43,141 @@ TfrmFiltroHistOpBem::TfrmFiltroHistOpBem(QWidget *parent)
     ui->medNumero->SetEditMask(QStringLiteral("!9999999999;1; "));
     ui->medSerieNF->setMaxLength(5);
     setFixedSize(495, 349);
-
-    // Each "Lista" radio enables its list button; the "all" radio disables it.
-    const QList<std::tuple<QRadioButton *, QRadioButton *, TBtnPesquisa *>> groups = {
-        {ui->rbtTdGrupoBem, ui->rbtListaGrupoBem, ui->btpGrupoBem}, {ui->rbtTdBem, ui->rbtLsBem, ui->btpBem},
-        {ui->rbtTdTipoOper, ui->rbtLsTipoOper, ui->btpTipoOper}, {ui->rbtTdMotivoOp, ui->rbtLsMotivoOp, ui->btpMotivoOp},
-        {ui->rbtTdRsponsavel, ui->rbtLsResponsavel, ui->btpResponsavel}, {ui->rbtTdFilial, ui->rbtLsFilial, ui->btpFilial},
-        {ui->rbtTdCentCust, ui->rbtLsCentCust, ui->btpCCusto}, {ui->rbtTdSetor, ui->rbtLsSetor, ui->btpSetor},
-        {ui->rbtTdCliente, ui->rbtLsCliente, ui->btpCliente}, {ui->rbtTdFornec, ui->rbtLsFornec, ui->btpFornecedor}};
-    for (const auto &[td, ls, btn] : groups) {
-        connect(ls, &QRadioButton::toggled, btn, &QWidget::setEnabled);
-        btn->setEnabled(ls->isChecked());
-    }
-    connect(ui->ckbNContabil, &QCheckBox::clicked, this, [this] { host::dispatch([this] { ckbNContabilClick(); }); });
-    connect(ui->ckbContabilizada, &QCheckBox::clicked, this, [this] { host::dispatch([this] { ckbContabilizadaClick(); }); });
-    connect(ui->ckbCancela, &QCheckBox::clicked, this, [this] { host::dispatch([this] { ckbCancelaClick(); }); });
+    msgPadrao = new TMessages(this);
+    msgPadrao->LoadFromFile(QStringLiteral(":/TRQ01300/Cli_trq01301.msg"));
+    buildLists();
+    wireHandlers();
 }
 
 TfrmFiltroHistOpBem::~TfrmFiltroHistOpBem() = default;
+
+void TfrmFiltroHistOpBem::buildLists()
+{
+    using K = TFieldKind;
+    qryGrupoBem = new TADOIBQuery(this, QStringLiteral("qryGrupoBem"));
+    qryGrupoBem->SetSQL(QStringLiteral("SELECT CDEMPRESA, CDGRUPOBEM,NMGRUPOBEM\n"
+                                       "  FROM GRUPOBEM\n"
+                                       " WHERE :P_CDEMPRESA = CDEMPRESA\n"
+                                       "   AND (:P_CDGRUPOBEM = CDGRUPOBEM OR :P_TCDGRUPOBEM = 'T')\n"
+                                       " ORDER BY CDEMPRESA, CDGRUPOBEM"));
+    qryGrupoBem->AddField(QStringLiteral("CDGRUPOBEM"), K::String, 6);
+    qryGrupoBem->AddField(QStringLiteral("NMGRUPOBEM"), K::String, 50);
+    qryGrupoBem->AddField(QStringLiteral("CDEMPRESA"), K::String, 2);
+    presentFields(qryGrupoBem, {{"CDGRUPOBEM", "Código", true, nullptr, 8}, {"NMGRUPOBEM", "Nome", true},
+                                {"CDEMPRESA", "Empresa", false}});
+
+    cdsBem = new TClientDataSet(this, QStringLiteral("cdsBem"));
+    cdsBem->AddFields(layout::bem());
+    presentFields(cdsBem, {{"CDBEMATIVO", "Código", true}, {"CDPATRIBEMATIVO", "Patrimônio", true},
+                           {"NMBEMATIVO", "Nome", true}});
+    cdsTipoOper = new TClientDataSet(this, QStringLiteral("cdsTipoOper"));
+    cdsTipoOper->AddFields(layout::tipoOper());
+    presentFields(cdsTipoOper, {{"CDTIPOOPERBEM", "Código", true}, {"NMTIPOOPERBEM", "Nome", true}});
+    cdsMotivoOper = new TClientDataSet(this, QStringLiteral("cdsMotivoOper"));
+    cdsMotivoOper->AddFields(layout::motivoOper());
+    presentFields(cdsMotivoOper, {{"CDTIPOOPERBEM", "Tipo", true}, {"CDMOTIVOOPER", "Código", true},
+                                  {"NMMOTIVOOPER", "Nome", true}, {"CHAVE", "", false}});
+
+    qryOperador = new TADOIBQuery(this, QStringLiteral("qryOperador"));
+    qryOperador->SetSQL(QStringLiteral("SELECT CDOPERADOR, NMOPERADOR\n"
+                                       "  FROM OPERADOR\n"
+                                       " WHERE ((:P_CDOPERADOR = CDOPERADOR) OR (:P_TCDOPERADOR = 'T'))\n"
+                                       "   AND IDOPERATIVO = 'A'\n"
+                                       "ORDER BY CDOPERADOR"));
+    qryOperador->AddField(QStringLiteral("CDOPERADOR"), K::String, 12);
+    qryOperador->AddField(QStringLiteral("NMOPERADOR"), K::String, 40);
+    presentFields(qryOperador, {{"CDOPERADOR", "Código", true, nullptr, 14}, {"NMOPERADOR", "Nome", true}});
+
+    qryFilial = new TADOIBQuery(this, QStringLiteral("qryFilial"));
+    qryFilial->SetSQL(QStringLiteral("SELECT CDFILIAL, NMFILIAL\n  FROM FILIAL\n ORDER BY CDFILIAL"));
+    qryFilial->AddField(QStringLiteral("CDFILIAL"), K::String, 4);
+    qryFilial->AddField(QStringLiteral("NMFILIAL"), K::String, 30);
+    presentFields(qryFilial, {{"CDFILIAL", "Código", true, nullptr, 6}, {"NMFILIAL", "Nome", true, nullptr, 60}});
+
+    cdsCentCust = new TClientDataSet(this, QStringLiteral("cdsCentCust"));
+    cdsCentCust->AddFields(layout::centCusto());
+    presentFields(cdsCentCust, {{"CDCENTCUST", "Código", true}, {"NMCENTCUST", "Nome", true}});
+    cdsSetor = new TClientDataSet(this, QStringLiteral("cdsSetor"));
+    cdsSetor->AddFields(layout::setor());
+    presentFields(cdsSetor, {{"CDSETOR", "Código", true}, {"SGSETOR", "Sigla", true}, {"NMSETOR", "Nome", true}});
+
+    qryCliente = new TADOIBQuery(this, QStringLiteral("qryCliente"));
+    qryCliente->SetSQL(QStringLiteral("SELECT NRINSJURCLIE, NMRAZSOCCLIE, NMFANTCLIE, IDTPIJURCLIE, CDCLIENTE\n"
+                                      "  FROM CLIENTE\nORDER BY NRINSJURCLIE"));
+    qryCliente->AddField(QStringLiteral("NRINSJURCLIE"), K::String, 20);
+    qryCliente->AddField(QStringLiteral("NMRAZSOCCLIE"), K::String, 50);
+    qryCliente->AddField(QStringLiteral("NMFANTCLIE"), K::String, 50);
+    qryCliente->AddField(QStringLiteral("IDTPIJURCLIE"), K::String, 1);
+    qryCliente->AddField(QStringLiteral("CDCLIENTE"), K::String, 21);
+    presentFields(qryCliente, {{"NRINSJURCLIE", "Inscrição", true, nullptr, 27}, {"NMRAZSOCCLIE", "Razão Social", true},
+                               {"NMFANTCLIE", "Nome", true, nullptr, 55}, {"IDTPIJURCLIE", "", false},
+                               {"CDCLIENTE", "", false}});
+
+    qryFornecedor = new TADOIBQuery(this, QStringLiteral("qryFornecedor"));
+    qryFornecedor->SetSQL(QStringLiteral("SELECT NRINSJURFORN, NMRAZSOCFORN, NMFANTFORN,IDTPIJURFORN, CDFORNECED\n"
+                                         "  FROM FORNECEDOR\nORDER BY NRINSJURFORN"));
+    qryFornecedor->AddField(QStringLiteral("NRINSJURFORN"), K::String, 20);
+    qryFornecedor->AddField(QStringLiteral("NMRAZSOCFORN"), K::String, 40);
+    qryFornecedor->AddField(QStringLiteral("NMFANTFORN"), K::String, 40);
+    qryFornecedor->AddField(QStringLiteral("IDTPIJURFORN"), K::String, 1);
+    qryFornecedor->AddField(QStringLiteral("CDFORNECED"), K::String, 21);
+    presentFields(qryFornecedor, {{"NRINSJURFORN", "Inscrição", true, nullptr, 27},
+                                  {"NMRAZSOCFORN", "Razão Social", true, nullptr, 42},
+                                  {"NMFANTFORN", "Nome", true, nullptr, 42}, {"IDTPIJURFORN", "", false},
+                                  {"CDFORNECED", "", false}});
+
+    dtsGrupoBem = new TDataSource(this, qryGrupoBem, QStringLiteral("dtsGrupoBem"));
+    dtsBem = new TDataSource(this, cdsBem, QStringLiteral("dtsBem"));
+    dtsTipoOper = new TDataSource(this, cdsTipoOper, QStringLiteral("dtsTipoOper"));
+    dtsMotivoOper = new TDataSource(this, cdsMotivoOper, QStringLiteral("dtsMotivoOper"));
+    dtsOperador = new TDataSource(this, qryOperador, QStringLiteral("dtsOperador"));
+    dtsFilial = new TDataSource(this, qryFilial, QStringLiteral("dtsFilial"));
+    dtsCCusto = new TDataSource(this, cdsCentCust, QStringLiteral("dtsCCusto"));
+    dtsSetor = new TDataSource(this, cdsSetor, QStringLiteral("dtsSetor"));
+    dtsCliente = new TDataSource(this, qryCliente, QStringLiteral("dtsCliente"));
+    dtsFornecedor = new TDataSource(this, qryFornecedor, QStringLiteral("dtsFornecedor"));
+}
+
+void TfrmFiltroHistOpBem::wireHandlers()
+{
+    using Fn = void (TfrmFiltroHistOpBem::*)();
+    // Each "all" radio disables its list button, each "Lista" radio enables it;
+    // the handlers run when the radio becomes checked.
+    const QList<std::tuple<QRadioButton *, Fn, QRadioButton *, Fn, TBtnPesquisa *, Fn>> groups = {
+        {ui->rbtTdGrupoBem, &TfrmFiltroHistOpBem::rbtTdGrupoBemClick, ui->rbtListaGrupoBem,
+         &TfrmFiltroHistOpBem::rbtListaGrupoBemClick, ui->btpGrupoBem, &TfrmFiltroHistOpBem::btpGrupoBemClick},
+        {ui->rbtTdBem, &TfrmFiltroHistOpBem::rbtTdBemClick, ui->rbtLsBem, &TfrmFiltroHistOpBem::rbtLsBemClick,
+         ui->btpBem, &TfrmFiltroHistOpBem::btpBemClick},
+        {ui->rbtTdTipoOper, &TfrmFiltroHistOpBem::rbtTdTipoOperClick, ui->rbtLsTipoOper,
+         &TfrmFiltroHistOpBem::rbtLsTipoOperClick, ui->btpTipoOper, &TfrmFiltroHistOpBem::btpTipoOperClick},
+        {ui->rbtTdMotivoOp, &TfrmFiltroHistOpBem::rbtTdMotivoOpClick, ui->rbtLsMotivoOp,
+         &TfrmFiltroHistOpBem::rbtLsMotivoOpClick, ui->btpMotivoOp, &TfrmFiltroHistOpBem::btpMotivoOpClick},
+        {ui->rbtTdRsponsavel, &TfrmFiltroHistOpBem::rbtTdRsponsavelClick, ui->rbtLsResponsavel,
+         &TfrmFiltroHistOpBem::rbtLsResponsavelClick, ui->btpResponsavel, &TfrmFiltroHistOpBem::btpResponsavelClick},
+        {ui->rbtTdFilial, &TfrmFiltroHistOpBem::rbtTdFilialClick, ui->rbtLsFilial, &TfrmFiltroHistOpBem::rbtLsFilialClick,
+         ui->btpFilial, &TfrmFiltroHistOpBem::btpFilialClick},
+        {ui->rbtTdCentCust, &TfrmFiltroHistOpBem::rbtTdCentCustClick, ui->rbtLsCentCust,
+         &TfrmFiltroHistOpBem::rbtLsCentCustClick, ui->btpCCusto, &TfrmFiltroHistOpBem::btpCCustoClick},
+        {ui->rbtTdSetor, &TfrmFiltroHistOpBem::rbtTdSetorClick, ui->rbtLsSetor, &TfrmFiltroHistOpBem::rbtLsSetorClick,
+         ui->btpSetor, &TfrmFiltroHistOpBem::btpSetorClick},
+        {ui->rbtTdCliente, &TfrmFiltroHistOpBem::rbtTdClienteClick, ui->rbtLsCliente,
+         &TfrmFiltroHistOpBem::rbtLsClienteClick, ui->btpCliente, &TfrmFiltroHistOpBem::btpClienteClick},
+        {ui->rbtTdFornec, &TfrmFiltroHistOpBem::rbtTdFornecClick, ui->rbtLsFornec, &TfrmFiltroHistOpBem::rbtLsFornecClick,
+         ui->btpFornecedor, &TfrmFiltroHistOpBem::btpFornecedorClick}};
+    for (const auto &[td, tdFn, ls, lsFn, btn, btnFn] : groups) {
+        btn->setEnabled(ls->isChecked());
+        connect(td, &QRadioButton::toggled, this, [this, fn = tdFn](bool on) {
+            if (on) runHandler([this, fn] { (this->*fn)(); });
+        });
+        connect(ls, &QRadioButton::toggled, this, [this, fn = lsFn](bool on) {
+            if (on) runHandler([this, fn] { (this->*fn)(); });
+        });
+        btn->OnClick = [this, fn = btnFn](TBtnPesquisa *) { (this->*fn)(); };
+    }
+    connect(ui->ckbNContabil, &QCheckBox::clicked, this, [this] { runHandler([this] { ckbNContabilClick(); }); });
+    connect(ui->ckbContabilizada, &QCheckBox::clicked, this, [this] { runHandler([this] { ckbContabilizadaClick(); }); });
+    connect(ui->ckbCancela, &QCheckBox::clicked, this, [this] { runHandler([this] { ckbCancelaClick(); }); });
+}
 
 QVector<QString *> TfrmFiltroHistOpBem::criteriaFields()
 {
@@ -62,18 +196,29 @@ QVector<QString *> TfrmFiltroHistOpBem::criteriaSent()
             &stTCliente, &stSerieNF,   &stTSerieNF, &stCdNF,    &stTCdNF};
 }
 
-void TfrmFiltroHistOpBem::FormCreate() { TfrmFiltroPadrao::FormCreate(); }
-
-void TfrmFiltroHistOpBem::Converte_Valores()
+void TfrmFiltroHistOpBem::FormCreate()
 {
-    TfrmHistoricoBem *frm = trq01300::frmHistoricoBem;
-    const bool comIndice = !frm->edtSgIndice->text().isEmpty();
-    if (comIndice) stIndNConv.clear();
-    if (ConverteValoresHistorico(frm)) stIndNConv = QStringLiteral("S");
-    // Only a conversion by an index warns, once, after the last row.
-    if (comIndice && stIndNConv == QLatin1String("S"))
-        host::prompter()->warning(frm->msgPadrao->Msg(QStringLiteral("Ind_N_Conv")));
+    TfrmFiltroPadrao::FormCreate();
+    // The lists are still closed: the person type read is empty.
+    qryCliente->FieldByName(QStringLiteral("NRINSJURCLIE"))->EditMask =
+        PictPess(qryCliente->FieldByName(QStringLiteral("IDTPIJURCLIE"))->AsString());
+    qryFornecedor->FieldByName(QStringLiteral("NRINSJURFORN"))->EditMask =
+        PictPess(qryFornecedor->FieldByName(QStringLiteral("IDTPIJURFORN"))->AsString());
 }
+
+QString TfrmFiltroHistOpBem::titulo(const char *caption, const char *naoCadastrado) const
+{
+    return msgPadrao->Msg(QLatin1String(caption)) + QLatin1Char('|') + msgPadrao->Msg(QLatin1String(naoCadastrado));
+}
+
+QString TfrmFiltroHistOpBem::empresaTexto() const { return frmHistoricoBem->medCdEmpresa->Text(); }
+
+QString TfrmFiltroHistOpBem::empresaLinha() const
+{
+    return frmHistoricoBem->qryEmpresa->FieldByName(QStringLiteral("CDEMPRESA"))->AsString();
+}
+
+// ---- situation ----------------------------------------------------------------
 
 void TfrmFiltroHistOpBem::ckbNContabilClick()
 {
@@ -88,4 +233,308 @@ void TfrmFiltroHistOpBem::ckbContabilizadaClick()
 void TfrmFiltroHistOpBem::ckbCancelaClick()
 {
     if (ui->ckbCancela->isChecked()) stSituacao = QStringLiteral("3");
+}
+
+// ---- list buttons ---------------------------------------------------------------
+
+void TfrmFiltroHistOpBem::btpGrupoBemClick()
+{
+    qryGrupoBem->Close();
+    qryGrupoBem->SetParam(QStringLiteral("P_CDEMPRESA"), empresaLinha());
+    if (stGrupoBem == kT) {
+        qryGrupoBem->SetParam(QStringLiteral("P_CDGRUPOBEM"), stGrupoBem);
+        qryGrupoBem->SetParam(QStringLiteral("P_TCDGRUPOBEM"), QString());
+    } else {
+        qryGrupoBem->SetParam(QStringLiteral("P_CDGRUPOBEM"), QString());
+        qryGrupoBem->SetParam(QStringLiteral("P_TCDGRUPOBEM"), kT);
+    }
+    qryGrupoBem->Open();
+    PesquisaLista(dtsGrupoBem, QStringLiteral("CDGRUPOBEM"), msgPadrao->Msg(QStringLiteral("GRUPBEM")), false, stGrupoBem);
+}
+
+void TfrmFiltroHistOpBem::btpBemClick()
+{
+    if (ui->rbtTdGrupoBem->isChecked()) {
+        stCdBem.clear();
+        stTCdBem = kT;
+    }
+    if (ui->rbtListaGrupoBem->isChecked()) {
+        stCdBem = stGrupoBem;
+        stTCdBem.clear();
+    }
+    const wire::Reply r = frmHistoricoBem->netHistoricoBem->Call(
+        QStringLiteral("getBem"), {TNetArg::Val(empresaTexto()), TNetArg::Ref(stCdBem), TNetArg::Ref(stTCdBem)});
+    cdsBem->LoadFromPacket(CheckResultServ(r, true, 0));
+    PesquisaLista(dtsBem, QStringLiteral("CDBEMATIVO"), titulo("BEM", "BEM_NCAD"), false, stValBem);
+    stCdBem = stValBem;
+}
+
+void TfrmFiltroHistOpBem::btpTipoOperClick()
+{
+    const wire::Reply r = frmHistoricoBem->netHistoricoBem->Call(QStringLiteral("getTipoDeOperacao"),
+                                                                 {TNetArg::Val(empresaTexto()), TNetArg::Val(kT)});
+    cdsTipoOper->LoadFromPacket(CheckResultServ(r, true, 0));
+    PesquisaLista(dtsTipoOper, QStringLiteral("CDTIPOOPERBEM"), titulo("TIPOOPER", "OPER_NCAD"), false, stCdTpOper);
+}
+
+void TfrmFiltroHistOpBem::btpMotivoOpClick()
+{
+    stCdMotivoOp = ui->rbtTdTipoOper->isChecked() ? kT : stCdTpOper;
+    const wire::Reply r = frmHistoricoBem->netHistoricoBem->Call(QStringLiteral("getMotivoOper"),
+                                                                 {TNetArg::Val(empresaTexto()), TNetArg::Ref(stCdMotivoOp)});
+    cdsMotivoOper->LoadFromPacket(CheckResultServ(r, true, 0));
+    PesquisaLista(dtsMotivoOper, QStringLiteral("CHAVE"), titulo("MOTIVOOPER", "MOTIVO_NCAD"), false, stValMotivo);
+    stCdMotivoOp = stValMotivo;
+}
+
+void TfrmFiltroHistOpBem::btpResponsavelClick()
+{
+    qryOperador->Close();
+    if (stOperador == kT) {
+        qryOperador->SetParam(QStringLiteral("P_CDOPERADOR"), stOperador);
+        qryOperador->SetParam(QStringLiteral("P_TCDOPERADOR"), QString());
+    } else {
+        qryOperador->SetParam(QStringLiteral("P_CDOPERADOR"), QString());
+        qryOperador->SetParam(QStringLiteral("P_TCDOPERADOR"), kT);
+    }
+    qryOperador->Open();
+    PesquisaLista(dtsOperador, QStringLiteral("CDOPERADOR"), titulo("OPERADOR", "OPERADOR_NCAD"), false, stOperador);
+}
+
+void TfrmFiltroHistOpBem::btpFilialClick()
+{
+    qryFilial->Close();
+    qryFilial->Open();
+    PesquisaLista(dtsFilial, QStringLiteral("CDFILIAL"), titulo("FILIAL", "FILIAL_NCAD"), false, stFilial);
+}
+
+void TfrmFiltroHistOpBem::btpCCustoClick()
+{
+    const wire::Reply r = frmHistoricoBem->netHistoricoBem->Call(QStringLiteral("getCentCusto"), {TNetArg::Val(kT)});
+    cdsCentCust->LoadFromPacket(CheckResultServ(r, true, 0));
+    PesquisaLista(dtsCCusto, QStringLiteral("CDCENTCUST"), titulo("CENTCUST", "CENTCUST_NCAD"), false, stCCusto);
+}
+
+void TfrmFiltroHistOpBem::btpSetorClick()
+{
+    const wire::Reply r = frmHistoricoBem->netHistoricoBem->Call(QStringLiteral("getSetor"), {TNetArg::Val(kT)});
+    cdsSetor->LoadFromPacket(CheckResultServ(r, true, 0));
+    PesquisaLista(dtsSetor, QStringLiteral("CDSETOR"), titulo("SETOR", "SETOR_NCAD"), false, stSetor);
+}
+
+void TfrmFiltroHistOpBem::btpClienteClick()
+{
+    qryCliente->Close();
+    qryCliente->Open();
+    PesquisaLista(dtsCliente, QStringLiteral("CDCLIENTE"), titulo("CLIENTE", "CLIENTE_NCAD"), false, stCliente);
+}
+
+void TfrmFiltroHistOpBem::btpFornecedorClick()
+{
+    qryFornecedor->Close();
+    qryFornecedor->Open();
+    PesquisaLista(dtsFornecedor, QStringLiteral("CDFORNECED"), titulo("FORNECEDOR", "FORNEC_NCAD"), false, stFornecedor);
+}
+
+// ---- radio buttons --------------------------------------------------------------
+
+void TfrmFiltroHistOpBem::rbtTdGrupoBemClick()
+{
+    ui->btpGrupoBem->setEnabled(false);
+    stGrupoBem.clear();
+}
+
+void TfrmFiltroHistOpBem::rbtListaGrupoBemClick()
+{
+    ui->btpGrupoBem->setEnabled(true);
+    stTGrupoBem.clear();
+}
+
+void TfrmFiltroHistOpBem::rbtTdBemClick()
+{
+    ui->btpBem->setEnabled(false);
+    stCdBem.clear();
+    stValBem.clear();
+    stTCdBem = stTGrupoBem;
+}
+
+void TfrmFiltroHistOpBem::rbtLsBemClick()
+{
+    ui->btpBem->setEnabled(true);
+    stTCdBem.clear();
+}
+
+void TfrmFiltroHistOpBem::rbtTdTipoOperClick()
+{
+    ui->btpTipoOper->setEnabled(false);
+    stCdTpOper.clear();
+}
+
+void TfrmFiltroHistOpBem::rbtLsTipoOperClick()
+{
+    ui->btpTipoOper->setEnabled(true);
+    stTCdTpOper.clear();
+}
+
+void TfrmFiltroHistOpBem::rbtTdMotivoOpClick()
+{
+    ui->btpMotivoOp->setEnabled(false);
+    stCdMotivoOp.clear();
+    stValMotivo.clear();
+    stTCdMotivoOp = stTCdTpOper;
+}
+
+void TfrmFiltroHistOpBem::rbtLsMotivoOpClick()
+{
+    ui->btpMotivoOp->setEnabled(true);
+    stTCdMotivoOp.clear();
+}
+
+void TfrmFiltroHistOpBem::rbtTdRsponsavelClick() { ui->btpResponsavel->setEnabled(false); }
+void TfrmFiltroHistOpBem::rbtLsResponsavelClick() { ui->btpResponsavel->setEnabled(true); }
+void TfrmFiltroHistOpBem::rbtTdFilialClick() { ui->btpFilial->setEnabled(false); }
+void TfrmFiltroHistOpBem::rbtLsFilialClick() { ui->btpFilial->setEnabled(true); }
+void TfrmFiltroHistOpBem::rbtTdCentCustClick() { ui->btpCCusto->setEnabled(false); }
+void TfrmFiltroHistOpBem::rbtLsCentCustClick() { ui->btpCCusto->setEnabled(true); }
+void TfrmFiltroHistOpBem::rbtTdSetorClick() { ui->btpSetor->setEnabled(false); }
+void TfrmFiltroHistOpBem::rbtLsSetorClick() { ui->btpSetor->setEnabled(true); }
+void TfrmFiltroHistOpBem::rbtTdClienteClick() { ui->btpCliente->setEnabled(false); }
+void TfrmFiltroHistOpBem::rbtLsClienteClick() { ui->btpCliente->setEnabled(true); }
+void TfrmFiltroHistOpBem::rbtTdFornecClick() { ui->btpFornecedor->setEnabled(false); }
+void TfrmFiltroHistOpBem::rbtLsFornecClick() { ui->btpFornecedor->setEnabled(true); }
+
+// ---- validators -------------------------------------------------------------------
+
+void TfrmFiltroHistOpBem::validaLista(QRadioButton *todos, QRadioButton *lista, QString &selecao, QString &flag,
+                                      const char *msgInf)
+{
+    if (todos->isChecked()) {
+        selecao.clear();
+        flag = kT;
+    } else if (lista->isChecked()) {
+        if (EmptyString(selecao)) {
+            lista->setFocus();
+            MensErro(msgPadrao->Msg(QLatin1String(msgInf)), true);
+        }
+        flag.clear();
+    }
+}
+
+void TfrmFiltroHistOpBem::Vd_GrupoBem()
+{
+    if (ui->rbtListaGrupoBem->isChecked()) {
+        // The flag is left as it is, and the focus does not move.
+        if (EmptyString(stGrupoBem)) MensErro(msgPadrao->Msg(QStringLiteral("Grupo_Info")), true);
+    } else if (ui->rbtTdGrupoBem->isChecked()) {
+        stTGrupoBem = kT;
+        qryGrupoBem->Close();
+        qryGrupoBem->SetParam(QStringLiteral("P_CDEMPRESA"), empresaLinha());
+        qryGrupoBem->SetParam(QStringLiteral("P_CDGRUPOBEM"), QString());
+        qryGrupoBem->SetParam(QStringLiteral("P_TCDGRUPOBEM"), kT);
+        qryGrupoBem->Open();
+        if (qryGrupoBem->IsEmpty()) MensErro(msgPadrao->Msg(QStringLiteral("Grupo_NCad")), true);
+    }
+}
+
+void TfrmFiltroHistOpBem::Vd_Bem() { validaLista(ui->rbtTdBem, ui->rbtLsBem, stCdBem, stTCdBem, "BEM_INF"); }
+void TfrmFiltroHistOpBem::Vd_TipoOper()
+{
+    validaLista(ui->rbtTdTipoOper, ui->rbtLsTipoOper, stCdTpOper, stTCdTpOper, "TIPOOPER_INF");
+}
+void TfrmFiltroHistOpBem::Vd_MotivoOp()
+{
+    validaLista(ui->rbtTdMotivoOp, ui->rbtLsMotivoOp, stCdMotivoOp, stTCdMotivoOp, "MOTIVOOP_INF");
+}
+void TfrmFiltroHistOpBem::Vd_Operador()
+{
+    validaLista(ui->rbtTdRsponsavel, ui->rbtLsResponsavel, stOperador, stTOperador, "OPERADOR_INF");
+}
+
+void TfrmFiltroHistOpBem::Vd_Situacao()
+{
+    if (!ui->ckbNContabil->isChecked() && !ui->ckbContabilizada->isChecked() && !ui->ckbCancela->isChecked())
+        MensErro(msgPadrao->Msg(QStringLiteral("SITUACAO_INFO")), true);
+}
+
+void TfrmFiltroHistOpBem::Vd_Filial() { validaLista(ui->rbtTdFilial, ui->rbtLsFilial, stFilial, stTFilial, "FILIAL_INF"); }
+void TfrmFiltroHistOpBem::Vd_CentCust()
+{
+    validaLista(ui->rbtTdCentCust, ui->rbtLsCentCust, stCCusto, stTCCusto, "CENTCUST_INF");
+}
+void TfrmFiltroHistOpBem::Vd_Setor() { validaLista(ui->rbtTdSetor, ui->rbtLsSetor, stSetor, stTSetor, "SETOR_INF"); }
+void TfrmFiltroHistOpBem::Vd_Cliente()
+{
+    validaLista(ui->rbtTdCliente, ui->rbtLsCliente, stCliente, stTCliente, "CLIENTE_INF");
+}
+void TfrmFiltroHistOpBem::Vd_Fornecedor()
+{
+    validaLista(ui->rbtTdFornec, ui->rbtLsFornec, stFornecedor, stTFornecedor, "FORNEC_INF");
+}
+
+// ---- confirmation -----------------------------------------------------------------
+
+void TfrmFiltroHistOpBem::sbtConfirmaClick()
+{
+    Vd_GrupoBem();
+    Vd_Bem();
+    Vd_TipoOper();
+    Vd_MotivoOp();
+    Vd_Operador();
+    Vd_Situacao();
+    Vd_Filial();
+    Vd_CentCust();
+    Vd_Setor();
+    Vd_Cliente();
+    Vd_Fornecedor();
+
+    // An underscore, then each checked code followed by an underscore.
+    QString situacao = QStringLiteral("_");
+    if (ui->ckbNContabil->isChecked()) situacao += QStringLiteral("1_");
+    if (ui->ckbContabilizada->isChecked()) situacao += QStringLiteral("2_");
+    if (ui->ckbCancela->isChecked()) situacao += QStringLiteral("3_");
+    stSituacao = situacao;
+
+    if (EmptyString(ui->medSerieNF->Text())) {
+        stSerieNF.clear();
+        stTSerieNF = kT;
+    } else {
+        stSerieNF = ui->medSerieNF->Text();
+        stTSerieNF.clear();
+    }
+    if (EmptyString(ui->medNumero->Text())) {
+        stCdNF.clear();
+        stTCdNF = kT;
+    } else {
+        stCdNF = ui->medNumero->Text();
+        stTCdNF.clear();
+    }
+
+    TfrmHistoricoBem *frm = frmHistoricoBem;
+    withBusy([this, frm] {
+        frm->CarregaHistorico();
+        Converte_Valores();
+    });
+    RequestClose();
+    TClientDataSet *h = frm->cdsHistoricoBem;
+    const auto campo = [h](const char *n) { return h->FieldByName(QLatin1String(n))->AsString(); };
+    withBusy([&] { frm->CarregaEspecOper(campo("NRSEQOPERABEM"), campo("CDBEMATIVO")); });
+    RequestClose();
+    // The accounting entries follow the current operation's own keys, so they
+    // are shown even when the operation has no specifications.
+    withBusy([&] { frm->CarregaCTBLOper(campo("NRSEQCAPAOPEBEM"), campo("NRSEQITCAPAOPE")); });
+    RequestClose();
+    frm->pgcPadrao->SetActivePage(frm->tshPadrao);
+}
+
+void TfrmFiltroHistOpBem::sbtCancelClick() { RequestClose(); }
+
+void TfrmFiltroHistOpBem::Converte_Valores()
+{
+    TfrmHistoricoBem *frm = frmHistoricoBem;
+    const bool comIndice = !frm->edtSgIndice->text().isEmpty();
+    if (comIndice) stIndNConv.clear();
+    if (ConverteValoresHistorico(frm)) stIndNConv = QStringLiteral("S");
+    // Only a conversion by an index warns, once, after the last row.
+    if (comIndice && stIndNConv == QLatin1String("S"))
+        host::prompter()->warning(frm->msgPadrao->Msg(QStringLiteral("Ind_N_Conv")));
 }

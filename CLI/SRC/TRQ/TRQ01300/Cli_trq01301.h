@@ -7,8 +7,12 @@
 namespace Ui { class frmFiltroHistOpBem; }
 class QCheckBox;
 class QRadioButton;
+class TADOIBQuery;
 class TBtnPesquisa;
+class TClientDataSet;
+class TDataSource;
 class TMaskEdit;
+class TMessages;
 
 class TfrmFiltroHistOpBem : public TfrmFiltroPadrao {
     Q_OBJECT
@@ -27,14 +31,77 @@ public:
     QVector<QString *> criteriaSent();
 
     std::unique_ptr<Ui::frmFiltroHistOpBem> ui;
+    TMessages *msgPadrao;
+
+    // List tables and their sources.
+    TADOIBQuery *qryGrupoBem, *qryOperador, *qryFilial, *qryCliente, *qryFornecedor;
+    TClientDataSet *cdsBem, *cdsTipoOper, *cdsMotivoOper, *cdsCentCust, *cdsSetor;
+    TDataSource *dtsGrupoBem, *dtsBem, *dtsTipoOper, *dtsMotivoOper, *dtsOperador, *dtsFilial, *dtsCCusto,
+        *dtsSetor, *dtsCliente, *dtsFornecedor;
 
     QString stIndNConv;  // "S" when the last conversion left rows unconverted
 
     void FormCreate() override;
+    void sbtConfirmaClick() override;
+    void sbtCancelClick() override;
     // Converts the main screen's history by the chosen index and warns once
     // when some row had no index value.
     void Converte_Valores();
     void ckbNContabilClick();
     void ckbContabilizadaClick();
     void ckbCancelaClick();
+
+    // List buttons.
+    void btpGrupoBemClick();
+    void btpBemClick();
+    void btpTipoOperClick();
+    void btpMotivoOpClick();
+    void btpResponsavelClick();
+    void btpFilialClick();
+    void btpCCustoClick();
+    void btpSetorClick();
+    void btpClienteClick();
+    void btpFornecedorClick();
+    // Radio buttons, when they become checked.
+    void rbtTdGrupoBemClick();
+    void rbtListaGrupoBemClick();
+    void rbtTdBemClick();
+    void rbtLsBemClick();
+    void rbtTdTipoOperClick();
+    void rbtLsTipoOperClick();
+    void rbtTdMotivoOpClick();
+    void rbtLsMotivoOpClick();
+    void rbtTdRsponsavelClick();
+    void rbtLsResponsavelClick();
+    void rbtTdFilialClick();
+    void rbtLsFilialClick();
+    void rbtTdCentCustClick();
+    void rbtLsCentCustClick();
+    void rbtTdSetorClick();
+    void rbtLsSetorClick();
+    void rbtTdClienteClick();
+    void rbtLsClienteClick();
+    void rbtTdFornecClick();
+    void rbtLsFornecClick();
+    // Validators, in the order the confirmation runs them.
+    void Vd_GrupoBem();
+    void Vd_Bem();
+    void Vd_TipoOper();
+    void Vd_MotivoOp();
+    void Vd_Operador();
+    void Vd_Situacao();
+    void Vd_Filial();
+    void Vd_CentCust();
+    void Vd_Setor();
+    void Vd_Cliente();
+    void Vd_Fornecedor();
+
+private:
+    void buildLists();
+    void wireHandlers();
+    // A list criterion without dependencies: "all" chosen, or a non-empty list.
+    void validaLista(QRadioButton *todos, QRadioButton *lista, QString &selecao, QString &flag, const char *msgInf);
+    QString titulo(const char *caption, const char *naoCadastrado) const;
+    QString empresaTexto() const;   // text of the main screen's company edit
+    QString empresaLinha() const;   // CDEMPRESA of the main screen's company row
 };

@@ -1,0 +1,433 @@
+// The filter dialog end to end: criteria, validators, lists and the
+// confirmation that fills the history screen, against the real server object
+// and against the recording one.
+#include "screenfixture.h"
+#include "module.h"
+
+#include "adoibquery.h"
+#include "btnpesquisa.h"
+#include "busy.h"
+#include "consiste.h"
+#include "dateeditplus.h"
+#include "dbgrid.h"
+#include "dispatch.h"
+#include "maskedit.h"
+#include "pagecontrol.h"
+#include "ui_Cli_trq01301.h"
+#include "vantiro.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+using namespace trq01300;
+
+class TstFilter : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void confirmShowsTheHistoryWithItsDetails();
+    void defaultsSendEveryFlag();
+    void situationEncoding_data();
+    void situationEncoding();
+    void validatorsStopAtTheFirstFailure_data();
+    void validatorsStopAtTheFirstFailure();
+    void dependentListsSendTheParentCriterion();
+    void listsHaveTheirTitlesAndPickerKeys();
+    void emptyHistoryStillClosesAndShowsTheGrid();
+    void failingRemoteStep_data();
+    void failingRemoteStep();
+    void accountingEntriesFollowTheCurrentOperation();
+    void cancelKeepsTheCriteriaForTheRequery();
+private:
+    TfrmHistoricoBem *headerLeft(bool recorded);
+    TfrmFiltroHistOpBem *dialog();
+    void confirm();
+    ScreenFixture fx;
+};
+
+void TstFilter::initTestCase()
+{
+    QString url;
+#ifdef TEST_ON_POSTGRESQL
+    url = qEnvironmentVariable("BACKOFFICE_TEST_PG");
+    if (url.isEmpty()) QSKIP("BACKOFFICE_TEST_PG não definido");
+#endif
+    QString why;
+    QVERIFY2(fx.setUp(&why, url), qPrintable(why));
+}
+
+void TstFilter::cleanupTestCase() { fx.tearDown(); }
+
+void TstFilter::init()
+{
+    fx.reset();
+    // Every criterion back to its default.
+    if (TfrmFiltroHistOpBem *d = frmFiltroHistOpBem) {
+        for (QRadioButton *r : d->findChildren<QRadioButton *>())
+            if (r->text() != "Lista") r->setChecked(true);
+        d->ui->ckbNContabil->setChecked(true);
+        d->ui->ckbContabilizada->setChecked(false);
+        d->ui->ckbCancela->setChecked(false);
+        d->ui->medNumero->clear();
+        for (QString *s : d->criteriaFields()) s->clear();
+    }
+}
+
+// A screen whose header was left with company 01 and the whole period; the
+// dialog that opens is cancelled.
+TfrmHistoricoBem *TstFilter::headerLeft(bool recorded)
+{
+    TfrmHistoricoBem *f = recorded ? fx.recordedScreen() : fx.screen();
+    if (!f) return nullptr;
+    f->medCdEmpresa->setFocus();
+    f->medCdEmpresa->SetText("01");
+    f->depDtInicial->SetDate({});
+    f->depDtFinal->SetDate({});
+    fx.cancelFilterWhenShown();
+    f->dbgPadrao->setFocus();
+    fx.rec.clear();
+    fx.sp.clear();
+    return f;
+}
+
+TfrmFiltroHistOpBem *TstFilter::dialog() { return frmFiltroHistOpBem; }
+
+// Opens the dialog and presses "Confirma" in it.
+void TstFilter::confirm()
+{
+    QTimer press;
+    QObject::connect(&press, &QTimer::timeout, [&press] {
+        if (!frmFiltroHistOpBem || !frmFiltroHistOpBem->isVisible()) return;
+        press.stop();
+        frmFiltroHistOpBem->sbtConfirma->click();
+        if (frmFiltroHistOpBem->isVisible()) frmFiltroHistOpBem->sbtCancel->click();
+    });
+    press.start(1);
+    CriaFiltroHistOpBem();
+}
+
+void TstFilter::confirmShowsTheHistoryWithItsDetails()
+{
+    TfrmHistoricoBem *f = headerLeft(false);
+    QVERIFY(f);
+    QCOMPARE(fx.sp.shown.size(), 0);
+    confirm();
+    QCOMPARE(fx.sp.shown.size(), 0);
+    QVERIFY(!dialog()->isVisible());
+    TClientDataSet *h = f->cdsHistoricoBem;
+    QVERIFY(h->RecordCount() > 10);
+    QCOMPARE(h->RecNo(), h->RecordCount() - 1);
+    QCOMPARE(f->pgcPadrao->ActivePage(), f->tshPadrao);
+    QCOMPARE(f->dbgPadrao->dataModel()->rowCount(), h->RecordCount());
+    // Only operations not posted to accounting, by default.
+    for (int r = 0; r < h->RecordCount(); ++r)
+        QCOMPARE(h->valueAt(r, h->FieldByName("IDSITOPERABEM")->Index()).toString(), QString("1"));
+    // The details shown are the last operation's.
+    const QString op = h->FieldByName("NRSEQOPERABEM")->AsString(), bem = h->FieldByName("CDBEMATIVO")->AsString();
+    const wire::Reply esp = f->netHistoricoBem->Call("GetEspecOper", {TNetArg::Val("01"), TNetArg::Val("R"), TNetArg::Val(op), TNetArg::Val(bem)});
+    QVERIFY(esp.ok());
+    QCOMPARE(f->cdsEspecOper->RecordCount(), esp.packet.rows.size());
+    const wire::Reply ctb = f->netHistoricoBem->Call("GetCTBLOper", {TNetArg::Val("01"), TNetArg::Val(h->FieldByName("NRSEQCAPAOPEBEM")->AsString()),
+                                                                      TNetArg::Val(h->FieldByName("NRSEQITCAPAOPE")->AsString()), TNetArg::Val("R")});
+    QVERIFY(ctb.ok());
+    QCOMPARE(f->cdsCTBLOper->RecordCount(), ctb.packet.rows.size());
+    // Back in the header's exit, the history became the current table.
+    QCOMPARE(f->dtsPadrao->DataSet(), h);
+}
+
+void TstFilter::defaultsSendEveryFlag()
+{
+    TfrmHistoricoBem *f = headerLeft(true);
+    QVERIFY(f);
+    confirm();
+    const auto calls = fx.rec.calls();
+    QVERIFY(!calls.isEmpty());
+    QCOMPARE(calls.first().method, QString("GetHistoricoOpBem"));
+    QStringList expected = {"01", "date:", "date:", "ref:T"};
+    const QStringList criteria = {"", "T", "", "T", "", "T", "", "T", "", "T", "_1_", "", "T", "", "T", "", "T", "", "T",
+                                  "", "T", "", "T"};
+    for (const QString &c : criteria) expected << "ref:" + c;
+    QCOMPARE(calls.first().args, expected);
+    QCOMPARE(dialog()->stSituacao, QString("_1_"));
+    QVERIFY(!dialog()->isVisible());
+}
+
+void TstFilter::situationEncoding_data()
+{
+    QTest::addColumn<int>("checked");  // bits: 1 "Não Contabilizada", 2 "Contabilizada", 4 "Cancelada"
+    QTest::addColumn<QString>("encoded");
+    QTest::newRow("1") << 1 << "_1_";
+    QTest::newRow("2") << 2 << "_2_";
+    QTest::newRow("3") << 4 << "_3_";
+    QTest::newRow("1 2") << 3 << "_1_2_";
+    QTest::newRow("1 3") << 5 << "_1_3_";
+    QTest::newRow("2 3") << 6 << "_2_3_";
+    QTest::newRow("1 2 3") << 7 << "_1_2_3_";
+    QTest::newRow("none") << 0 << "";
+}
+
+void TstFilter::situationEncoding()
+{
+    QFETCH(int, checked);
+    QFETCH(QString, encoded);
+    TfrmHistoricoBem *f = headerLeft(true);
+    QVERIFY(f);
+    TfrmFiltroHistOpBem *d = dialog();
+    QTimer::singleShot(0, [&] {
+        QCheckBox *boxes[] = {d->ui->ckbNContabil, d->ui->ckbContabilizada, d->ui->ckbCancela};
+        for (int i = 0; i < 3; ++i)
+            if (boxes[i]->isChecked() != bool(checked & (1 << i))) boxes[i]->click();
+        d->sbtConfirma->click();
+        if (d->isVisible()) d->sbtCancel->click();
+    });
+    CriaFiltroHistOpBem();
+    if (encoded.isEmpty()) {
+        QCOMPARE(fx.sp.texts("error"), QStringList({"Situação deve ser informada."}));
+        QCOMPARE(fx.rec.calls().size(), 0);
+        return;
+    }
+    QCOMPARE(fx.rec.calls().first().args.at(14), "ref:" + encoded);
+    // Outside the confirmation a checked box holds its own code.
+    d->ui->ckbNContabil->setChecked(false);
+    d->ui->ckbCancela->setChecked(false);
+    d->ui->ckbCancela->click();
+    QCOMPARE(d->stSituacao, QString("3"));
+    d->ui->ckbCancela->click();  // unchecking changes nothing
+    QCOMPARE(d->stSituacao, QString("3"));
+}
+
+void TstFilter::validatorsStopAtTheFirstFailure_data()
+{
+    QTest::addColumn<QStringList>("lists");  // "Lista" radios chosen with nothing picked
+    QTest::addColumn<bool>("noSituation");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("focus");
+    QTest::newRow("asset group") << QStringList({"rbtListaGrupoBem", "rbtLsBem"}) << true << "Grupo de Bem deve ser informado." << "";
+    QTest::newRow("asset before situation") << QStringList({"rbtLsBem", "rbtLsFornec"}) << true << "Bem deve ser informado." << "rbtLsBem";
+    QTest::newRow("type") << QStringList({"rbtLsTipoOper"}) << false << "Tipo de Operação deve ser informada." << "rbtLsTipoOper";
+    QTest::newRow("reason") << QStringList({"rbtLsMotivoOp"}) << false << "Motivo da Operação deve ser informado." << "rbtLsMotivoOp";
+    QTest::newRow("responsible") << QStringList({"rbtLsResponsavel"}) << false << "Responsável deve ser informado." << "rbtLsResponsavel";
+    QTest::newRow("situation before branch") << QStringList({"rbtLsFilial"}) << true << "Situação deve ser informada." << "";
+    QTest::newRow("branch") << QStringList({"rbtLsFilial", "rbtLsSetor"}) << false << "Filial deve ser informada." << "rbtLsFilial";
+    QTest::newRow("cost centre") << QStringList({"rbtLsCentCust"}) << false << "Centro de Custo deve ser informado." << "rbtLsCentCust";
+    QTest::newRow("sector") << QStringList({"rbtLsSetor", "rbtLsCliente"}) << false << "Setor deve ser informado." << "rbtLsSetor";
+    QTest::newRow("client") << QStringList({"rbtLsCliente"}) << false << "Cliente deve ser informado." << "rbtLsCliente";
+    QTest::newRow("supplier last") << QStringList({"rbtLsFornec"}) << false << "Fornecedor deve ser informado." << "rbtLsFornec";
+}
+
+void TstFilter::validatorsStopAtTheFirstFailure()
+{
+    QFETCH(QStringList, lists);
+    QFETCH(bool, noSituation);
+    QFETCH(QString, message);
+    QFETCH(QString, focus);
+    TfrmHistoricoBem *f = headerLeft(true);
+    QVERIFY(f);
+    TfrmFiltroHistOpBem *d = dialog();
+    QString focusAtMessage = "?";
+    fx.sp.onShown = [&](const host::ScriptedPrompter::Shown &s) { focusAtMessage = s.focus; };
+    QTimer::singleShot(0, [&] {
+        for (const QString &name : lists) d->findChild<QRadioButton *>(name)->click();
+        if (noSituation) d->ui->ckbNContabil->click();
+        d->sbtConfirma->click();
+        QVERIFY(d->isVisible());  // a failed validation keeps the dialog open
+        d->sbtCancel->click();
+    });
+    CriaFiltroHistOpBem();
+    QCOMPARE(fx.sp.texts("error"), QStringList({message}));
+    if (!focus.isEmpty()) QCOMPARE(focusAtMessage, focus);
+    QCOMPARE(fx.rec.calls().size(), 0);  // nothing was sent
+}
+
+void TstFilter::dependentListsSendTheParentCriterion()
+{
+    TfrmHistoricoBem *f = headerLeft(true);
+    QVERIFY(f);
+    TfrmFiltroHistOpBem *d = dialog();
+    fx.rec.answer("getBem", packetOf(d->cdsBem));
+    fx.rec.answer("getMotivoOper", packetOf(d->cdsMotivoOper));
+    fx.rec.answer("getTipoDeOperacao", packetOf(d->cdsTipoOper));
+    // Asset group "Todos": every asset.
+    d->ui->rbtLsBem->setChecked(true);
+    QVERIFY(host::dispatch([d] { d->btpBemClick(); }));
+    // Asset group "Lista" with groups picked: the group selection, no flag.
+    d->ui->rbtListaGrupoBem->setChecked(true);
+    fx.sp.listAnswers = {"'000001','000003'", "'B1'"};
+    QVERIFY(host::dispatch([d] { d->btpGrupoBemClick(); }));
+    QCOMPARE(d->stGrupoBem, QString("'000001','000003'"));
+    QVERIFY(host::dispatch([d] { d->btpBemClick(); }));
+    QCOMPARE(d->stCdBem, QString("'B1'"));
+    QCOMPARE(d->stValBem, QString("'B1'"));
+    // Asset group "Lista" with nothing picked.
+    d->ui->rbtTdGrupoBem->setChecked(true);
+    d->ui->rbtListaGrupoBem->setChecked(true);
+    QVERIFY(host::dispatch([d] { d->btpBemClick(); }));
+    // Reasons: by every type, then by the types picked.
+    QVERIFY(host::dispatch([d] { d->btpMotivoOpClick(); }));
+    d->ui->rbtLsTipoOper->setChecked(true);
+    fx.sp.listAnswers = {"'01','04'"};
+    QVERIFY(host::dispatch([d] { d->btpTipoOperClick(); }));
+    QVERIFY(host::dispatch([d] { d->btpMotivoOpClick(); }));
+    QStringList seen;
+    for (const RecordedCall &c : fx.rec.calls()) seen << c.method + "(" + c.args.join(";") + ")";
+    QCOMPARE(seen, QStringList({"getBem(01;ref:;ref:T)", "getBem(01;ref:'000001','000003';ref:)", "getBem(01;ref:;ref:)",
+                                "getMotivoOper(01;ref:T)", "getTipoDeOperacao(01;T)", "getMotivoOper(01;ref:'01','04')"}));
+    // Switching the assets to "Todos" while the group's flag is empty leaves the flag empty.
+    d->ui->rbtTdBem->setChecked(true);
+    QCOMPARE(d->stCdBem, QString());
+    QCOMPARE(d->stValBem, QString());
+    QCOMPARE(d->stTCdBem, QString());
+}
+
+void TstFilter::listsHaveTheirTitlesAndPickerKeys()
+{
+    TfrmHistoricoBem *f = headerLeft(false);
+    QVERIFY(f);
+    TfrmFiltroHistOpBem *d = dialog();
+    const QList<std::pair<std::function<void()>, QString>> presses = {
+        {[d] { d->btpGrupoBemClick(); }, "Grupo de Bem"},
+        {[d] { d->btpBemClick(); }, "Bem|Não há bem cadastrado."},
+        {[d] { d->btpTipoOperClick(); }, "Tipo de Operação|Não há operação cadastrada."},
+        {[d] { d->btpMotivoOpClick(); }, "Motivo da Operação|Motivo da Operação não cadastrado."},
+        {[d] { d->btpResponsavelClick(); }, "Responsável|Não há Operador cadastrado."},
+        {[d] { d->btpFilialClick(); }, "Filial|Não há Filial cadastrada."},
+        {[d] { d->btpCCustoClick(); }, "Centro de Custo|Não há Centro de Custo cadastrado."},
+        {[d] { d->btpSetorClick(); }, "Setor|Não há Setor cadastrado."},
+        {[d] { d->btpClienteClick(); }, "Cliente|Não há Cliente cadastrado."},
+        {[d] { d->btpFornecedorClick(); }, "Fornecedor|Não há Fornecedor cadastrado."}};
+    for (const auto &[press, title] : presses) {
+        fx.sp.clear();
+        QVERIFY(host::dispatch(press));
+        QCOMPARE(fx.sp.shown.size(), 1);
+        QCOMPARE(fx.sp.shown.first().kind, QString("pickList"));
+        QCOMPARE(fx.sp.shown.first().text, title);
+        QVERIFY2(fx.sp.shown.first().rows > 0, qPrintable(title));
+    }
+    // Hidden fields stay out of the lists; registration numbers use the mask of an empty person type.
+    QVERIFY(!d->qryCliente->FieldByName("CDCLIENTE")->Visible);
+    QVERIFY(!d->cdsMotivoOper->FieldByName("CHAVE")->Visible);
+    QCOMPARE(d->qryCliente->FieldByName("NRINSJURCLIE")->EditMask, PictPess(""));
+    QCOMPARE(d->qryFilial->FieldByName("NMFILIAL")->DisplayWidth, 60);
+}
+
+void TstFilter::emptyHistoryStillClosesAndShowsTheGrid()
+{
+    TfrmHistoricoBem *f = headerLeft(true);
+    QVERIFY(f);
+    f->pgcPadrao->SetPageEnabled(f->tshDadosComp, true);
+    f->pgcPadrao->SetActivePage(f->tshDadosComp);
+    confirm();
+    QVERIFY(!dialog()->isVisible());
+    QVERIFY(f->cdsHistoricoBem->IsEmpty());
+    QCOMPARE(f->pgcPadrao->ActivePage(), f->tshPadrao);
+    RecordedCall esp, ctb;
+    for (const RecordedCall &c : fx.rec.calls()) {
+        if (c.method == "GetEspecOper") esp = c;
+        if (c.method == "GetCTBLOper") ctb = c;
+    }
+    QCOMPARE(esp.args, QStringList({"01", "R", "", ""}));
+    QCOMPARE(ctb.args, QStringList({"01", "", "", "R"}));
+}
+
+void TstFilter::failingRemoteStep_data()
+{
+    QTest::addColumn<int>("step");
+    QTest::newRow("history") << 5;
+    QTest::newRow("specifications") << 6;
+    QTest::newRow("accounting entries") << 7;
+}
+
+void TstFilter::failingRemoteStep()
+{
+    QFETCH(int, step);
+    TfrmHistoricoBem *f = headerLeft(true);
+    QVERIFY(f);
+    wire::DataPacket hist = packetOf(f->cdsHistoricoBem);
+    wire::Row r(hist.fields.size());
+    r[hist.indexOf("NRSEQOPERABEM")] = "7";
+    r[hist.indexOf("CDBEMATIVO")] = "B7";
+    hist.rows << r;
+    wire::DataPacket broken;  // lacks every field: refused when loaded
+    broken.fields = {{"X", wire::FieldKind::String, 1}};
+    fx.rec.answer("GetHistoricoOpBem", step == 5 ? broken : hist);
+    fx.rec.answerSequence("GetEspecOper", {packetOf(f->cdsEspecOper), step == 6 ? broken : packetOf(f->cdsEspecOper)});
+    fx.rec.answerSequence("GetCTBLOper", {packetOf(f->cdsCTBLOper), step == 7 ? broken : packetOf(f->cdsCTBLOper)});
+    f->pgcPadrao->SetPageEnabled(f->tshDadosComp, true);
+    f->pgcPadrao->SetActivePage(f->tshDadosComp);
+    bool openAfter = false;
+    QTimer::singleShot(0, [&] {
+        dialog()->sbtConfirma->click();
+        openAfter = dialog()->isVisible();
+        if (openAfter) dialog()->sbtCancel->click();
+    });
+    CriaFiltroHistOpBem();
+    QCOMPARE(fx.sp.texts("error").size(), 1);
+    QCOMPARE(host::busyDepth(), 0);  // the animation was stopped
+    QCOMPARE(openAfter, step == 5);  // later failures close the dialog all the same
+    QCOMPARE(f->pgcPadrao->ActivePage(), f->tshDadosComp);  // the grid page is not shown
+    const QStringList m = fx.rec.methods();
+    if (step == 5) QCOMPARE(m, QStringList({"GetHistoricoOpBem"}));
+    if (step == 6) QCOMPARE(m.mid(3), QStringList({"GetEspecOper"}));
+    if (step == 7) QCOMPARE(m.mid(3), QStringList({"GetEspecOper", "GetCTBLOper"}));
+}
+
+void TstFilter::accountingEntriesFollowTheCurrentOperation()
+{
+    TfrmHistoricoBem *f = headerLeft(true);
+    QVERIFY(f);
+    wire::DataPacket hist = packetOf(f->cdsHistoricoBem);
+    for (int i = 0; i < 2; ++i) {
+        wire::Row r(hist.fields.size());
+        r[hist.indexOf("NRSEQOPERABEM")] = QString::number(20 + i);
+        r[hist.indexOf("CDBEMATIVO")] = QString("B%1").arg(i);
+        r[hist.indexOf("NRSEQCAPAOPEBEM")] = QString::number(300 + i);
+        r[hist.indexOf("NRSEQITCAPAOPE")] = QString::number(i + 1);
+        hist.rows << r;
+    }
+    fx.rec.answer("GetHistoricoOpBem", hist);
+    // With specifications the keys agree; without them, the operation's own keys still serve.
+    for (bool withSpecs : {true, false}) {
+        wire::DataPacket esp = packetOf(f->cdsEspecOper);
+        if (withSpecs) esp.rows << wire::Row{"301", "2", "000001", "Garantia", "G", "03", QVariant(), QVariant(), "x", QVariant()};
+        fx.rec.answer("GetEspecOper", esp);
+        fx.rec.clear();
+        confirm();
+        RecordedCall last;
+        for (const RecordedCall &c : fx.rec.calls())
+            if (c.method == "GetCTBLOper") last = c;
+        QCOMPARE(last.args, QStringList({"01", "301", "2", "R"}));
+        QCOMPARE(f->cdsHistoricoBem->RecNo(), 1);
+    }
+}
+
+void TstFilter::cancelKeepsTheCriteriaForTheRequery()
+{
+    TfrmHistoricoBem *f = headerLeft(true);
+    QVERIFY(f);
+    TfrmFiltroHistOpBem *d = dialog();
+    QTimer::singleShot(0, [&] {
+        d->ui->rbtLsFilial->click();
+        fx.sp.listAnswers = {"'0001','0002'"};
+        d->ui->btpFilial->click();
+        d->ui->ckbCancela->click();
+        d->sbtCancel->click();
+    });
+    CriaFiltroHistOpBem();
+    QVERIFY(!d->isVisible());
+    QCOMPARE(fx.rec.calls().size(), 0);
+    f->pgcPadrao->SetActivePage(f->tshPadrao);
+    QVERIFY(host::dispatch([f] { f->sbtVerificarClick(); }));
+    const QStringList args = fx.rec.calls().first().args;
+    QCOMPARE(args.at(14), QString("ref:3"));             // the single code of the box clicked
+    QCOMPARE(args.at(15), QString("ref:'0001','0002'"));  // the branches picked
+    QCOMPARE(args.at(16), QString("ref:"));
+}
+
+QTEST_MAIN(TstFilter)
+#include "tst_filter.moc"
