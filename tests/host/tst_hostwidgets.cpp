@@ -5,6 +5,7 @@
 #include "dbgrid.h"
 #include "dispatch.h"
 #include "focustracker.h"
+#include "listpicker.h"
 #include "maskedit.h"
 #include "prompter.h"
 #include "testguards.h"
@@ -15,7 +16,10 @@
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMdiArea>
+#include <QLabel>
 #include <QMdiSubWindow>
+#include <QTableView>
+#include <QTimer>
 #include <QTest>
 #include <QVBoxLayout>
 
@@ -25,6 +29,8 @@ private slots:
     void mdiWindowStateChangesFireNoFocusEvents();
     void gridPaintsEachRowWithItsOwnAlignment();
     void gridDisplayErrorIsToldOnceAfterPainting();
+    void listPickerMarksSearchesAndQuotes();
+    void listPickerCancelKeepsTheSelection();
     void maskedEditRefusesWhatTheMaskForbids_data();
     void maskedEditRefusesWhatTheMaskForbids();
 };
@@ -190,6 +196,81 @@ void TstHostWidgets::gridDisplayErrorIsToldOnceAfterPainting()
     ds->LoadFromPacket(p);
     grid->viewport()->grab();
     QTRY_COMPARE(sp.shown.size(), 2);
+}
+
+namespace {
+TClientDataSet *codes(QObject *owner, const QVector<QStringList> &rows)
+{
+    auto *ds = new TClientDataSet(owner, "cdsCodes");
+    ds->AddField("CODE", TFieldKind::String, 10, "Código");
+    ds->AddField("NAME", TFieldKind::String, 30, "Nome");
+    ds->AddField("HIDDEN", TFieldKind::String, 5, "", false);
+    wire::DataPacket p;
+    p.fields = ds->Layout();
+    for (const QStringList &r : rows) p.rows << wire::Row{r[0], r[1], "x"};
+    ds->LoadFromPacket(p);
+    return ds;
+}
+}  // namespace
+
+void TstHostWidgets::listPickerMarksSearchesAndQuotes()
+{
+    QObject owner;
+    TClientDataSet *ds = codes(&owner, {{"A'1", "São Paulo"}, {"B,2", "Santos"}, {"C", "Campinas"}, {"11", "Sorocaba"}});
+    ds->SetRecNo(2);
+    host::ListPickerDialog dlg(ds, "CODE", "Cidade|Não há cidade cadastrada.", "'C','1'");
+    QCOMPARE(dlg.windowTitle(), QString("Cidade"));
+    QVERIFY(dlg.emptyLabel()->isHidden());
+    QCOMPARE(dlg.model()->columnCount(), 3);  // the mark and the two shown fields
+    QCOMPARE(dlg.model()->headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(), QString("Código"));
+    // Only exact codes come marked: "1" does not mark "11".
+    QCOMPARE(dlg.model()->markedCount(), 1);
+    QVERIFY(dlg.model()->marked(2));
+    dlg.setSearch("sao");  // no case, no accents
+    QCOMPARE(dlg.shownRows(), 1);
+    dlg.markShown(true);
+    dlg.setSearch("Sa");
+    QCOMPARE(dlg.shownRows(), 2);
+    dlg.view()->setCurrentIndex(dlg.view()->model()->index(1, 1));  // Santos
+    QTest::keyClick(dlg.view(), Qt::Key_Space);
+    QCOMPARE(dlg.result(), QString("'A''1','B,2','C'"));
+    QTest::keyClick(dlg.view(), Qt::Key_Space);
+    QCOMPARE(dlg.result(), QString("'A''1','C'"));
+    dlg.setSearch("");
+    dlg.markShown(false);
+    QCOMPARE(dlg.result(), QString());
+    QVERIFY(dlg.countLabel()->text().startsWith("0 marcado(s) de 4"));
+    QCOMPARE(ds->RecNo(), 2);  // the caller's current row stays
+    // An empty list says so inside the window.
+    TClientDataSet *none = codes(&owner, {});
+    host::ListPickerDialog empty(none, "CODE", "Cidade|Não há cidade cadastrada.", "");
+    QVERIFY(!empty.emptyLabel()->isHidden());
+    QCOMPARE(empty.emptyLabel()->text(), QString("Não há cidade cadastrada."));
+}
+
+void TstHostWidgets::listPickerCancelKeepsTheSelection()
+{
+    QObject owner;
+    TClientDataSet *ds = codes(&owner, {{"1", "Um"}, {"2", "Dois"}});
+    TDataSource src(&owner, ds);
+    QString selection = "'2'";
+    // Enter confirms, Esc cancels.
+    QTimer::singleShot(0, [] {
+        auto *dlg = qobject_cast<host::ListPickerDialog *>(QApplication::activeModalWidget());
+        QVERIFY(dlg);
+        dlg->markShown(true);
+        QTest::keyClick(dlg->searchBox(), Qt::Key_Escape);
+    });
+    PesquisaLista(&src, "CODE", "Números", false, selection);
+    QCOMPARE(selection, QString("'2'"));
+    QTimer::singleShot(0, [] {
+        auto *dlg = qobject_cast<host::ListPickerDialog *>(QApplication::activeModalWidget());
+        QVERIFY(dlg);
+        dlg->markShown(true);
+        QTest::keyClick(dlg->searchBox(), Qt::Key_Return);
+    });
+    PesquisaLista(&src, "CODE", "Números", false, selection);
+    QCOMPARE(selection, QString("'1','2'"));
 }
 
 void TstHostWidgets::maskedEditRefusesWhatTheMaskForbids_data()
