@@ -14,6 +14,7 @@
 #include "prompter.h"
 #include "vantiro.h"
 #include "recordingserver.h"
+#include "screenfixture.h"
 #include "codec.h"
 #include "trq01300_methods.h"
 #include <QCheckBox>
@@ -338,38 +339,12 @@ TfrmHistoricoBem *TstScreen::recordedScreen()
     return f;
 }
 
-// History rows: code, operation number, asset, header, item, acquisition date (or null), value.
-void TstScreen::loadHistory(TfrmHistoricoBem *f, const QVector<wire::Row> &rows)
-{
-    wire::DataPacket p = packetOf(f->cdsHistoricoBem);
-    for (const wire::Row &in : rows) {
-        wire::Row r(p.fields.size());
-        auto set = [&](const char *name, const QVariant &v) { r[p.indexOf(name)] = v; };
-        set("NRSEQOPERABEM", in[0]);
-        set("CDBEMATIVO", in[1]);
-        set("NRSEQCAPAOPEBEM", in[2]);
-        set("NRSEQITCAPAOPE", in[3]);
-        set("DTAQUIBEMATIVO", in[4]);
-        set("VROPERABEM", in[5]);
-        set("VRJADEPROPEBEM", in[5].toDouble() / 2);
-        set("VRFALDEPROPEBEM", in[5].toDouble() / 2);
-        set("VROPERABEM2", 1.0);
-        set("IDINDFINOK", "X");
-        p.rows << r;
-    }
-    f->cdsHistoricoBem->LoadFromPacket(p);
-}
+void TstScreen::loadHistory(TfrmHistoricoBem *f, const QVector<wire::Row> &rows) { ScreenFixture::loadHistory(f, rows); }
 
 namespace {
 wire::DataPacket indexValues(const TClientDataSet *table, QVector<double> values)
 {
-    wire::DataPacket p = packetOf(table);
-    for (double v : values) {
-        wire::Row r(p.fields.size());
-        r[p.indexOf("VRINDICE")] = v;
-        p.rows << r;
-    }
-    return p;
+    return ScreenFixture::indexValues(table, values);
 }
 }  // namespace
 

@@ -310,7 +310,7 @@ void TstScreenHost::historyGridKeepsItsOwnTable()
     TfrmHistoricoBem *f = fx.recordedScreen();
     QVERIFY(f);
     ScreenFixture::loadHistory(f, {{"1", "A", "1", "1", QVariant(), 1.0}, {"2", "B", "1", "2", QVariant(), 2.0}});
-    f->dtsPadrao->SetDataSet(f->cdsCTBLOper);  // as leaving the specification grid does
+    f->dtsPadrao->SetDataSet(f->cdsCTBLOper);  // as leaving the grid of specifications does
     f->pgcPadrao->SetActivePage(f->tshPadrao);
     QCOMPARE(f->dbgPadrao->DataSet(), f->cdsHistoricoBem);
     QCOMPARE(f->dbgPadrao->dataModel()->rowCount(), 2);
