@@ -5,6 +5,7 @@
 #include "dbgrid.h"
 #include "dispatch.h"
 #include "focustracker.h"
+#include "inkspan.h"
 #include "listpicker.h"
 #include "maskedit.h"
 #include "prompter.h"
@@ -35,23 +36,6 @@ private slots:
     void maskedEditRefusesWhatTheMaskForbids();
 };
 
-namespace {
-// Columns [first, last] of the pixels of a cell that differ from its background
-// (taken at its top-left corner): where its text was painted.
-QPair<int, int> inkSpan(const QImage &img, const QRect &r)
-{
-    const int bg = qGray(img.pixel(r.left(), r.top()));
-    int first = -1, last = -1;
-    for (int x = r.left(); x <= r.right(); ++x)
-        for (int y = r.top(); y <= r.bottom(); ++y)
-            if (std::abs(qGray(img.pixel(x, y)) - bg) > 90) {
-                if (first < 0) first = x;
-                last = x;
-                break;
-            }
-    return {first, last};
-}
-}  // namespace
 
 void TstHostWidgets::mdiWindowStateChangesFireNoFocusEvents()
 {

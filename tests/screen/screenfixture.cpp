@@ -104,6 +104,15 @@ void ScreenFixture::cancelFilterWhenShown()
     });
 }
 
+TfrmFiltroHistOpBem *ScreenFixture::filterDialog()
+{
+    if (!frmFiltroHistOpBem) {
+        cancelFilterWhenShown();
+        CriaFiltroHistOpBem();
+    }
+    return frmFiltroHistOpBem;
+}
+
 void ScreenFixture::loadHistory(TfrmHistoricoBem *f, const QVector<wire::Row> &rows)
 {
     wire::DataPacket p = packetOf(f->cdsHistoricoBem);

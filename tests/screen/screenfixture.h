@@ -26,7 +26,9 @@ public:
     TfrmHistoricoBem *screen();
     TfrmHistoricoBem *recordedScreen();
     // Closes the filter dialog when it shows (the dialog is created if needed).
-    void cancelFilterWhenShown();
+    static void cancelFilterWhenShown();
+    // The filter dialog, created (opened and cancelled) when it does not exist yet.
+    static TfrmFiltroHistOpBem *filterDialog();
     // History rows: operation number, asset, header, item, acquisition date, value.
     static void loadHistory(TfrmHistoricoBem *f, const QVector<wire::Row> &rows);
     static wire::DataPacket indexValues(const TClientDataSet *table, const QVector<double> &values);

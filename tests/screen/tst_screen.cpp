@@ -236,11 +236,7 @@ void TstScreen::conversionMarksRows()
     StTpIndice = "1";
     f->edtSgIndice->setText("CDI");
     f->stDtGeral = "T";
-    if (!frmFiltroHistOpBem) {
-        QTimer::singleShot(0, [] { frmFiltroHistOpBem->sbtCancel->click(); });
-        CriaFiltroHistOpBem();
-    }
-    TfrmFiltroHistOpBem *d = frmFiltroHistOpBem;
+    TfrmFiltroHistOpBem *d = ScreenFixture::filterDialog();
     for (QString *s : d->criteriaSent()) s->clear();
     for (int i : {1, 3, 5, 7, 9, 12, 14, 16, 18, 20, 22}) *d->criteriaSent()[i] = "T";
     *d->criteriaSent()[10] = "_1_2_3_";
@@ -432,10 +428,7 @@ void TstScreen::dialogConversionWarnsOnce()
 {
     TfrmHistoricoBem *f = recordedScreen();
     QVERIFY(f);
-    if (!frmFiltroHistOpBem) {
-        QTimer::singleShot(0, [] { frmFiltroHistOpBem->sbtCancel->click(); });
-        CriaFiltroHistOpBem();
-    }
+    QVERIFY(ScreenFixture::filterDialog());
     StCDIndice = "0001";
     StTpIndice = "1";
     f->edtSgIndice->setText("CDI");

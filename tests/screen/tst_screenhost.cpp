@@ -1,6 +1,7 @@
 // The history screen in a real MDI window: header checks, the history and
 // detail calls, conversion marks and what the host must never do to it.
 #include "screenfixture.h"
+#include "inkspan.h"
 #include "module.h"
 
 #include "consiste.h"
@@ -181,11 +182,7 @@ void TstScreenHost::historyCallSendsThe27ArgumentsInOrder()
     f->depDtInicial->SetDate(QDate(2024, 1, 2));
     f->depDtFinal->SetDate(QDate(2024, 3, 4));
     f->stDtGeral.clear();
-    if (!frmFiltroHistOpBem) {
-        fx.cancelFilterWhenShown();
-        CriaFiltroHistOpBem();
-    }
-    TfrmFiltroHistOpBem *d = frmFiltroHistOpBem;
+    TfrmFiltroHistOpBem *d = ScreenFixture::filterDialog();
     const QStringList names = {"stGrupoBem", "stTGrupoBem", "stCdBem", "stTCdBem", "stCdTpOper", "stTCdTpOper",
                                "stCdMotivoOp", "stTCdMotivoOp", "stOperador", "stTOperador", "stSituacao",
                                "stFilial", "stTFilial", "stCCusto", "stTCCusto", "stTSetor", "stSetor",
@@ -214,10 +211,7 @@ void TstScreenHost::verificarOnEachPage()
     QVERIFY(f);
     f->medCdEmpresa->SetText("01");
     QVERIFY(host::dispatch([f] { f->vd_Empresa(true); }));
-    if (!frmFiltroHistOpBem) {
-        fx.cancelFilterWhenShown();
-        CriaFiltroHistOpBem();
-    }
+    QVERIFY(ScreenFixture::filterDialog());
     StCDIndice = "0001";
     StTpIndice = "1";
     f->edtSgIndice->setText("CDI");
@@ -259,10 +253,7 @@ void TstScreenHost::dialogWarnsAfreshAtEachConversion()
 {
     TfrmHistoricoBem *f = fx.recordedScreen();
     QVERIFY(f);
-    if (!frmFiltroHistOpBem) {
-        fx.cancelFilterWhenShown();
-        CriaFiltroHistOpBem();
-    }
+    QVERIFY(ScreenFixture::filterDialog());
     StCDIndice = "0001";
     StTpIndice = "1";
     f->edtSgIndice->setText("CDI");
@@ -335,15 +326,7 @@ void TstScreenHost::valueColumnPaintsEachKindWithItsAlignment()
     const QImage img = g->viewport()->grab().toImage();
     auto span = [&](int row) {
         const QRect cell = g->visualRect(g->dataModel()->index(row, col)).adjusted(1, 1, -1, -1);
-        const int bg = qGray(img.pixel(cell.left(), cell.top()));
-        int first = -1, last = -1;
-        for (int x = cell.left(); x <= cell.right(); ++x)
-            for (int y = cell.top(); y <= cell.bottom(); ++y)
-                if (std::abs(qGray(img.pixel(x, y)) - bg) > 90) {
-                    if (first < 0) first = x;
-                    last = x;
-                    break;
-                }
+        const auto [first, last] = inkSpan(img, cell);
         return std::make_tuple(first, last, cell);
     };
     for (int row : {0, 2}) {

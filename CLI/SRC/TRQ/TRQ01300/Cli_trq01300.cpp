@@ -554,9 +554,6 @@ void TfrmHistoricoBem::CarregaCTBLOper(const QString &nrSeqCapa, const QString &
     cdsCTBLOper->LoadFromPacket(CheckResultServ(r, true, 0));
 }
 
-namespace {
-void withBusy(const std::function<void()> &step) { RunBusy(TApplication::MainForm(), 6, step); }
-}  // namespace
 
 void TfrmHistoricoBem::sbtVerificarClick()
 {

@@ -4,9 +4,7 @@
 #include "module.h"
 
 #include "adoibquery.h"
-#include "application.h"
 #include "btnpesquisa.h"
-#include "busy.h"
 #include "consiste.h"
 #include "dateeditplus.h"
 #include "dispatch.h"
@@ -20,15 +18,14 @@
 
 #include <QCheckBox>
 #include <QLineEdit>
-#include <QMainWindow>
 #include <QRadioButton>
 
 namespace layout = trq01300::layout;
 using trq01300::frmHistoricoBem;
+using trq01300::withBusy;
 
 namespace {
 const QString kT = QStringLiteral("T");
-void withBusy(const std::function<void()> &step) { RunBusy(TApplication::MainForm(), 6, step); }
 }  // namespace
 
 TfrmFiltroHistOpBem::TfrmFiltroHistOpBem(QWidget *parent)

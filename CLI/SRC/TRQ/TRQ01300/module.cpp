@@ -39,6 +39,8 @@ void CriaHistoricoBem()
     host::setWaitCursor(false);
 }
 
+void withBusy(const std::function<void()> &step) { RunBusy(TApplication::MainForm(), 6, step); }
+
 void CriaFiltroHistOpBem()
 {
     host::setWaitCursor(true);

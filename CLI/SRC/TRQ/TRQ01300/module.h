@@ -2,6 +2,7 @@
 // Module-wide state of the package, shared by the screen and the filter dialog.
 #include <QPointer>
 #include <QString>
+#include <functional>
 
 class TfrmHistoricoBem;
 class TfrmFiltroHistOpBem;
@@ -18,6 +19,8 @@ extern QString StTpIndice;   // its type: "1" daily, "2" monthly
 extern QPointer<TfrmFiltroHistOpBem> frmFiltroHistOpBem;
 
 void CriaHistoricoBem();
+// A remote step behind the busy animation over the main window (kind 6).
+void withBusy(const std::function<void()> &step);
 void CriaFiltroHistOpBem();
 
 // Load and unload work of the two units.
