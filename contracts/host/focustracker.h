@@ -45,6 +45,7 @@ private:
     QHash<QObject *, QPointer<QWidget>> m_last;
     QSet<QObject *> m_busy;
     QSet<QObject *> m_settling;
+    QPointer<QWidget> m_activeForm;
 };
 
 }  // namespace host

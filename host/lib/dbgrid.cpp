@@ -237,7 +237,12 @@ void TDBGrid::syncFromCursor(int row)
     if (row < 0 || row >= m_model->rowCount()) {
         selectionModel()->clearSelection();
     } else {
-        int col = currentIndex().isValid() ? currentIndex().column() : 0;
+        // A hidden column (such as a mark column not shown) cannot be scrolled to.
+        int col = currentIndex().isValid() ? currentIndex().column() : -1;
+        if (col < 0 || isColumnHidden(col)) {
+            col = 0;
+            while (col + 1 < m_model->columnCount() && isColumnHidden(col)) ++col;
+        }
         const QModelIndex idx = m_model->index(row, col);
         selectionModel()->setCurrentIndex(idx, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         scrollTo(idx);

@@ -1,10 +1,10 @@
 #include "focustracker.h"
 #include "dispatch.h"
+#include "hostlog.h"
 
 #include <QApplication>
 #include <QEvent>
 #include <QWindowStateChangeEvent>
-#include <QGuiApplication>
 #include <QMdiSubWindow>
 #include <QWidget>
 
@@ -85,31 +85,40 @@ void FocusTracker::setOnExit(QWidget *w, std::function<void()> fn) { handlersFor
 
 void FocusTracker::onFocusChanged(QWidget *old, QWidget *now)
 {
+    qCDebug(lcHost) << "focus" << (old ? old->objectName() : QString()) << "->" << (now ? now->objectName() : QString());
     if (!now) return;  // the application lost the focus
     QWidget *form = formOf(now);
-    if (!form || m_busy.contains(form)) return;
-    // The focus on a form's own frame (an MDI window being minimised, or its
-    // content hiding while it closes), on a form that is not shown or is
-    // changing its window state, is no move between its controls; once the
-    // form has settled it gets back its own control.
-    if (now == form || !isLive(form) || !now->isVisible() || m_settling.contains(form)) {
+    if (!form) return;
+    if (m_busy.contains(form)) {
+        // Back from a dialog or message box that a handler of this form opened.
+        m_activeForm = form;
+        return;
+    }
+    // The form's own frame only passes the focus on (as when Tab leaves the
+    // last control). On a form that is not shown or is changing its window
+    // state (minimised, restored, closing) Qt moves the focus by itself: that
+    // is no move between its controls, and once the form has settled it gets
+    // back its own control.
+    if (now == form) return;
+    if (!isLive(form) || !now->isVisible() || m_settling.contains(form)) {
         settleLater(form);
         return;
     }
     QWidget *prev = m_last.value(form);
-    if (prev == now) return;
-    if (prev && (formOf(prev) != form || !prev->isVisible())) prev = nullptr;
-    // Focus that comes from another form or from this form's frame, and not
-    // from a click, activates the form: it gets back its own control and
-    // nothing fires. The first control focused in a form enters every
-    // container down to it.
-    const bool fromElsewhere = !old || old == form || formOf(old) != form;
-    if (fromElsewhere && prev && QGuiApplication::mouseButtons() == Qt::NoButton) {
-        giveBackFocus(form);
-        if (QApplication::focusWidget() != prev) m_last[form] = now;
+    if (prev == now) {
+        m_activeForm = form;
         return;
     }
+    if (prev && (formOf(prev) != form || !prev->isVisible())) prev = nullptr;
+    // Focus handed over because the form that had it went away (closed,
+    // hidden, minimised) only activates this form: nothing fires. The first
+    // control focused in a form enters every container down to it. The form
+    // that had the focus last is remembered across moments without any focus
+    // (the window system may pass through none between two controls).
+    QWidget *left = m_activeForm;
+    m_activeForm = form;
     m_last[form] = now;
+    if (left && left != form && !isLive(left)) return;
     runMove(form, prev, now, 0);
 }
 
@@ -130,7 +139,12 @@ void FocusTracker::runMove(QWidget *form, QWidget *from, QWidget *to, int depth)
         auto it = m_handlers.find(w);
         if (it == m_handlers.end() || !it->exit) continue;
         auto fn = it->exit;
-        if (!dispatch(fn)) { cancelled = true; break; }
+        qCDebug(lcHost) << "exit" << w->objectName();
+        if (!dispatch(fn)) {
+            qCDebug(lcHost) << "exit of" << w->objectName() << "ended its action: the move is cancelled";
+            cancelled = true;
+            break;
+        }
     }
     if (!cancelled) {
         for (int i = down.size() - 1; i >= 0; --i) {

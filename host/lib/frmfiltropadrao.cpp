@@ -10,6 +10,7 @@
 #include <QHBoxLayout>
 #include <QHash>
 #include <QLabel>
+#include <QShortcut>
 #include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -76,6 +77,12 @@ TfrmFiltroPadrao::TfrmFiltroPadrao(QWidget *parent) : QDialog(parent)
     };
     sbtConfirma = mk(QStringLiteral("sbtConfirma"), QStringLiteral("Confirma"), QStyle::SP_DialogApplyButton);
     sbtCancel = mk(QStringLiteral("sbtCancel"), QStringLiteral("Cancela"), QStyle::SP_DialogCancelButton);
+    // The buttons take no focus: the keyboard reaches them by shortcut
+    // (Esc cancels, as the window's own close does).
+    sbtConfirma->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Return));
+    sbtConfirma->setToolTip(QStringLiteral("Confirma (Ctrl+Enter)"));
+    auto *enterPad = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Enter), this);
+    connect(enterPad, &QShortcut::activated, sbtConfirma, &QToolButton::click);
     ml->addStretch(1);
     btfSaveOpc = mk(QStringLiteral("btfSaveOpc"), QStringLiteral("Salvar"), QStyle::SP_DialogSaveButton);
     btfLoadOpc = mk(QStringLiteral("btfLoadOpc"), QStringLiteral("Carregar"), QStyle::SP_DialogOpenButton);

@@ -29,6 +29,7 @@ class TstHostWidgets : public QObject {
 private slots:
     void mdiWindowStateChangesFireNoFocusEvents();
     void gridPaintsEachRowWithItsOwnAlignment();
+    void gridScrollsToTheCurrentRowPastAHiddenFirstColumn();
     void gridDisplayErrorIsToldOnceAfterPainting();
     void listPickerMarksSearchesAndQuotes();
     void listPickerCancelKeepsTheSelection();
@@ -92,7 +93,27 @@ void TstHostWidgets::mdiWindowStateChangesFireNoFocusEvents()
     QCOMPARE(log, QStringList());
     QCOMPARE(sp.shown.size(), 0);
     QCOMPARE(QApplication::focusWidget(), code);  // the form got its control back
-    // A real move out of the panel still runs its exit.
+    // A real move out of the panel still runs its exit, also when the focus
+    // passes through the form's frame on its way (Tab out of the last control).
+    sw->setFocus();
+    outside->setFocus();
+    QCOMPARE(log, QStringList({"panExit"}));
+    QCOMPARE(QApplication::focusWidget(), code);
+    log.clear();
+    sp.clear();
+    // Back from another window through a moment without focus, a move to
+    // another control is a move like any other.
+    {
+        QLineEdit elsewhere;
+        elsewhere.show();
+        elsewhere.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&elsewhere));
+        elsewhere.setFocus();
+        elsewhere.clearFocus();
+        main.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&main));
+    }
+    log.clear();
     outside->setFocus();
     QCOMPARE(log, QStringList({"panExit"}));
     QCOMPARE(QApplication::focusWidget(), code);
@@ -143,6 +164,30 @@ void TstHostWidgets::gridPaintsEachRowWithItsOwnAlignment()
     QCOMPARE(grid->dataModel()->data(grid->dataModel()->index(0, 1), Qt::TextAlignmentRole).toInt() & Qt::AlignRight,
              int(Qt::AlignRight));
     QCOMPARE(ds->RecNo(), 0);  // painting never moved the cursor
+}
+
+void TstHostWidgets::gridScrollsToTheCurrentRowPastAHiddenFirstColumn()
+{
+    QWidget w;
+    auto *ds = new TClientDataSet(&w, "cdsMany");
+    ds->AddField("MARK", TFieldKind::String, 1);
+    ds->AddField("CODE", TFieldKind::String, 6);
+    TDataSource src(&w, ds);
+    auto *grid = new TDBGrid(&w);
+    grid->SetColumns({{"MARK", {}, 20, false, {}}, {"CODE", {}, 80, true, {}}});
+    grid->SetDataSource(&src);
+    grid->resize(200, 150);
+    w.resize(200, 150);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    wire::DataPacket p;
+    p.fields = ds->Layout();
+    for (int i = 0; i < 300; ++i) p.rows << wire::Row{"S", QString::number(i)};
+    ds->LoadFromPacket(p);
+    for (ds->First(); !ds->Eof(); ds->Next()) {
+    }
+    QCOMPARE(grid->currentIndex().row(), 299);
+    QVERIFY(grid->viewport()->rect().contains(grid->visualRect(grid->dataModel()->index(299, 1)).center()));
 }
 
 void TstHostWidgets::gridDisplayErrorIsToldOnceAfterPainting()

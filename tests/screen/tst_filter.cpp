@@ -21,6 +21,8 @@
 #include <QRadioButton>
 #include <QTest>
 #include <QTimer>
+#include <QTabBar>
+#include <QScrollBar>
 #include <QToolButton>
 
 using namespace trq01300;
@@ -44,6 +46,7 @@ private slots:
     void failingRemoteStep();
     void accountingEntriesFollowTheCurrentOperation();
     void cancelKeepsTheCriteriaForTheRequery();
+    void leavingTheHeaderAndConfirmingShowsTheLastRow();
 private:
     TfrmHistoricoBem *headerLeft(bool recorded);
     TfrmFiltroHistOpBem *dialog();
@@ -125,6 +128,11 @@ void TstFilter::confirmShowsTheHistoryWithItsDetails()
     QCOMPARE(h->RecNo(), h->RecordCount() - 1);
     QCOMPARE(f->pgcPadrao->ActivePage(), f->tshPadrao);
     QCOMPARE(f->dbgPadrao->dataModel()->rowCount(), h->RecordCount());
+    QCOMPARE(f->dbgPadrao->currentIndex().row(), h->RecordCount() - 1);  // the grid shows the current row
+    QVERIFY(f->dbgPadrao->selectionModel()->isRowSelected(h->RecordCount() - 1, {}));
+    QTest::qWait(50);
+    const QRect shown = f->dbgPadrao->visualRect(f->dbgPadrao->currentIndex());
+    QVERIFY2(f->dbgPadrao->viewport()->rect().contains(shown.center()), "the current row is scrolled into view");
     // Only operations not posted to accounting, by default.
     for (int r = 0; r < h->RecordCount(); ++r)
         QCOMPARE(h->valueAt(r, h->FieldByName("IDSITOPERABEM")->Index()).toString(), QString("1"));
@@ -145,7 +153,15 @@ void TstFilter::defaultsSendEveryFlag()
 {
     TfrmHistoricoBem *f = headerLeft(true);
     QVERIFY(f);
-    confirm();
+    // From the keyboard alone: Ctrl+Enter confirms.
+    QTimer::singleShot(0, [] {
+        QWidget *d = frmFiltroHistOpBem;
+        QVERIFY(QTest::qWaitForWindowActive(d));
+        QTest::keyClick(d, Qt::Key_Return, Qt::ControlModifier);
+        QTest::qWaitFor([d] { return !d->isVisible(); }, 2000);  // a shortcut clicks after a short delay
+        if (d->isVisible()) frmFiltroHistOpBem->sbtCancel->click();
+    });
+    CriaFiltroHistOpBem();
     const auto calls = fx.rec.calls();
     QVERIFY(!calls.isEmpty());
     QCOMPARE(calls.first().method, QString("GetHistoricoOpBem"));
@@ -427,6 +443,31 @@ void TstFilter::cancelKeepsTheCriteriaForTheRequery()
     QCOMPARE(args.at(14), QString("ref:3"));             // the single code of the box clicked
     QCOMPARE(args.at(15), QString("ref:'0001','0002'"));  // the branches picked
     QCOMPARE(args.at(16), QString("ref:"));
+}
+
+void TstFilter::leavingTheHeaderAndConfirmingShowsTheLastRow()
+{
+    TfrmHistoricoBem *f = fx.screen();
+    QVERIFY(f);
+    f->medCdEmpresa->setFocus();
+    f->medCdEmpresa->SetText("01");
+    f->depDtInicial->SetDate({});
+    f->depDtFinal->SetDate({});
+    QTimer press;
+    QObject::connect(&press, &QTimer::timeout, [&press] {
+        if (!frmFiltroHistOpBem || !frmFiltroHistOpBem->isVisible()) return;
+        press.stop();
+        frmFiltroHistOpBem->sbtConfirma->click();
+    });
+    press.start(1);
+    f->pgcPadrao->tabBar()->setFocus();  // Tab out of the header lands on the page tabs
+    QTRY_VERIFY(!frmFiltroHistOpBem->isVisible());
+    const int last = f->cdsHistoricoBem->RecordCount() - 1;
+    QVERIFY(last > 20);
+    QCOMPARE(f->dbgPadrao->currentIndex().row(), last);
+    QVERIFY2(f->dbgPadrao->viewport()->rect().contains(f->dbgPadrao->visualRect(f->dbgPadrao->currentIndex()).center()),
+             "the current row is scrolled into view");
+    QVERIFY(f->pgcPadrao->PageEnabled(f->tshDadosComp));
 }
 
 QTEST_MAIN(TstFilter)
