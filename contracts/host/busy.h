@@ -1,6 +1,7 @@
 #pragma once
 // Busy animation around remote calls, and the application-wide cursor.
 #include "host_export.h"
+#include <QString>
 #include <functional>
 
 class QWidget;
@@ -9,10 +10,17 @@ namespace host {
 HOST_EXPORT int busyDepth();
 HOST_EXPORT int busyShownCount();  // animations started since the program began
 HOST_EXPORT void setWaitCursor(bool wait);
+// The text the busy animation shows now.
+HOST_EXPORT QString busyText();
+// How long a step runs before its progress is shown (about half a second).
+HOST_EXPORT void setBusyProgressDelayMs(int ms);
 }  // namespace host
 
 HOST_EXPORT void ActiveShowAvi(QWidget *form, int kind);
 HOST_EXPORT void DeactiveShowAvi();
+// How far a long step got ("convertendo valores", 120, 10000): shown in the
+// running animation once it has run past the progress delay.
+HOST_EXPORT void BusyProgress(const QString &what, int done, int total);
 
 // Runs a remote step behind the busy animation, which is stopped whatever
 // happens, before an error travels on.

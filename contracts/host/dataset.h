@@ -120,6 +120,13 @@ public:
     void Post();
     void Cancel();
 
+    // While disabled (calls nest), the bound controls hear nothing; enabling
+    // again refreshes them once with the content and the current row.
+    // AfterScroll still runs on every move.
+    void DisableControls();
+    void EnableControls();
+    bool ControlsDisabled() const { return m_controlsOff > 0; }
+
     QVariant valueAt(int row, int field) const;
 
     std::function<void(TClientDataSet *)> AfterScroll;
@@ -135,6 +142,7 @@ private:
     friend class TField;
     void moveTo(int row, bool force = false);
     void setState(TDataSetState s);
+    void notifyControls(const std::function<void()> &tell);
     QVector<TField *> m_fieldList;
     std::vector<std::unique_ptr<TField>> m_fields;
     QVector<wire::Row> m_rows;
@@ -143,4 +151,6 @@ private:
     bool m_eof = true;
     bool m_bof = true;
     TDataSetState m_state = TDataSetState::Inactive;
+    int m_controlsOff = 0;
+    bool m_controlsMissed = false;
 };

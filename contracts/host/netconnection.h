@@ -46,14 +46,16 @@ public:
     wire::Reply Call(const QString &method, const QVector<TNetArg> &args);
     wire::Reply CallObject(const QString &object, const QString &method, const QVector<TNetArg> &args);
 
-    // Every call made, for diagnostics.
+    // Every call made and the time spent in them (round trips), for diagnostics.
     int CallCount() const { return m_calls; }
+    qint64 CallNanoseconds() const { return m_callNs; }
 
 private:
     bool ensureConnected(QString *why);
     bool roundTrip(const QByteArray &payload, QByteArray *answer, QString *why);
     std::unique_ptr<QSslSocket> m_sock;
     int m_calls = 0;
+    qint64 m_callNs = 0;
 };
 
 // The reply's data packet, or the server's message shown as an error and the

@@ -249,7 +249,7 @@ void TClientDataSet::LoadFromPacket(const wire::DataPacket &p)
     m_rows = std::move(rows);
     m_editBuffer.clear();
     setState(TDataSetState::Browse);
-    emit contentReset();
+    notifyControls([this] { emit contentReset(); });
     if (AfterOpen) AfterOpen(this);
     moveTo(0, true);
 }
@@ -261,7 +261,7 @@ void TClientDataSet::Close()
     m_cur = -1;
     m_eof = m_bof = true;
     setState(TDataSetState::Inactive);
-    emit contentReset();
+    notifyControls([this] { emit contentReset(); });
 }
 
 void TClientDataSet::moveTo(int row, bool force)
@@ -273,7 +273,7 @@ void TClientDataSet::moveTo(int row, bool force)
     const int target = n == 0 ? -1 : std::clamp(row, 0, n - 1);
     if (target == m_cur && !force) return;
     m_cur = target;
-    emit currentChanged(m_cur);
+    notifyControls([this] { emit currentChanged(m_cur); });
     if (AfterScroll) AfterScroll(this);
 }
 
@@ -313,7 +313,7 @@ void TClientDataSet::Post()
     m_rows[m_cur] = m_editBuffer;
     m_editBuffer.clear();
     setState(TDataSetState::Browse);
-    emit rowChanged(m_cur);
+    notifyControls([this] { emit rowChanged(m_cur); });
 }
 
 void TClientDataSet::Cancel()
@@ -329,9 +329,25 @@ QVariant TClientDataSet::valueAt(int row, int field) const
     return m_rows[row].value(field);
 }
 
+void TClientDataSet::DisableControls() { ++m_controlsOff; }
+
+void TClientDataSet::EnableControls()
+{
+    if (m_controlsOff == 0 || --m_controlsOff > 0 || !std::exchange(m_controlsMissed, false)) return;
+    emit contentReset();
+    emit stateChanged();
+    emit currentChanged(m_cur);
+}
+
+void TClientDataSet::notifyControls(const std::function<void()> &tell)
+{
+    if (m_controlsOff > 0) m_controlsMissed = true;
+    else tell();
+}
+
 void TClientDataSet::setState(TDataSetState s)
 {
     if (m_state == s) return;
     m_state = s;
-    emit stateChanged();
+    notifyControls([this] { emit stateChanged(); });
 }

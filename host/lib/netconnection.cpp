@@ -3,6 +3,7 @@
 #include "dispatch.h"
 
 #include <QDate>
+#include <QElapsedTimer>
 #include <QSslSocket>
 
 TNetArg TNetArg::Val(const QString &text)
@@ -126,6 +127,13 @@ wire::Reply TNetConnection::CallObject(const QString &object, const QString &met
                                        const QVector<TNetArg> &args)
 {
     ++m_calls;
+    QElapsedTimer clock;
+    clock.start();
+    struct Tally {
+        QElapsedTimer &clock;
+        qint64 &total;
+        ~Tally() { total += clock.nsecsElapsed(); }
+    } tally{clock, m_callNs};
     wire::Call c{object, method, {}};
     for (const TNetArg &a : args) c.args << a.arg;
     const QByteArray payload = wire::encodeCall(c);

@@ -14,6 +14,7 @@
 #include <QAbstractItemModelTester>
 #include <QFrame>
 #include <QLineEdit>
+#include <QSignalSpy>
 #include <QTest>
 #include <QVBoxLayout>
 
@@ -54,6 +55,7 @@ private slots:
     void abortEndsHandlerSilently();
     void focusExitOrderAndCancel();
     void gridAndCursorStayInStep();
+    void disabledControlsHearOnceWhenEnabled();
     void lookupButtonPicksRow();
 };
 
@@ -296,6 +298,46 @@ void TstHost::focusExitOrderAndCancel()
     code->setFocus();
     QCOMPARE(log, QStringList({"codeEnter"}));
     host::setPrompter(nullptr);
+}
+
+void TstHost::disabledControlsHearOnceWhenEnabled()
+{
+    QWidget w;
+    TClientDataSet *ds = table(&w);
+    TDataSource src(&w, ds);
+    TDBGrid grid(&w);
+    grid.SetColumns({{"CODE", {}, 40, true, {}}, {"VALUE", {}, 0, true, {}}});
+    grid.SetDataSource(&src);
+    ds->LoadFromPacket(packet(4));
+    QSignalSpy current(ds, &TClientDataSet::currentChanged), rows(ds, &TClientDataSet::rowChanged),
+        states(ds, &TClientDataSet::stateChanged), resets(ds, &TClientDataSet::contentReset);
+    int scrolls = 0;
+    ds->AfterScroll = [&](TClientDataSet *) { ++scrolls; };
+    ds->DisableControls();
+    ds->DisableControls();  // nested
+    for (ds->First(); !ds->Eof(); ds->Next()) {
+        ds->Edit();
+        ds->FieldByName("VALUE")->SetAsFloat(ds->RecNo() * 10);
+        ds->Post();
+    }
+    QCOMPARE(scrolls, 3);  // the cursor's own handler still runs on every move
+    ds->EnableControls();
+    QCOMPARE(current.count() + rows.count() + states.count() + resets.count(), 0);
+    QCOMPARE(grid.currentIndex().row(), 0);
+    ds->EnableControls();
+    QCOMPARE(resets.count(), 1);
+    QCOMPARE(current.count(), 1);
+    QCOMPARE(current.first().first().toInt(), 3);
+    QCOMPARE(grid.currentIndex().row(), 3);
+    QCOMPARE(grid.dataModel()->data(grid.dataModel()->index(2, 1), Qt::DisplayRole).toString(), QString("20,00"));
+    // Enabling with nothing missed tells nothing; an extra enable is harmless.
+    ds->DisableControls();
+    ds->EnableControls();
+    ds->EnableControls();
+    QCOMPARE(resets.count(), 1);
+    QVERIFY(!ds->ControlsDisabled());
+    ds->SetRecNo(1);
+    QCOMPARE(grid.currentIndex().row(), 1);
 }
 
 void TstHost::gridAndCursorStayInStep()

@@ -435,9 +435,9 @@ void TstScreen::dialogConversionWarnsOnce()
     // Values for the first and third rows; none for the second; zero for the fourth.
     m_rec.answerSequence("getIndFin", {indexValues(f->adqIndFin, {2.0}), indexValues(f->adqIndFin, {}),
                                        indexValues(f->adqIndFin, {5.0}), indexValues(f->adqIndFin, {0.0})});
-    const double d = wire::toOleDate(QDate(2021, 5, 3));
-    loadHistory(f, {{"1", "A", "1", "1", d, 10.0}, {"2", "B", "1", "2", d, 20.0}, {"3", "C", "2", "1", d, 30.0},
-                    {"4", "D", "2", "2", d, 40.0}});
+    const auto day = [](int d) { return wire::toOleDate(QDate(2021, 5, d)); };
+    loadHistory(f, {{"1", "A", "1", "1", day(3), 10.0}, {"2", "B", "1", "2", day(4), 20.0},
+                    {"3", "C", "2", "1", day(5), 30.0}, {"4", "D", "2", "2", day(6), 40.0}});
     m_sp.clear();
     QVERIFY(host::dispatch([] { frmFiltroHistOpBem->Converte_Valores(); }));
     QCOMPARE(m_sp.texts("warning"),

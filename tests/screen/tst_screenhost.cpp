@@ -9,6 +9,8 @@
 #include "dbgrid.h"
 #include "dispatch.h"
 #include "maskedit.h"
+#include "busy.h"
+#include "dbcontrols.h"
 #include "pagecontrol.h"
 
 #include <QApplication>
@@ -39,6 +41,9 @@ private slots:
     void historyGridKeepsItsOwnTable();
     void valueColumnPaintsEachKindWithItsAlignment();
     void filterDialogLeavesNoWaitCursor();
+    void conversionAsksEachDateOnceAndDetailsForTheLastRow();
+    void failedConversionShowsNoOtherRowsDetails();
+    void longConversionShowsItsProgress();
 private:
     ScreenFixture fx;
 };
@@ -233,7 +238,7 @@ void TstScreenHost::verificarOnEachPage()
     QVERIFY(host::dispatch([f] { f->sbtVerificarClick(); }));
     const QStringList methods = fx.rec.methods();
     QCOMPARE(methods.first(), QString("GetHistoricoOpBem"));
-    QCOMPARE(methods.count("getIndFin"), 2);  // converted
+    QCOMPARE(methods.count("getIndFin"), 1);  // both rows share one date: asked once
     QCOMPARE(f->cdsHistoricoBem->RecNo(), 1);  // the last row is current
     QCOMPARE(f->cdsHistoricoBem->FieldByName("VROPERABEM2")->AsFloat(), 4.0);
     RecordedCall lastDetail;
@@ -354,3 +359,105 @@ void TstScreenHost::filterDialogLeavesNoWaitCursor()
 
 QTEST_MAIN(TstScreenHost)
 #include "tst_screenhost.moc"
+
+namespace {
+// Four operations on two acquisition dates, under the daily index CDI.
+void fourRowsOnTwoDates(TfrmHistoricoBem *f)
+{
+    StCDIndice = "0001";
+    StTpIndice = "1";
+    f->edtSgIndice->setText("CDI");
+    const double may3 = wire::toOleDate(QDate(2021, 5, 3)), may4 = wire::toOleDate(QDate(2021, 5, 4));
+    ScreenFixture::loadHistory(f, {{"1", "A", "11", "1", may3, 10.0}, {"2", "B", "12", "1", may4, 20.0},
+                                   {"3", "C", "13", "1", may3, 30.0}, {"4", "D", "14", "2", may4, 40.0}});
+    f->cdsHistoricoBem->First();
+}
+}  // namespace
+
+void TstScreenHost::conversionAsksEachDateOnceAndDetailsForTheLastRow()
+{
+    TfrmHistoricoBem *f = fx.recordedScreen();
+    QVERIFY(f);
+    f->medCdEmpresa->SetText("01");
+    QVERIFY(host::dispatch([f] { f->vd_Empresa(true); }));
+    fourRowsOnTwoDates(f);
+    fx.rec.answerSequence("getIndFin", {ScreenFixture::indexValues(f->adqIndFin, {2.0}),
+                                        ScreenFixture::indexValues(f->adqIndFin, {4.0})});
+    fx.rec.clear();
+    QVERIFY(host::dispatch([f] { f->Converte_Valores(); }));
+    const QVector<RecordedCall> calls = fx.rec.calls();
+    QCOMPARE(fx.rec.methods(), QStringList({"getIndFin", "getIndFin", "GetEspecOper", "GetCTBLOper"}));
+    QCOMPARE(calls[0].args, QStringList({"ref:0001", "03/05/2021"}));
+    QCOMPARE(calls[1].args, QStringList({"ref:0001", "04/05/2021"}));
+    QCOMPARE(calls[2].args, QStringList({"01", "R", "4", "D"}));
+    QCOMPARE(calls[3].args, QStringList({"01", "14", "2", "R"}));
+    // Each row divided by its own date's value, the repeated date included.
+    TClientDataSet *h = f->cdsHistoricoBem;
+    const int vr2 = h->FieldByName("VROPERABEM2")->Index();
+    QCOMPARE(h->valueAt(0, vr2).toDouble(), 5.0);
+    QCOMPARE(h->valueAt(1, vr2).toDouble(), 5.0);
+    QCOMPARE(h->valueAt(2, vr2).toDouble(), 15.0);
+    QCOMPARE(h->valueAt(3, vr2).toDouble(), 10.0);
+    // The bound controls show the row the walk left current.
+    QCOMPARE(h->RecNo(), 3);
+    QCOMPARE(f->dbgPadrao->currentIndex().row(), 3);
+    QVERIFY(!h->ControlsDisabled());
+    // A move by the user loads its details at once.
+    fx.rec.clear();
+    f->dbgPadrao->setCurrentIndex(f->dbgPadrao->dataModel()->index(1, 2));
+    QCOMPARE(fx.rec.methods(), QStringList({"GetEspecOper", "GetCTBLOper"}));
+    QCOMPARE(fx.rec.calls()[0].args, QStringList({"01", "R", "2", "B"}));
+}
+
+void TstScreenHost::failedConversionShowsNoOtherRowsDetails()
+{
+    TfrmHistoricoBem *f = fx.recordedScreen();
+    QVERIFY(f);
+    f->medCdEmpresa->SetText("01");
+    QVERIFY(host::dispatch([f] { f->vd_Empresa(true); }));
+    fourRowsOnTwoDates(f);
+    wire::DataPacket spec = packetOf(f->cdsEspecOper);
+    spec.rows << wire::Row{"11", "1", "000001", "Garantia", "G", "03", QVariant(), QVariant(), "x", QVariant()};
+    f->cdsEspecOper->LoadFromPacket(spec);  // the first row's details
+    wire::DataPacket broken;  // lacks every field: refused when loaded
+    broken.fields = {{"X", wire::FieldKind::String, 1}};
+    fx.rec.answerSequence("getIndFin", {ScreenFixture::indexValues(f->adqIndFin, {2.0}), broken});
+    fx.rec.clear();
+    QVERIFY(!host::dispatch([f] { withBusy([f] { f->Converte_Valores(); }); }));
+    QCOMPARE(fx.sp.texts("error").size(), 1);
+    QCOMPARE(fx.rec.methods(), QStringList({"getIndFin", "getIndFin"}));  // no detail call after the failure
+    QCOMPARE(f->cdsHistoricoBem->RecNo(), 1);
+    QVERIFY(f->cdsEspecOper->IsEmpty());
+    QVERIFY(f->cdsCTBLOper->IsEmpty());
+    QVERIFY(!f->cdsHistoricoBem->ControlsDisabled());
+    QCOMPARE(f->dbgPadrao->currentIndex().row(), 1);
+    QCOMPARE(host::busyDepth(), 0);
+    // The next walk asks its dates afresh.
+    fx.rec.answer("getIndFin", ScreenFixture::indexValues(f->adqIndFin, {2.0}));
+    fx.rec.answerSequence("getIndFin", {});
+    fx.rec.clear();
+    QVERIFY(host::dispatch([f] { f->Converte_Valores(); }));
+    QCOMPARE(fx.rec.methods().count("getIndFin"), 2);
+}
+
+void TstScreenHost::longConversionShowsItsProgress()
+{
+    TfrmHistoricoBem *f = fx.recordedScreen();
+    QVERIFY(f);
+    f->medCdEmpresa->SetText("01");
+    QVERIFY(host::dispatch([f] { f->vd_Empresa(true); }));
+    fourRowsOnTwoDates(f);
+    fx.rec.answer("getIndFin", ScreenFixture::indexValues(f->adqIndFin, {2.0}));
+    const QString wait = "Aguarde, consultando o servidor…";
+    // Short steps show only the waiting text.
+    QVERIFY(host::dispatch([f] { withBusy([f] { f->Converte_Valores(); }); }));
+    QCOMPARE(host::busyText(), wait);
+    host::setBusyProgressDelayMs(0);
+    QVERIFY(host::dispatch([f] { withBusy([f] { f->Converte_Valores(); }); }));
+    host::setBusyProgressDelayMs(500);
+    QCOMPARE(host::busyText(), QString("Aguarde, convertendo valores: 4 de 4 linhas…"));
+    // The next animation starts with the waiting text again.
+    QString shown;
+    QVERIFY(host::dispatch([&] { withBusy([&] { shown = host::busyText(); }); }));
+    QCOMPARE(shown, wait);
+}

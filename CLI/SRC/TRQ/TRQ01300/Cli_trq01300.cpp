@@ -555,6 +555,50 @@ void TfrmHistoricoBem::CarregaCTBLOper(const QString &nrSeqCapa, const QString &
 }
 
 
+void TfrmHistoricoBem::WalkHistory(const std::function<void()> &walk)
+{
+    // The bound controls are refreshed once, for the row the walk leaves current.
+    if (m_walks++ == 0) cdsHistoricoBem->DisableControls();
+    try {
+        walk();
+    } catch (...) {
+        if (--m_walks == 0) {
+            m_indexValues.clear();
+            cdsHistoricoBem->EnableControls();
+            if (std::exchange(m_detailsWaiting, false)) {
+                cdsEspecOper->LoadFromPacket({cdsEspecOper->Layout(), {}});
+                cdsCTBLOper->LoadFromPacket({cdsCTBLOper->Layout(), {}});
+            }
+        }
+        throw;
+    }
+    if (--m_walks > 0) return;
+    m_indexValues.clear();
+    cdsHistoricoBem->EnableControls();
+    if (std::exchange(m_detailsWaiting, false)) cdsHistoricoBemAfterScroll(cdsHistoricoBem);
+}
+
+wire::Reply TfrmHistoricoBem::IndexValues(const QString &method, const QVector<TNetArg> &args)
+{
+    QString key = method;
+    for (const TNetArg &a : args)
+        key += QLatin1Char('\x1f') + QString::number(int(a.arg.kind)) + QLatin1Char(':') + a.arg.text + QLatin1Char(':') +
+               QString::number(a.arg.date, 'g', 17);
+    if (m_walks > 0) {
+        const auto known = m_indexValues.constFind(key);
+        if (known != m_indexValues.constEnd()) {
+            // The by-reference values come back as the first call left them.
+            int k = 0;
+            for (const TNetArg &a : args)
+                if (a.arg.kind == wire::ArgKind::TextRef && a.ref && k < known->refs.size()) *a.ref = known->refs[k++];
+            return *known;
+        }
+    }
+    wire::Reply r = netHistoricoBem->Call(method, args);
+    if (m_walks > 0 && r.ok()) m_indexValues.insert(key, r);
+    return r;
+}
+
 void TfrmHistoricoBem::sbtVerificarClick()
 {
     if (pgcPadrao->ActivePage() == tshPadrao) {
@@ -569,6 +613,10 @@ void TfrmHistoricoBem::sbtVerificarClick()
 
 void TfrmHistoricoBem::cdsHistoricoBemAfterScroll(TClientDataSet *)
 {
+    if (m_walks > 0) {
+        m_detailsWaiting = true;
+        return;
+    }
     const auto field = [this](const char *n) { return cdsHistoricoBem->FieldByName(QLatin1String(n))->AsString(); };
     withBusy([&] { CarregaEspecOper(field("NRSEQOPERABEM"), field("CDBEMATIVO")); });
     withBusy([&] { CarregaCTBLOper(field("NRSEQCAPAOPEBEM"), field("NRSEQITCAPAOPE")); });
@@ -616,7 +664,8 @@ void TfrmHistoricoBem::carrega_Indice()
     StTpIndice = adqIndiceFin->FieldByName(QStringLiteral("CDTPINDICE"))->AsString();
 }
 
-bool ConverteValoresHistorico(TfrmHistoricoBem *frm)
+namespace {
+bool converteLinhas(TfrmHistoricoBem *frm)
 {
     TClientDataSet *h = frm->cdsHistoricoBem;
     TField *vr = h->FieldByName(QStringLiteral("VROPERABEM")), *ja = h->FieldByName(QStringLiteral("VRJADEPROPEBEM")),
@@ -644,16 +693,18 @@ bool ConverteValoresHistorico(TfrmHistoricoBem *frm)
     }
     frm->dbgPadrao->SetColumnVisible(col, true);
     bool naoConv = false;
+    const int total = h->RecordCount();
     for (h->First(); !h->Eof(); h->Next()) {
+        BusyProgress(QStringLiteral("convertendo valores"), h->RecNo() + 1, total);
         // A missing acquisition date is asked for at the date system's day zero.
         const QDate dt = aqui->IsNull() ? QDate(1899, 12, 30) : aqui->AsDateTime().date();
         TClientDataSet *valores = nullptr;
         wire::Reply r;
         if (StTpIndice == QLatin1String("1")) {
-            r = frm->netHistoricoBem->Call(QStringLiteral("getIndFin"), {TNetArg::Ref(StCDIndice), TNetArg::Val(ShortDateText(dt))});
+            r = frm->IndexValues(QStringLiteral("getIndFin"), {TNetArg::Ref(StCDIndice), TNetArg::Val(ShortDateText(dt))});
             valores = frm->adqIndFin;
         } else if (StTpIndice == QLatin1String("2")) {
-            r = frm->netHistoricoBem->Call(QStringLiteral("getIndFinMes"),
+            r = frm->IndexValues(QStringLiteral("getIndFinMes"),
                 {TNetArg::Ref(StCDIndice), TNetArg::Val(ShortDateText(PriDiaMes(dt))), TNetArg::Val(ShortDateText(UltimoDiaMes(dt)))});
             valores = frm->adqIndFinMes;
         } else {
@@ -670,6 +721,15 @@ bool ConverteValoresHistorico(TfrmHistoricoBem *frm)
             update(d, QStringLiteral("S"));
         }
     }
+    return naoConv;
+}
+}  // namespace
+
+// One walk over the history: the details and the index values of a date are asked once.
+bool ConverteValoresHistorico(TfrmHistoricoBem *frm)
+{
+    bool naoConv = false;
+    frm->WalkHistory([&] { naoConv = converteLinhas(frm); });
     return naoConv;
 }
 

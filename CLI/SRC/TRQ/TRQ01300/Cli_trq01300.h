@@ -4,7 +4,9 @@
 #include "datasource.h"
 #include "frmpadraogrid.h"
 #include "netconnection.h"
+#include <QHash>
 #include <QPixmap>
+#include <functional>
 #include <memory>
 
 namespace Ui { class frmHistoricoBem; }
@@ -105,11 +107,23 @@ public:
     void CarregaEspecOper(const QString &nrSeqOper, const QString &cdBem);
     void CarregaCTBLOper(const QString &nrSeqCapa, const QString &nrSeqItem);
 
+    // Runs an action that moves through the history by code (retrieval,
+    // conversion). Row changes inside it load no details: the row left current
+    // gets them once when the outermost walk ends; a failed walk empties them
+    // so they never belong to another row. Index values are asked once per
+    // index and date within the walk.
+    void WalkHistory(const std::function<void()> &walk);
+    // An index value call, answered from the walk's earlier identical call.
+    wire::Reply IndexValues(const QString &method, const QVector<TNetArg> &args);
+
 private:
     void buildTables();
     void buildGrids();
     void wireHandlers();
     std::unique_ptr<Ui::frmHistoricoBem> ui;
+    int m_walks = 0;
+    bool m_detailsWaiting = false;
+    QHash<QString, wire::Reply> m_indexValues;
 };
 
 // The value conversion by financial index, shared by the screen's refresh and

@@ -1,0 +1,150 @@
+// The filter dialog's "Confirma" over N history rows with a daily index, through
+// the real application server on loopback: from the click to the grid shown,
+// with the calls made and the time spent in their round trips.
+// Usage: bench_confirm [sqlite-file] [N...]   (default N: 1000 10000; generates
+// the large demo database when absent)
+#include "Cli_trq01300.h"
+#include "Cli_trq01301.h"
+#include "module.h"
+
+#include "adoibquery.h"
+#include "appserver.h"
+#include "application.h"
+#include "dateeditplus.h"
+#include "dbconnect.h"
+#include "dbgrid.h"
+#include "generator.h"
+#include "maskedit.h"
+#include "prompter.h"
+#include "vantiro.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QMainWindow>
+#include <QMdiArea>
+#include <QSqlQuery>
+#include <QTimer>
+#include <QToolButton>
+#include <cstdio>
+
+using namespace trq01300;
+
+namespace {
+
+// The period from the company's first operation to the date of its Nth
+// operation not yet posted (the dialog's default situation).
+QPair<QDate, QDate> periodOf(const QString &file, int n)
+{
+    QSqlDatabase db = dbconnect::open("sqlite:" + file, "period", true);
+    QPair<QDate, QDate> p;
+    {
+        QSqlQuery q(db);
+        q.exec(QStringLiteral("SELECT MIN(DTOPERABEM) FROM OPERABEM WHERE CDEMPRESA = '01'"));
+        if (q.next()) p.first = q.value(0).toDate();
+        q.exec(QStringLiteral("SELECT DTOPERABEM FROM OPERABEM WHERE CDEMPRESA = '01' AND IDSITOPERABEM = '1' "
+                              "ORDER BY DTOPERABEM LIMIT 1 OFFSET %1").arg(n - 1));
+        if (q.next()) p.second = q.value(0).toDate();
+    }
+    dbconnect::close("period");
+    return p;
+}
+
+struct Figures {
+    int rows = 0, calls = 0, warnings = 0;
+    double ms = 0, callMs = 0;
+};
+
+Figures confirmOnce(TfrmHistoricoBem *f, host::ScriptedPrompter &sp)
+{
+    Figures fig;
+    QElapsedTimer clock;
+    const int calls0 = f->netHistoricoBem->CallCount();
+    const qint64 ns0 = f->netHistoricoBem->CallNanoseconds();
+    sp.shown.clear();
+    QTimer::singleShot(0, [&] {
+        TfrmFiltroHistOpBem *d = frmFiltroHistOpBem;
+        clock.start();
+        d->sbtConfirma->click();
+        f->dbgPadrao->viewport()->repaint();
+        fig.ms = clock.nsecsElapsed() / 1e6;
+        if (d->isVisible()) d->sbtCancel->click();
+    });
+    CriaFiltroHistOpBem();
+    fig.rows = f->cdsHistoricoBem->RecordCount();
+    fig.calls = f->netHistoricoBem->CallCount() - calls0;
+    fig.callMs = (f->netHistoricoBem->CallNanoseconds() - ns0) / 1e6;
+    for (const auto &s : sp.shown) fig.warnings += s.kind == QLatin1String("warning");
+    if (!sp.shown.isEmpty() && sp.shown.last().kind == QLatin1String("error"))
+        std::printf("  error: %s\n", qPrintable(sp.shown.last().text));
+    return fig;
+}
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const QString file = argc > 1 ? argv[1] : "/tmp/backoffice-bench-large.db";
+    QVector<int> sizes;
+    for (int i = 2; i < argc; ++i) sizes << QString(argv[i]).toInt();
+    if (sizes.isEmpty()) sizes = {1000, 10000};
+    if (!QFileInfo::exists(file)) {
+        std::printf("generating %s (large)...\n", qPrintable(file));
+        demo::generate(dbconnect::open("sqlite:" + file, "gen", dbconnect::Mode::Create), {"large", 1300});
+        dbconnect::close("gen");
+    }
+    const QString url = "sqlite:" + file;
+    Vantiro::SetDatabase(url);
+    host::openSharedDatabase(url);
+    appsrv::Config cfg;
+    cfg.database = url;
+    appsrv::ServerThread server(cfg);
+    QString why;
+    if (!server.start(&why)) {
+        std::printf("server: %s\n", qPrintable(why));
+        return 1;
+    }
+    Vantiro::SetWebURL("127.0.0.1");
+    Vantiro::SetWebPort(server.port());
+    QMainWindow main;
+    auto *mdi = new QMdiArea(&main);
+    main.setCentralWidget(mdi);
+    main.resize(1200, 760);
+    TApplication::SetMainForm(&main, mdi);
+    main.show();
+    host::ScriptedPrompter sp;
+    host::setPrompter(&sp);
+    initializeUnits();
+    CriaHistoricoBem();
+    TfrmHistoricoBem *f = frmHistoricoBem;
+    if (!f) {
+        std::printf("the screen did not open\n");
+        return 1;
+    }
+    f->medCdEmpresa->SetText(QStringLiteral("01"));
+    f->vd_Empresa(false);
+    f->edtSgIndice->setText(QStringLiteral("CDI"));
+    f->carrega_Indice();
+    std::printf("confirmation with the daily index CDI, company 01 (budget for 10,000 rows: 2 s and 1.3x the round trips)\n");
+    std::printf("%8s %10s %8s %12s %8s\n", "rows", "ms", "calls", "calls ms", "ratio");
+    int status = 0;
+    for (int n : sizes) {
+        const auto period = periodOf(file, n);
+        f->depDtInicial->SetDate(period.first);
+        f->depDtFinal->SetDate(period.second);
+        confirmOnce(f, sp);  // warms the server's statements and the caches
+        const Figures fig = confirmOnce(f, sp);
+        const double ratio = fig.callMs > 0 ? fig.ms / fig.callMs : 0;
+        std::printf("%8d %10.0f %8d %12.0f %8.2f   warnings %d\n", fig.rows, fig.ms, fig.calls, fig.callMs, ratio,
+                    fig.warnings);
+        if (fig.rows >= 10000 && (fig.ms > 2000 || ratio > 1.3)) status = 2;
+    }
+    finalizeUnits();
+    host::setPrompter(nullptr);
+    TApplication::SetMainForm(nullptr, nullptr);
+    host::closeSharedDatabase();
+    server.stop();
+    return status;
+}
