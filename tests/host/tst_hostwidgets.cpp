@@ -265,6 +265,11 @@ void TstHostWidgets::listPickerMarksSearchesAndQuotes()
     QCOMPARE(dlg.result(), QString("'A''1','B,2','C'"));
     QTest::keyClick(dlg.view(), Qt::Key_Space);
     QCOMPARE(dlg.result(), QString("'A''1','C'"));
+    // Narrowing keeps the current row while it is shown; hiding it moves to the first shown.
+    dlg.setSearch("santo");
+    QCOMPARE(dlg.view()->currentIndex().data().toString(), QString("B,2"));
+    dlg.setSearch("camp");
+    QCOMPARE(dlg.view()->currentIndex().data().toString(), QString("C"));
     dlg.setSearch("");
     dlg.markShown(false);
     QCOMPARE(dlg.result(), QString());
