@@ -179,3 +179,17 @@ CREATE TABLE VALORINDICE (
   VRINDICE       DOUBLE PRECISION,
   PRIMARY KEY (CDINDICE, DTREFIND)
 );
+-- Saved filter options per screen, operator and set name: one row per variable
+-- line (STVARIAVEL) or control state (NMCOMPONENTE, DSVALOR). The desktop writes
+-- it through a connection of its own, and regenerating the demo keeps it.
+CREATE TABLE IF NOT EXISTS OPCAOSALVA (
+  CDTELA        VARCHAR(20)  NOT NULL,
+  CDOPERADOR    VARCHAR(12)  NOT NULL,
+  DSOPCSALVA    VARCHAR(40)  NOT NULL,
+  NRLINHA       INTEGER      NOT NULL,
+  STVARIAVEL    TEXT,
+  NMCOMPONENTE  VARCHAR(100),
+  DSVALOR       TEXT,
+  DTGRAVACAO    TIMESTAMP    NOT NULL,
+  PRIMARY KEY (CDTELA, CDOPERADOR, DSOPCSALVA, NRLINHA)
+);

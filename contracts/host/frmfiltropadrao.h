@@ -2,6 +2,7 @@
 // Base filter dialog: criteria panel, button panel with confirm and cancel,
 // saved option sets of name=value variables.
 #include "host_export.h"
+#include "optionstore.h"
 #include "stringlist.h"
 #include <QDialog>
 
@@ -11,18 +12,6 @@ class QToolButton;
 class QVBoxLayout;
 class TClientDataSet;
 
-namespace host {
-// Host option store: named sets of lines per screen and operator.
-class HOST_EXPORT OptionStore {
-public:
-    virtual ~OptionStore() = default;
-    virtual QStringList names(const QString &screen, const QString &op) = 0;
-    virtual QStringList load(const QString &screen, const QString &op, const QString &name) = 0;
-    virtual void save(const QString &screen, const QString &op, const QString &name, const QStringList &lines) = 0;
-};
-HOST_EXPORT OptionStore *optionStore();
-HOST_EXPORT void setOptionStore(OptionStore *s);
-}  // namespace host
 
 class HOST_EXPORT TfrmFiltroPadrao : public QDialog {
     Q_OBJECT
@@ -41,8 +30,14 @@ public:
     virtual void FormClose() {}
     virtual void sbtConfirmaClick() {}
     virtual void sbtCancelClick() { RequestClose(); }
+    // Save asks for a name and stores the variables and the criteria controls'
+    // states; load lets the user pick (or delete) a set and restores both.
     virtual void btfSaveOpcClick();
     virtual void btfLoadOpcClick();
+    // The states of the criteria controls, by object name.
+    QVector<QPair<QString, QString>> ControlStates() const;
+    // Restores the states of the controls that still exist; returns how many.
+    int RestoreControlStates(const QVector<QPair<QString, QString>> &states);
     // Shows the dialog modally and returns when it closes. The application's
     // cursor shows normally while it is open and is put back afterwards.
     int ShowModal();

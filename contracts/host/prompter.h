@@ -25,8 +25,13 @@ public:
                              const QString &selection) = 0;
     // Asks for a line of text; returns false when cancelled.
     virtual bool askText(const QString &title, const QString &label, QString *value) = 0;
-    // Picks one of the given names (option sets); returns -1 when cancelled.
-    virtual int choose(const QString &title, const QStringList &items) = 0;
+    // A yes/no question; true for yes.
+    virtual bool confirm(const QString &text) = 0;
+    // Picks one of the named sets, in the order given; the user may delete sets
+    // on the way (remove says whether it happened). Returns the name picked,
+    // empty when cancelled.
+    virtual QString chooseSet(const QString &title, const QStringList &names,
+                              const std::function<bool(const QString &)> &remove) = 0;
 };
 
 HOST_EXPORT Prompter *prompter();
@@ -42,14 +47,16 @@ public:
     QString pickList(const QString &title, TClientDataSet *ds, const QString &keyField,
                      const QString &selection) override;
     bool askText(const QString &title, const QString &label, QString *value) override;
-    int choose(const QString &title, const QStringList &items) override;
+    bool confirm(const QString &text) override;
+    QString chooseSet(const QString &title, const QStringList &names,
+                      const std::function<bool(const QString &)> &remove) override;
 };
 
 // Records every prompt and answers from queues; for tests.
 class HOST_EXPORT ScriptedPrompter : public Prompter {
 public:
     struct Shown {
-        QString kind;   // "error", "warning", "pickRow", "pickList", "askText", "choose"
+        QString kind;   // "error", "warning", "pickRow", "pickList", "askText", "confirm", "chooseSet"
         QString text;   // message or title
         QString focus;  // objectName of the focused widget when shown
         int rows = -1;  // rows offered by a pick
@@ -58,7 +65,11 @@ public:
     std::deque<int> rowAnswers;         // pickRow; empty queue answers -1
     std::deque<QString> listAnswers;    // pickList; empty queue answers the selection given
     std::deque<QString> textAnswers;    // askText; empty queue cancels
-    std::deque<int> chooseAnswers;
+    std::deque<bool> confirmAnswers;    // confirm; empty queue answers no
+    // chooseSet: "-name" deletes that set and goes on, any other text picks it;
+    // empty queue cancels. The names offered each time are kept in setsOffered.
+    std::deque<QString> setAnswers;
+    QVector<QStringList> setsOffered;
     std::function<void(const Shown &)> onShown;  // runs after each prompt is recorded
 
     void error(const QString &text) override;
@@ -67,7 +78,9 @@ public:
     QString pickList(const QString &title, TClientDataSet *ds, const QString &keyField,
                      const QString &selection) override;
     bool askText(const QString &title, const QString &label, QString *value) override;
-    int choose(const QString &title, const QStringList &items) override;
+    bool confirm(const QString &text) override;
+    QString chooseSet(const QString &title, const QStringList &names,
+                      const std::function<bool(const QString &)> &remove) override;
 
     QStringList texts(const QString &kind) const;
     void clear() { shown.clear(); }

@@ -13,6 +13,8 @@
 
 Embedded::~Embedded()
 {
+    host::setOptionStore(nullptr);
+    m_options.reset();
     host::closeSharedDatabase();
     if (m_server) m_server->stop();
 }
@@ -41,6 +43,8 @@ bool Embedded::start(QString *why)
     }
     try {
         host::openSharedDatabase(Vantiro::Database());
+        m_options = std::make_unique<host::DatabaseOptionStore>(Vantiro::Database());
+        host::setOptionStore(m_options.get());
     } catch (const host::EHostError &e) {
         *why = e.text();
         return false;

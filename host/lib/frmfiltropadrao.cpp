@@ -2,9 +2,14 @@
 #include "dataset.h"
 #include "dispatch.h"
 #include "prompter.h"
+#include "hostlog.h"
+#include "maskedit.h"
 #include "vantiro.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QRadioButton>
 #include <QCloseEvent>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -15,32 +20,6 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-namespace host {
-namespace {
-// Option sets kept for the session when no persistent store is installed.
-class MemoryOptionStore : public OptionStore {
-public:
-    QStringList names(const QString &screen, const QString &op) override
-    {
-        return m_sets.value(screen + QLatin1Char('/') + op).keys();
-    }
-    QStringList load(const QString &screen, const QString &op, const QString &name) override
-    {
-        return m_sets.value(screen + QLatin1Char('/') + op).value(name);
-    }
-    void save(const QString &screen, const QString &op, const QString &name, const QStringList &lines) override
-    {
-        m_sets[screen + QLatin1Char('/') + op][name] = lines;
-    }
-private:
-    QHash<QString, QMap<QString, QStringList>> m_sets;
-};
-MemoryOptionStore g_memory;
-OptionStore *g_store = nullptr;
-}  // namespace
-OptionStore *optionStore() { return g_store ? g_store : &g_memory; }
-void setOptionStore(OptionStore *s) { g_store = s; }
-}  // namespace host
 
 TfrmFiltroPadrao::TfrmFiltroPadrao(QWidget *parent) : QDialog(parent)
 {
@@ -94,8 +73,10 @@ TfrmFiltroPadrao::TfrmFiltroPadrao(QWidget *parent) : QDialog(parent)
     root->addWidget(panMenu);
 
     cdsCarregaOpcoes = new TClientDataSet(this, QStringLiteral("cdsCarregaOpcoes"));
-    for (const char *f : {"CDTELA", "CDOPERADOR", "DSOPCSALVA", "STVARIAVEL", "NMCOMPONENTE", "DSVALOR"})
-        cdsCarregaOpcoes->AddField(QString::fromLatin1(f), TFieldKind::String, 255);
+    // As the option table holds them (0: text without a limit of its own).
+    const std::pair<const char *, int> opcoes[] = {{"CDTELA", 20},     {"CDOPERADOR", 12}, {"DSOPCSALVA", host::kOptionSetNameMax},
+                                                   {"STVARIAVEL", 0}, {"NMCOMPONENTE", 100}, {"DSVALOR", 0}};
+    for (const auto &[f, size] : opcoes) cdsCarregaOpcoes->AddField(QString::fromLatin1(f), TFieldKind::String, size);
 
     connect(sbtConfirma, &QToolButton::clicked, this, [this] { runHandler([this] { sbtConfirmaClick(); }); });
     connect(sbtCancel, &QToolButton::clicked, this, [this] { runHandler([this] { sbtCancelClick(); }); });
@@ -158,19 +139,103 @@ void TfrmFiltroPadrao::reject()
 void TfrmFiltroPadrao::btfSaveOpcClick()
 {
     QString name;
-    if (!host::prompter()->askText(QStringLiteral("Salvar Opções"), QStringLiteral("Nome das opções:"), &name) ||
-        name.trimmed().isEmpty())
+    if (!host::prompter()->askText(QStringLiteral("Salvar Opções"), QStringLiteral("Nome das opções:"), &name)) return;
+    name = name.trimmed();
+    if (name.isEmpty()) MensErro(QStringLiteral("Informe um nome para as opções."), true);
+    if (name.size() > host::kOptionSetNameMax)
+        MensErro(QStringLiteral("O nome das opções deve ter no máximo %1 caracteres.").arg(host::kOptionSetNameMax), true);
+    host::OptionStore *store = host::optionStore();
+    const QString screen = lblCodTela->text(), op = Vantiro::Operator();
+    if (store->names(screen, op).contains(name) &&
+        !host::prompter()->confirm(QStringLiteral("Já existem opções salvas com o nome \"%1\". Deseja substituí-las?").arg(name)))
         return;
-    host::optionStore()->save(lblCodTela->text(), Vantiro::Operator(), name.trimmed(), stlVariaveis.Lines);
+    store->save(screen, op, name, {stlVariaveis.Lines, ControlStates()});
 }
 
 void TfrmFiltroPadrao::btfLoadOpcClick()
 {
-    const QStringList names = host::optionStore()->names(lblCodTela->text(), Vantiro::Operator());
-    if (names.isEmpty()) {
-        MensErro(QStringLiteral("Não há opções salvas para esta tela."), true);
+    host::OptionStore *store = host::optionStore();
+    const QString screen = lblCodTela->text(), op = Vantiro::Operator();
+    const QStringList names = store->names(screen, op);
+    if (names.isEmpty()) MensErro(QStringLiteral("Não há opções salvas para esta tela."), true);
+    const QString name = host::prompter()->chooseSet(QStringLiteral("Carregar Opções"), names, [&](const QString &n) {
+        if (!host::prompter()->confirm(QStringLiteral("Excluir as opções \"%1\"?").arg(n))) return false;
+        try {
+            store->remove(screen, op, n);
+        } catch (const host::EHostError &e) {
+            host::prompter()->error(e.text());
+            return false;
+        }
+        return true;
+    });
+    if (name.isEmpty()) throw host::EAbort();
+    const host::OptionSet set = store->load(screen, op, name);
+    // Only name=value lines are variables.
+    QStringList lines;
+    for (const QString &l : set.variables)
+        if (l.indexOf(QLatin1Char('=')) > 0) lines << l;
+    stlVariaveis.Lines = lines;
+    RestoreControlStates(set.components);
+}
+
+namespace {
+// The criteria controls whose states travel with the options.
+bool keepsState(QWidget *w)
+{
+    if (w->objectName().isEmpty()) return false;
+    if (qobject_cast<QRadioButton *>(w) || qobject_cast<QCheckBox *>(w)) return true;
+    auto *e = qobject_cast<QLineEdit *>(w);
+    return e && e->isEnabled() && !e->isReadOnly();
+}
+}  // namespace
+
+QVector<QPair<QString, QString>> TfrmFiltroPadrao::ControlStates() const
+{
+    QVector<QPair<QString, QString>> out;
+    for (QWidget *w : grbFiltroPadrao->findChildren<QWidget *>()) {
+        if (!keepsState(w)) continue;
+        if (auto *b = qobject_cast<QAbstractButton *>(w)) {
+            // Of a radio group only the chosen button is kept.
+            if (qobject_cast<QRadioButton *>(w) && !b->isChecked()) continue;
+            out.push_back({w->objectName(), b->isChecked() ? QStringLiteral("S") : QStringLiteral("N")});
+        } else if (auto *m = qobject_cast<TMaskEdit *>(w)) {
+            out.push_back({w->objectName(), m->Text()});
+        } else {
+            out.push_back({w->objectName(), static_cast<QLineEdit *>(w)->text()});
+        }
     }
-    const int i = host::prompter()->choose(QStringLiteral("Carregar Opções"), names);
-    if (i < 0) throw host::EAbort();
-    stlVariaveis.Lines = host::optionStore()->load(lblCodTela->text(), Vantiro::Operator(), names[i]);
+    return out;
+}
+
+int TfrmFiltroPadrao::RestoreControlStates(const QVector<QPair<QString, QString>> &states)
+{
+    int restored = 0;
+    for (const auto &[name, value] : states) {
+        QWidget *w = grbFiltroPadrao->findChild<QWidget *>(name);
+        if (!w || !keepsState(w)) {
+            qCInfo(lcHost) << "saved options: control" << name << "no longer exists";
+            continue;
+        }
+        if (auto *b = qobject_cast<QAbstractButton *>(w)) {
+            const bool on = value == QLatin1String("S");
+            if (qobject_cast<QRadioButton *>(w) && !on) continue;
+            b->setChecked(on);
+        } else {
+            // A value the edit cannot hold whole leaves the edit as it was rather than cut.
+            auto *m = qobject_cast<TMaskEdit *>(w);
+            auto *e = static_cast<QLineEdit *>(w);
+            const QString before = m ? m->Text() : e->text();
+            if (value.size() > e->maxLength()) continue;
+            if (m) m->SetText(value);
+            else e->setText(value);
+            if ((m ? m->Text() : e->text()) != value) {
+                if (m) m->SetText(before);
+                else e->setText(before);
+                qCInfo(lcHost) << "saved options: value of" << name << "does not fit";
+                continue;
+            }
+        }
+        ++restored;
+    }
+    return restored;
 }

@@ -12,6 +12,8 @@
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
 #include <QMessageBox>
 #include <QVBoxLayout>
 
@@ -85,12 +87,50 @@ bool QtPrompter::askText(const QString &title, const QString &label, QString *va
     return ok;
 }
 
-int QtPrompter::choose(const QString &title, const QStringList &items)
+bool QtPrompter::confirm(const QString &text)
 {
-    if (items.isEmpty()) return -1;
-    bool ok = false;
-    const QString v = QInputDialog::getItem(dialogParent(), title, title, items, 0, false, &ok);
-    return ok ? int(items.indexOf(v)) : -1;
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Confirmação"), text, QMessageBox::NoButton, dialogParent());
+    QPushButton *yes = box.addButton(QStringLiteral("Sim"), QMessageBox::YesRole);
+    QPushButton *no = box.addButton(QStringLiteral("Não"), QMessageBox::NoRole);
+    box.setDefaultButton(no);
+    box.setEscapeButton(no);
+    box.exec();
+    return box.clickedButton() == yes;
+}
+
+QString QtPrompter::chooseSet(const QString &title, const QStringList &names,
+                              const std::function<bool(const QString &)> &remove)
+{
+    QDialog dlg(dialogParent());
+    dlg.setWindowTitle(title);
+    auto *lay = new QVBoxLayout(&dlg);
+    auto *list = new QListWidget(&dlg);
+    list->addItems(names);
+    list->setCurrentRow(0);
+    lay->addWidget(list);
+    auto *bb = new QDialogButtonBox(&dlg);
+    QPushButton *load = bb->addButton(QStringLiteral("Carregar"), QDialogButtonBox::AcceptRole);
+    QPushButton *del = bb->addButton(QStringLiteral("Excluir"), QDialogButtonBox::ActionRole);
+    bb->addButton(QStringLiteral("Cancelar"), QDialogButtonBox::RejectRole);
+    load->setDefault(true);
+    lay->addWidget(bb);
+    const auto refresh = [&] {
+        load->setEnabled(list->currentItem() != nullptr);
+        del->setEnabled(list->currentItem() != nullptr);
+    };
+    QObject::connect(list, &QListWidget::currentRowChanged, &dlg, refresh);
+    QObject::connect(list, &QListWidget::itemDoubleClicked, &dlg, &QDialog::accept);
+    QObject::connect(bb, &QDialogButtonBox::accepted, &dlg, &QDialog::accept);
+    QObject::connect(bb, &QDialogButtonBox::rejected, &dlg, &QDialog::reject);
+    QObject::connect(del, &QPushButton::clicked, &dlg, [&] {
+        QListWidgetItem *it = list->currentItem();
+        if (it && remove(it->text())) delete list->takeItem(list->row(it));
+        refresh();
+    });
+    refresh();
+    list->setFocus();
+    if (dlg.exec() != QDialog::Accepted || !list->currentItem()) return {};
+    return list->currentItem()->text();
 }
 
 void ScriptedPrompter::record(const QString &kind, const QString &text, int rows)
@@ -133,13 +173,29 @@ bool ScriptedPrompter::askText(const QString &title, const QString &, QString *v
     return true;
 }
 
-int ScriptedPrompter::choose(const QString &title, const QStringList &)
+bool ScriptedPrompter::confirm(const QString &text)
 {
-    record(QStringLiteral("choose"), title);
-    if (chooseAnswers.empty()) return -1;
-    const int a = chooseAnswers.front();
-    chooseAnswers.pop_front();
+    record(QStringLiteral("confirm"), text);
+    if (confirmAnswers.empty()) return false;
+    const bool a = confirmAnswers.front();
+    confirmAnswers.pop_front();
     return a;
+}
+
+QString ScriptedPrompter::chooseSet(const QString &title, const QStringList &names,
+                                    const std::function<bool(const QString &)> &remove)
+{
+    record(QStringLiteral("chooseSet"), title, names.size());
+    QStringList offered = names;
+    setsOffered << offered;
+    while (!setAnswers.empty()) {
+        const QString a = setAnswers.front();
+        setAnswers.pop_front();
+        if (!a.startsWith(QLatin1Char('-'))) return offered.contains(a) ? a : QString();
+        if (remove(a.mid(1))) offered.removeAll(a.mid(1));
+        setsOffered << offered;
+    }
+    return {};
 }
 
 QStringList ScriptedPrompter::texts(const QString &kind) const

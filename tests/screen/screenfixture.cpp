@@ -2,6 +2,9 @@
 #include "module.h"
 
 #include "adoibquery.h"
+#include "dateeditplus.h"
+#include "dbgrid.h"
+#include "maskedit.h"
 #include "application.h"
 #include "dbconnect.h"
 #include "generator.h"
@@ -9,6 +12,9 @@
 #include "vantiro.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QRadioButton>
 #include <QMdiSubWindow>
 #include <QToolButton>
 #include <QTest>
@@ -111,6 +117,36 @@ TfrmFiltroHistOpBem *ScreenFixture::filterDialog()
         CriaFiltroHistOpBem();
     }
     return frmFiltroHistOpBem;
+}
+
+void ScreenFixture::filterDefaults()
+{
+    TfrmFiltroHistOpBem *d = frmFiltroHistOpBem;
+    if (!d) return;
+    for (QRadioButton *r : d->findChildren<QRadioButton *>())
+        if (r->text() != "Lista") r->setChecked(true);
+    d->findChild<QCheckBox *>("ckbNContabil")->setChecked(true);
+    d->findChild<QCheckBox *>("ckbContabilizada")->setChecked(false);
+    d->findChild<QCheckBox *>("ckbCancela")->setChecked(false);
+    d->findChild<QLineEdit *>("medNumero")->clear();
+    d->findChild<QLineEdit *>("medSerieNF")->clear();
+    for (QString *s : d->criteriaFields()) s->clear();
+    d->stlVariaveis.Lines.clear();
+}
+
+TfrmHistoricoBem *ScreenFixture::headerLeft(bool recorded)
+{
+    TfrmHistoricoBem *f = recorded ? recordedScreen() : screen();
+    if (!f) return nullptr;
+    f->medCdEmpresa->setFocus();
+    f->medCdEmpresa->SetText("01");
+    f->depDtInicial->SetDate({});
+    f->depDtFinal->SetDate({});
+    cancelFilterWhenShown();
+    f->dbgPadrao->setFocus();
+    rec.clear();
+    sp.clear();
+    return f;
 }
 
 void ScreenFixture::loadHistory(TfrmHistoricoBem *f, const QVector<wire::Row> &rows)

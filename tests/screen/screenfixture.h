@@ -29,6 +29,11 @@ public:
     static void cancelFilterWhenShown();
     // The filter dialog, created (opened and cancelled) when it does not exist yet.
     static TfrmFiltroHistOpBem *filterDialog();
+    // Every criterion of an existing dialog back to its default.
+    static void filterDefaults();
+    // A screen whose header was left with company 01 and the whole period; the
+    // dialog that opens is cancelled; calls and prompts cleared.
+    TfrmHistoricoBem *headerLeft(bool recorded);
     // History rows: operation number, asset, header, item, acquisition date, value.
     static void loadHistory(TfrmHistoricoBem *f, const QVector<wire::Row> &rows);
     static wire::DataPacket indexValues(const TClientDataSet *table, const QVector<double> &values);

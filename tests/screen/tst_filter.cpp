@@ -70,34 +70,10 @@ void TstFilter::cleanupTestCase() { fx.tearDown(); }
 void TstFilter::init()
 {
     fx.reset();
-    // Every criterion back to its default.
-    if (TfrmFiltroHistOpBem *d = frmFiltroHistOpBem) {
-        for (QRadioButton *r : d->findChildren<QRadioButton *>())
-            if (r->text() != "Lista") r->setChecked(true);
-        d->ui->ckbNContabil->setChecked(true);
-        d->ui->ckbContabilizada->setChecked(false);
-        d->ui->ckbCancela->setChecked(false);
-        d->ui->medNumero->clear();
-        for (QString *s : d->criteriaFields()) s->clear();
-    }
+    ScreenFixture::filterDefaults();
 }
 
-// A screen whose header was left with company 01 and the whole period; the
-// dialog that opens is cancelled.
-TfrmHistoricoBem *TstFilter::headerLeft(bool recorded)
-{
-    TfrmHistoricoBem *f = recorded ? fx.recordedScreen() : fx.screen();
-    if (!f) return nullptr;
-    f->medCdEmpresa->setFocus();
-    f->medCdEmpresa->SetText("01");
-    f->depDtInicial->SetDate({});
-    f->depDtFinal->SetDate({});
-    fx.cancelFilterWhenShown();
-    f->dbgPadrao->setFocus();
-    fx.rec.clear();
-    fx.sp.clear();
-    return f;
-}
+TfrmHistoricoBem *TstFilter::headerLeft(bool recorded) { return fx.headerLeft(recorded); }
 
 TfrmFiltroHistOpBem *TstFilter::dialog() { return frmFiltroHistOpBem; }
 

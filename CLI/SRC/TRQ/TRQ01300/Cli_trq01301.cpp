@@ -43,7 +43,9 @@ TfrmFiltroHistOpBem::TfrmFiltroHistOpBem(QWidget *parent)
     msgPadrao = new TMessages(this);
     msgPadrao->LoadFromFile(QStringLiteral(":/TRQ01300/Cli_trq01301.msg"));
     buildLists();
+    buildInvoiceLists();
     wireHandlers();
+    wireInvoiceHandlers();
 }
 
 TfrmFiltroHistOpBem::~TfrmFiltroHistOpBem() = default;

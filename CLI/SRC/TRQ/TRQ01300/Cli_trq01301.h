@@ -1,6 +1,7 @@
 #pragma once
 // Filter dialog "Filtro de Histórico de Operações do Bem".
 #include "frmfiltropadrao.h"
+#include <QStringList>
 #include <QVector>
 #include <memory>
 
@@ -13,6 +14,7 @@ class TClientDataSet;
 class TDataSource;
 class TMaskEdit;
 class TMessages;
+class TField;
 
 class TfrmFiltroHistOpBem : public TfrmFiltroPadrao {
     Q_OBJECT
@@ -27,6 +29,8 @@ public:
         stValMotivo;
     // The 27 criteria in declaration order (the order of the saved options).
     QVector<QString *> criteriaFields();
+    // Their names in the saved options, in the same order.
+    static QStringList criteriaNames();
     // The 23 criteria sent with the history call, in the order sent.
     QVector<QString *> criteriaSent();
 
@@ -38,6 +42,10 @@ public:
     TClientDataSet *cdsBem, *cdsTipoOper, *cdsMotivoOper, *cdsCentCust, *cdsSetor;
     TDataSource *dtsGrupoBem, *dtsBem, *dtsTipoOper, *dtsMotivoOper, *dtsOperador, *dtsFilial, *dtsCCusto,
         *dtsSetor, *dtsCliente, *dtsFornecedor;
+    // Invoices of the number lookup and series of the series lookup.
+    TClientDataSet *cdsNotaFisc;
+    TADOIBQuery *qrySerieNF;
+    TDataSource *dtsNotaFisc, *dtsSerieNF;
 
     QString stIndNConv;  // "S" when the last conversion left rows unconverted
 
@@ -50,6 +58,21 @@ public:
     void ckbNContabilClick();
     void ckbContabilizadaClick();
     void ckbCancelaClick();
+
+    // Invoice number and series.
+    void btpNumeroBeforePesq(TBtnPesquisa *sender, bool &allowPesq);
+    void btpNumeroAfterPesq(TBtnPesquisa *sender);
+    void btpSerieNFBeforePesq(TBtnPesquisa *sender, bool &allowPesq);
+    void btpSerieNFAfterPesq(TBtnPesquisa *sender);
+    void medSerieNFChange();
+    void medSerieNFExit();
+    // Registration numbers shown through the mask of each row's person type.
+    void qryClienteNRINSJURCLIEGetText(TField *sender, QString &text, bool displayText);
+    void qryFornecedorNRINSJURFORNGetText(TField *sender, QString &text, bool displayText);
+
+    // Saved options: the 27 criteria travel in the option variables.
+    void btfSaveOpcClick() override;
+    void btfLoadOpcClick() override;
 
     // List buttons.
     void btpGrupoBemClick();
@@ -104,4 +127,6 @@ private:
     QString titulo(const char *caption, const char *naoCadastrado) const;
     QString empresaTexto() const;   // text of the main screen's company edit
     QString empresaLinha() const;   // CDEMPRESA of the main screen's company row
+    void buildInvoiceLists();
+    void wireInvoiceHandlers();
 };
