@@ -1,184 +1,385 @@
 #include "appserver.h"
 #include "codec.h"
-#include "dbconnect.h"
 #include "rdmhistoricobem.h"
 #include "trq01300_methods.h"
-#include <map>
+#include "workerpool.h"
 
+#include <QDateTime>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QSemaphore>
 #include <QSslCertificate>
 #include <QSslKey>
 #include <QSslSocket>
+#include <QTimer>
+#include <QtEndian>
+#include <sys/resource.h>
 
 namespace appsrv {
 
-wire::Reply checkCall(const ServerObject &obj, const wire::Call &c)
-{
-    for (const auto &m : obj.methods()) {
-        if (m.first != c.method) continue;
-        if (c.args.size() != m.second.size())
-            return errorReply(wire::ErrorCode::BadArguments, QStringLiteral("Método %1 espera %2 argumentos, recebeu %3.")
-                                                              .arg(c.method).arg(m.second.size()).arg(c.args.size()));
-        for (int i = 0; i < c.args.size(); ++i) {
-            const bool wantDate = m.second[i] == wire::ArgKind::Date;
-            const bool isDate = c.args[i].kind == wire::ArgKind::Date;
-            if (wantDate != isDate)
-                return errorReply(wire::ErrorCode::BadArguments,
-                                  QStringLiteral("Método %1: o argumento %2 deve ser %3.")
-                                      .arg(c.method).arg(i + 1)
-                                      .arg(wantDate ? QStringLiteral("uma data") : QStringLiteral("um texto")));
-        }
-        return {};
-    }
-    return errorReply(wire::ErrorCode::UnknownMethod,
-                      QStringLiteral("Método '%1' desconhecido no objeto %2.").arg(c.method, obj.name()));
-}
-
-// One client connection, served on its own thread.
-class Connection : public QThread {
+// One client connection, served by the server's event loop. Bytes are gathered
+// until a whole frame is there, however they arrive; one call at a time runs
+// on the pool, and the frames behind it wait in the buffer.
+class Session : public QObject {
 public:
-    Connection(Server *srv, qintptr fd, int seq) : m_srv(srv), m_fd(fd), m_seq(seq) {}
-    void run() override;
-private:
-    bool send(QSslSocket &s, const wire::Reply &r) { return wire::writeReply(&s, r, 30000); }
-    Server *m_srv;
-    qintptr m_fd;
-    int m_seq;
-};
-
-void Connection::run()
-{
-    QSslSocket sock;
-    if (!sock.setSocketDescriptor(m_fd)) return;
-    sock.setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    const Config &cfg = m_srv->m_cfg;
-    if (!cfg.tlsCert.isEmpty()) {
-        QFile cf(cfg.tlsCert), kf(cfg.tlsKey);
-        if (!cf.open(QIODevice::ReadOnly) || !kf.open(QIODevice::ReadOnly)) return;
-        sock.setLocalCertificate(QSslCertificate(cf.readAll(), QSsl::Pem));
-        sock.setPrivateKey(QSslKey(kf.readAll(), QSsl::Rsa, QSsl::Pem));
-        sock.setPeerVerifyMode(QSslSocket::VerifyNone);
-        sock.startServerEncryption();
-        // A plain client never completes the handshake and is dropped here.
-        if (!sock.waitForEncrypted(10000)) return;
+    Session(Server *srv, quint64 id, QSslSocket *sock) : m_srv(srv), m_id(id), m_sock(sock)
+    {
+        m_sock->setParent(this);
+        m_peer = m_sock->peerAddress().toString();
+        m_timer.setSingleShot(true);
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            qCInfo(lcServer) << m_peer << "timed out" << (m_helloDone ? "between frames" : "before its hello");
+            close();
+        });
+        connect(m_sock, &QSslSocket::readyRead, this, &Session::readable);
+        connect(m_sock, &QAbstractSocket::disconnected, this, &Session::close);
+        connect(m_sock, &QAbstractSocket::errorOccurred, this, [this](QAbstractSocket::SocketError e) {
+            if (e != QAbstractSocket::RemoteHostClosedError) qCInfo(lcServer) << m_peer << m_sock->errorString();
+            close();
+        });
+        connect(m_sock, &QSslSocket::sslErrors, this, [this] { close(); });
+        m_timer.start(m_srv->m_cfg.helloTimeoutMs);
     }
-    const QString connName = QStringLiteral("appsrv-%1").arg(m_seq);
-    std::map<QString, std::unique_ptr<ServerObject>> objects;
-    bool authenticated = false;
-    std::optional<QSqlDatabase> db;
-    auto dbFor = [&]() -> QSqlDatabase & {
-        if (!db) db = dbconnect::open(cfg.database, connName, true);
-        return *db;
-    };
-    while (!isInterruptionRequested()) {
-        QByteArray payload;
-        const auto st = wire::readFrame(&sock, &payload, wire::kMaxCallFrameBytes, 250);
-        if (st == wire::ReadStatus::TooLarge) {
-            send(sock, errorReply(wire::ErrorCode::BadFrame, QStringLiteral("Quadro grande demais; conexão encerrada.")));
-            break;
-        }
-        if (st != wire::ReadStatus::Ok) {
-            if (sock.state() != QAbstractSocket::ConnectedState) break;
-            continue;  // timeout: look at the interruption flag again
-        }
-        if (!authenticated) {
-            const auto hello = wire::decodeHello(payload);
-            if (!hello) {
-                send(sock, errorReply(wire::ErrorCode::NotAuthenticated, QStringLiteral("Conexão não identificada.")));
-                break;
+
+    void begin(bool tls)
+    {
+        if (!tls) return;
+        connect(m_sock, &QSslSocket::encrypted, this, &Session::readable);
+        m_sock->startServerEncryption();
+    }
+
+    void replied(const wire::Reply &r)
+    {
+        if (m_closing) return;
+        m_busy = false;
+        const qint64 bytes = send(r);
+        qCInfo(lcServer).noquote() << m_peer << m_method << m_clock.elapsed() << "ms"
+                                   << (r.ok() ? QStringLiteral("ok") : QStringLiteral("erro %1").arg(int(r.error)))
+                                   << bytes << "bytes";
+        process();
+    }
+
+    void close()
+    {
+        if (m_closing) return;
+        m_closing = true;
+        m_timer.stop();
+        m_sock->disconnect(this);
+        m_sock->abort();
+        m_srv->forget(m_id);
+        deleteLater();
+    }
+
+private:
+    void readable()
+    {
+        if (m_closing || (m_sock->isEncrypted() == false && m_srv->m_cfg.tlsCert.size() > 0)) return;
+        m_in += m_sock->readAll();
+        process();
+    }
+
+    // Takes the next whole frame when no call is running.
+    void process()
+    {
+        while (!m_busy && !m_closing) {
+            if (m_in.size() < 4) {
+                armWait(m_in.isEmpty());
+                return;
             }
-            if (!cfg.token.isEmpty() && hello->token != cfg.token) {
-                send(sock, errorReply(wire::ErrorCode::NotAuthenticated, QStringLiteral("Credencial do servidor de aplicação inválida.")));
-                break;
+            const quint32 len = qFromBigEndian<quint32>(m_in.constData());
+            if (len > quint32(wire::kMaxCallFrameBytes)) {
+                send(errorReply(wire::ErrorCode::BadFrame, QStringLiteral("Quadro grande demais; conexão encerrada.")));
+                closeAfterWrite();
+                return;
             }
-            authenticated = true;
-            send(sock, wire::Reply{});
-            continue;
+            if (m_in.size() < qsizetype(4 + len)) {
+                armWait(false);
+                return;
+            }
+            const QByteArray payload = m_in.mid(4, len);
+            m_in.remove(0, 4 + len);
+            handle(payload);
+        }
+    }
+
+    // Before the hello the hello deadline runs; inside a frame, the frame's; between frames, the idle one.
+    void armWait(bool betweenFrames)
+    {
+        const Config &cfg = m_srv->m_cfg;
+        if (!m_helloDone) return;  // the hello deadline keeps running
+        const int ms = betweenFrames ? cfg.idleTimeoutMs : cfg.frameTimeoutMs;
+        // A frame's deadline counts from its first byte, not from the latest.
+        if (m_timer.isActive() && m_waitingIdle == betweenFrames) return;
+        m_waitingIdle = betweenFrames;
+        if (ms > 0) m_timer.start(ms);
+        else m_timer.stop();
+    }
+
+    void handle(const QByteArray &payload)
+    {
+        if (!m_helloDone) {
+            hello(payload);
+            return;
         }
         QString why;
-        const auto call = wire::decodeCall(payload, &why);
-        wire::Reply reply;
+        auto call = wire::decodeCall(payload, &why);
         if (!call) {
-            reply = errorReply(wire::ErrorCode::BadFrame, QStringLiteral("Chamada inválida: %1.").arg(why));
-        } else if (!m_srv->m_factories.contains(call->object)) {
-            reply = errorReply(wire::ErrorCode::UnknownObject, QStringLiteral("Objeto '%1' desconhecido no servidor.").arg(call->object));
-        } else {
-            auto &obj = objects[call->object];
-            if (!obj) obj = m_srv->m_factories.value(call->object)();
-            reply = checkCall(*obj, *call);
-            if (reply.ok()) {
-                try {
-                    reply = obj->invoke(call->method, call->args, dbFor());
-                } catch (const dbconnect::Error &e) {
-                    reply = errorReply(wire::ErrorCode::Database, QString::fromUtf8(e.what()));
-                } catch (const std::exception &e) {
-                    reply = errorReply(wire::ErrorCode::Internal, QStringLiteral("Erro interno: %1").arg(QString::fromUtf8(e.what())));
-                }
+            qCInfo(lcServer) << m_peer << "unreadable call:" << why;
+            send(errorReply(wire::ErrorCode::BadFrame, QStringLiteral("Chamada inválida.")));
+            return;
+        }
+        m_method = call->method.left(60);
+        m_clock.start();
+        m_busy = true;
+        m_timer.stop();
+        m_srv->dispatch(m_id, *call);
+    }
+
+    void hello(const QByteArray &payload)
+    {
+        const Config &cfg = m_srv->m_cfg;
+        const auto h = wire::decodeHello(payload);
+        if (!h) {
+            send(errorReply(wire::ErrorCode::NotAuthenticated, QStringLiteral("Conexão não identificada.")));
+            closeAfterWrite();
+            return;
+        }
+        if (!cfg.token.isEmpty()) {
+            if (!m_srv->authAllowed(m_peer)) {
+                qCWarning(lcServer) << m_peer << "refused: too many failed hellos";
+                send(errorReply(wire::ErrorCode::NotAuthenticated,
+                                QStringLiteral("Muitas tentativas com credencial inválida; tente mais tarde.")));
+                closeAfterWrite();
+                return;
+            }
+            if (!sameSecret(h->token, cfg.token)) {
+                m_srv->authFailed(m_peer);
+                qCWarning(lcServer) << m_peer << "gave a wrong token";
+                // Answered a little later, so guessing is slow.
+                m_busy = true;
+                m_timer.stop();
+                QTimer::singleShot(300, this, [this] {
+                    send(errorReply(wire::ErrorCode::NotAuthenticated, QStringLiteral("Credencial do servidor de aplicação inválida.")));
+                    closeAfterWrite();
+                });
+                return;
             }
         }
-        if (!send(sock, reply)) break;
+        m_helloDone = true;
+        m_timer.stop();
+        send(wire::Reply{});
     }
-    objects.clear();
-    db.reset();
-    dbconnect::close(connName);
-    sock.disconnectFromHost();
+
+    // The whole frame in one write.
+    qint64 send(const wire::Reply &r)
+    {
+        QByteArray out;
+        if (!r.ok() || r.packetCbor.isEmpty()) {
+            const QByteArray body = wire::encodeReply(r);
+            out.reserve(4 + body.size());
+            out.append(4, '\0');
+            out.append(body);
+        } else {
+            const QByteArray head = wire::replyHead(r);
+            out.reserve(4 + head.size() + r.packetCbor.size());
+            out.append(4, '\0');
+            out.append(head);
+            out.append(r.packetCbor);
+        }
+        qToBigEndian<quint32>(quint32(out.size() - 4), out.data());
+        m_sock->write(out);
+        return out.size();
+    }
+
+    void closeAfterWrite()
+    {
+        m_closing = true;
+        m_timer.stop();
+        m_sock->disconnect(this);
+        m_srv->forget(m_id);
+        QSslSocket *s = m_sock;
+        connect(s, &QAbstractSocket::disconnected, this, &QObject::deleteLater);
+        // A client that never reads does not hold the connection open.
+        QTimer::singleShot(5000, this, &QObject::deleteLater);
+        s->disconnectFromHost();
+    }
+
+    Server *m_srv;
+    quint64 m_id;
+    QSslSocket *m_sock;
+    QString m_peer, m_method;
+    QByteArray m_in;
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    bool m_helloDone = false, m_busy = false, m_closing = false, m_waitingIdle = false;
+};
+
+namespace {
+// Connections the open-file limit leaves room for, after the server's own files.
+int connectionsAllowed(int workers)
+{
+    rlimit rl{};
+    if (getrlimit(RLIMIT_NOFILE, &rl) != 0 || rl.rlim_cur == RLIM_INFINITY) return 10000;
+    const long room = long(rl.rlim_cur) - 64 - 4L * workers;
+    return int(std::clamp<long>(room, 16, 100000));
 }
+}  // namespace
 
 Server::Server(Config cfg, QObject *parent) : QTcpServer(parent), m_cfg(std::move(cfg)) {}
 
 Server::~Server() { stop(); }
 
-void Server::registerObject(const QString &name, ObjectFactory f) { m_factories.insert(name, std::move(f)); }
+void Server::registerObject(const QString &name, ObjectFactory f)
+{
+    m_prototypes.insert(name, std::shared_ptr<ServerObject>(f()));
+    m_factories.insert(name, std::move(f));
+}
 
 bool Server::start(QString *why)
 {
-    if (!m_cfg.tlsCert.isEmpty() && !QSslSocket::supportsSsl()) {
-        *why = QStringLiteral("TLS indisponível nesta instalação.");
+    if (!m_cfg.tlsCert.isEmpty() || !m_cfg.tlsKey.isEmpty()) {
+        if (!QSslSocket::supportsSsl()) {
+            *why = QStringLiteral("TLS indisponível nesta instalação.");
+            return false;
+        }
+        QFile cf(m_cfg.tlsCert), kf(m_cfg.tlsKey);
+        if (!cf.open(QIODevice::ReadOnly)) {
+            *why = QStringLiteral("Não foi possível ler o certificado TLS %1.").arg(m_cfg.tlsCert);
+            return false;
+        }
+        if (!kf.open(QIODevice::ReadOnly)) {
+            *why = QStringLiteral("Não foi possível ler a chave TLS %1.").arg(m_cfg.tlsKey);
+            return false;
+        }
+        m_cert = cf.readAll();
+        m_key = kf.readAll();
+        const QSslCertificate cert(m_cert, QSsl::Pem);
+        if (cert.isNull()) {
+            *why = QStringLiteral("O certificado TLS %1 não é um certificado PEM válido.").arg(m_cfg.tlsCert);
+            return false;
+        }
+        // The key's type is read from the key itself.
+        m_keyAlgorithm = 0;
+        for (QSsl::KeyAlgorithm a : {QSsl::Rsa, QSsl::Ec, QSsl::Dsa}) {
+            if (!QSslKey(m_key, a, QSsl::Pem).isNull()) {
+                m_keyAlgorithm = int(a);
+                break;
+            }
+        }
+        if (m_keyAlgorithm == 0) {
+            *why = QStringLiteral("A chave TLS %1 não é uma chave privada PEM válida (RSA, EC ou DSA).").arg(m_cfg.tlsKey);
+            return false;
+        }
+        if (cert.publicKey().algorithm() != QSsl::KeyAlgorithm(m_keyAlgorithm)) {
+            *why = QStringLiteral("A chave TLS %1 não corresponde ao certificado %2.").arg(m_cfg.tlsKey, m_cfg.tlsCert);
+            return false;
+        }
+    }
+    m_pool = std::make_unique<WorkerPool>(m_cfg, m_factories);
+    if (!m_pool->start(why)) {
+        m_pool.reset();
         return false;
     }
+    m_maxConnections = m_cfg.maxConnections > 0 ? m_cfg.maxConnections : connectionsAllowed(m_cfg.workers);
     if (!listen(m_cfg.address, m_cfg.port)) {
         *why = QStringLiteral("Não foi possível escutar em %1:%2: %3").arg(m_cfg.address.toString()).arg(m_cfg.port).arg(errorString());
+        m_pool.reset();
         return false;
     }
+    qCInfo(lcServer) << "listening on" << serverAddress().toString() << serverPort() << "workers" << m_cfg.workers
+                     << "max connections" << m_maxConnections << "tls" << !m_cfg.tlsCert.isEmpty();
     return true;
 }
 
 void Server::stop()
 {
     close();
-    QList<QThread *> threads;
-    {
-        QMutexLocker lock(&m_mutex);
-        threads = m_threads;
-        m_threads.clear();
-    }
-    for (QThread *t : threads) t->requestInterruption();
-    for (QThread *t : threads) {
-        t->wait();
-        delete t;
-    }
-}
-
-int Server::connectionCount() const
-{
-    QMutexLocker lock(&m_mutex);
-    int n = 0;
-    for (QThread *t : m_threads) n += t->isRunning() ? 1 : 0;
-    return n;
+    if (m_pool) m_pool->stop();
+    const auto sessions = m_sessions;
+    m_sessions.clear();
+    for (Session *s : sessions) delete s;
+    m_pool.reset();
 }
 
 void Server::incomingConnection(qintptr fd)
 {
-    auto *c = new Connection(this, fd, ++m_seq);
-    QMutexLocker lock(&m_mutex);
-    // Forget threads that ended.
-    for (auto it = m_threads.begin(); it != m_threads.end();) {
-        if ((*it)->isFinished()) { delete *it; it = m_threads.erase(it); }
-        else ++it;
+    auto *sock = new QSslSocket;
+    if (!sock->setSocketDescriptor(fd)) {
+        delete sock;
+        return;
     }
-    m_threads << c;
-    c->start();
+    if (m_sessions.size() >= m_maxConnections) {
+        qCWarning(lcServer) << "connection cap" << m_maxConnections << "reached; refusing" << sock->peerAddress().toString();
+        if (m_cfg.tlsCert.isEmpty()) {
+            QByteArray body = wire::encodeReply(errorReply(wire::ErrorCode::Transport,
+                                                           QStringLiteral("Servidor de aplicação ocupado; tente novamente.")));
+            QByteArray out(4, '\0');
+            qToBigEndian<quint32>(quint32(body.size()), out.data());
+            sock->write(out + body);
+            sock->flush();
+        }
+        sock->abort();
+        delete sock;
+        return;
+    }
+    sock->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    const bool tls = !m_cfg.tlsCert.isEmpty();
+    if (tls) {
+        sock->setLocalCertificate(QSslCertificate(m_cert, QSsl::Pem));
+        sock->setPrivateKey(QSslKey(m_key, QSsl::KeyAlgorithm(m_keyAlgorithm), QSsl::Pem));
+        sock->setPeerVerifyMode(QSslSocket::VerifyNone);
+    }
+    const quint64 id = ++m_seq;
+    auto *s = new Session(this, id, sock);
+    m_sessions.insert(id, s);
+    s->begin(tls);
+}
+
+void Server::dispatch(quint64 id, const wire::Call &call)
+{
+    const auto proto = m_prototypes.value(call.object);
+    wire::Reply early;
+    if (!proto) {
+        early = errorReply(wire::ErrorCode::UnknownObject,
+                           QStringLiteral("Objeto '%1' desconhecido no servidor.").arg(call.object.left(40)));
+    } else {
+        early = checkCall(*proto, call);
+    }
+    if (!early.ok()) {
+        QMetaObject::invokeMethod(this, [this, id, early] { finished(id, early); }, Qt::QueuedConnection);
+        return;
+    }
+    m_pool->submit(call, [this, id](const wire::Reply &r) {
+        QMetaObject::invokeMethod(this, [this, id, r] { finished(id, r); }, Qt::QueuedConnection);
+    });
+}
+
+void Server::finished(quint64 session, const wire::Reply &reply)
+{
+    // The client may have gone while its call ran.
+    if (Session *s = m_sessions.value(session)) s->replied(reply);
+}
+
+void Server::forget(quint64 session) { m_sessions.remove(session); }
+
+bool Server::authAllowed(const QString &peer)
+{
+    const auto it = m_authFailures.find(peer);
+    if (it == m_authFailures.end()) return true;
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    if (now - it->second > 60000) {
+        m_authFailures.erase(it);
+        return true;
+    }
+    return it->first < m_cfg.authFailuresAllowed;
+}
+
+void Server::authFailed(const QString &peer)
+{
+    auto &f = m_authFailures[peer];
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    if (f.first == 0 || now - f.second > 60000) f = {0, now};
+    ++f.first;
 }
 
 void registerStandardObjects(Server &s)
@@ -187,7 +388,7 @@ void registerStandardObjects(Server &s)
 }
 
 ServerThread::ServerThread(Config cfg, std::function<void(Server &)> registrar)
-    : m_cfg(std::move(cfg)), m_registrar(std::move(registrar))
+    : m_cfg(std::move(cfg)), m_registrar(registrar ? std::move(registrar) : registerStandardObjects)
 {
 }
 

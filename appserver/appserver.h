@@ -1,9 +1,11 @@
 #pragma once
-// The application server: hosts server objects by name, serves each client
-// connection on its own thread with its own read-only database connection.
+// The application server: hosts server objects by name. Connections are served
+// by one event loop (no thread per connection); calls run on a fixed pool of
+// workers, each with its own read-only database session.
 #include "serverobject.h"
+#include <QHash>
 #include <QHostAddress>
-#include <QMutex>
+#include <QLoggingCategory>
 #include <QObject>
 #include <QString>
 #include <QTcpServer>
@@ -11,21 +13,37 @@
 #include <functional>
 #include <memory>
 
+Q_DECLARE_LOGGING_CATEGORY(lcServer)
+
 namespace appsrv {
 
 struct Config {
-    QString database;        // sqlite:PATH or postgresql://...
+    QString database;            // sqlite:PATH or postgresql://...
     QHostAddress address = QHostAddress::LocalHost;
-    quint16 port = 0;        // 0: any free port
-    QString token;           // empty: no authentication
-    QString tlsCert, tlsKey; // both set: TLS only
-    int idleTimeoutMs = 0;   // 0: connections stay open
+    quint16 port = 0;            // 0: any free port
+    QString token;               // empty: no authentication
+    QString tlsCert, tlsKey;     // both set: TLS only
+    int workers = 4;             // database sessions serving every connection
+    int maxConnections = 0;      // 0: what the open-file limit allows
+    int helloTimeoutMs = 10000;  // from accepting to the hello (TLS handshake included)
+    int frameTimeoutMs = 30000;  // from the first to the last byte of one frame
+    int idleTimeoutMs = 600000;  // between frames; 0: no limit
+    int authFailuresAllowed = 5; // per client address and minute, then refused at once
 };
 
 using ObjectFactory = std::function<std::unique_ptr<ServerObject>()>;
 
-// Checks a call against an object's method table; an ok reply when it may run.
+// Checks a call against an object's method table and its values (dates that
+// exist, texts without control characters); an ok reply when it may run.
 wire::Reply checkCall(const ServerObject &obj, const wire::Call &c);
+// An error whose detail must not reach the caller: logged under a reference
+// that the reply carries.
+wire::Reply referencedError(wire::ErrorCode code, const QString &message, const QString &detail);
+// Compares two secrets in a time that does not depend on where they differ.
+bool sameSecret(const QString &a, const QString &b);
+
+class Session;
+class WorkerPool;
 
 class Server : public QTcpServer {
     Q_OBJECT
@@ -33,29 +51,39 @@ public:
     explicit Server(Config cfg, QObject *parent = nullptr);
     ~Server() override;
     void registerObject(const QString &name, ObjectFactory f);
+    // Opens the workers' sessions (and checks them), loads the TLS material,
+    // then listens; false with the reason when any of it fails.
     bool start(QString *why);
     void stop();
-    int connectionCount() const;
+    int connectionCount() const { return int(m_sessions.size()); }
+    int maxConnections() const { return m_maxConnections; }
 protected:
     void incomingConnection(qintptr fd) override;
 private:
-    friend class Connection;
+    friend class Session;
+    void dispatch(quint64 session, const wire::Call &call);
+    void finished(quint64 session, const wire::Reply &reply);
+    void forget(quint64 session);
+    bool authAllowed(const QString &peer);
+    void authFailed(const QString &peer);
     Config m_cfg;
     QHash<QString, ObjectFactory> m_factories;
-    QList<QThread *> m_threads;
-    mutable QMutex m_mutex;
-    int m_seq = 0;
+    QHash<QString, std::shared_ptr<ServerObject>> m_prototypes;  // method tables
+    std::unique_ptr<WorkerPool> m_pool;
+    QHash<quint64, Session *> m_sessions;
+    QHash<QString, QPair<int, qint64>> m_authFailures;  // peer -> failures, first one (ms)
+    quint64 m_seq = 0;
+    int m_maxConnections = 0;
+    QByteArray m_cert, m_key;
+    int m_keyAlgorithm = 0;
 };
 
 // Runs a server on a thread of its own, for in-process use (the embedded
 // desktop default, tests, benchmarks): the caller's thread may block on calls.
-class Server;
-void registerStandardObjects(Server &s);
-
 class ServerThread {
 public:
     // registrar names the objects the server hosts.
-    explicit ServerThread(Config cfg, std::function<void(Server &)> registrar = registerStandardObjects);
+    explicit ServerThread(Config cfg, std::function<void(Server &)> registrar = nullptr);
     ~ServerThread();
     bool start(QString *why);
     void stop();

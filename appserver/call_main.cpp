@@ -1,6 +1,7 @@
 // appserver-call --server HOST:PORT [--token-file F] [--csv] OBJECT METHOD ARG...
 // ARG: TEXT (by value), ref:TEXT (by reference), date:DD/MM/YYYY (date:, the empty date).
 #include "codec.h"
+#include "tlstrust.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -42,7 +43,10 @@ int main(int argc, char **argv)
     p.addHelpOption();
     p.addOption({"server", "HOST:PORTA do servidor.", "HOST:PORT"});
     p.addOption({"token-file", "Arquivo com a credencial.", "F"});
-    p.addOption({"tls", "Conecta com TLS."});
+    p.addOption({"tls", "Conecta com TLS, verificando o certificado do servidor."});
+    p.addOption({"tls-ca", "Certificados de autoridade (PEM) além dos do sistema.", "F"});
+    p.addOption({"tls-fingerprint", "Impressão digital SHA-256 do certificado do servidor.", "HEX"});
+    p.addOption({"tls-insecure", "Aceita qualquer certificado (somente para testes)."});
     p.addOption({"csv", "Imprime o pacote como CSV."});
     p.addPositionalArgument("OBJECT", "Objeto do servidor.");
     p.addPositionalArgument("METHOD", "Método.");
@@ -82,9 +86,12 @@ int main(int argc, char **argv)
     }
     QSslSocket sock;
     if (p.isSet("tls")) {
-        sock.setPeerVerifyMode(QSslSocket::VerifyNone);
+        const wire::TlsTrust trust{p.value("tls-ca"), p.value("tls-fingerprint"), p.isSet("tls-insecure")};
+        QString why;
+        if (!wire::prepareTls(&sock, server.left(colon), trust, &why)) return fail(why);
         sock.connectToHostEncrypted(server.left(colon), quint16(server.mid(colon + 1).toInt()));
         if (!sock.waitForEncrypted(10000)) return fail(QStringLiteral("conexão falhou: %1").arg(sock.errorString()));
+        if (!wire::checkPinnedCertificate(&sock, trust, &why)) return fail(why);
     } else {
         sock.connectToHost(server.left(colon), quint16(server.mid(colon + 1).toInt()));
         if (!sock.waitForConnected(10000)) return fail(QStringLiteral("conexão falhou: %1").arg(sock.errorString()));

@@ -1,9 +1,11 @@
 // appserver --db sqlite:PATH|postgresql://... --listen HOST:PORT [--token-file F] [--tls-cert F --tls-key F]
+//           [--workers N] [--max-connections N] [--idle-timeout S] [--log-level warning|info|debug]
 #include "appserver.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
+#include <QLoggingCategory>
 #include <csignal>
 #include <cstdio>
 
@@ -34,8 +36,19 @@ int main(int argc, char **argv)
     p.addOption({"listen", "Endereço e porta, HOST:PORTA.", "HOST:PORT", "127.0.0.1:8211"});
     p.addOption({"token-file", "Arquivo com a credencial exigida dos clientes.", "F"});
     p.addOption({"tls-cert", "Certificado PEM.", "F"});
-    p.addOption({"tls-key", "Chave privada PEM.", "F"});
+    p.addOption({"tls-key", "Chave privada PEM (RSA, EC ou DSA).", "F"});
+    p.addOption({"workers", "Sessões de banco que atendem todas as conexões.", "N", "4"});
+    p.addOption({"max-connections", "Conexões simultâneas; 0 = o que o limite de arquivos abertos permite.", "N", "0"});
+    p.addOption({"idle-timeout", "Segundos sem chamada até fechar a conexão; 0 = sem limite.", "S", "600"});
+    p.addOption({"log-level", "warning, info (uma linha por chamada) ou debug.", "LEVEL", "warning"});
     p.process(app);
+    const QString level = p.value("log-level");
+    if (level == QLatin1String("info")) QLoggingCategory::setFilterRules(QStringLiteral("appserver.info=true"));
+    else if (level == QLatin1String("debug")) QLoggingCategory::setFilterRules(QStringLiteral("appserver.*=true"));
+    else if (level != QLatin1String("warning")) {
+        std::fprintf(stderr, "appserver: --log-level inválido: %s\n", qPrintable(level));
+        return 2;
+    }
     appsrv::Config cfg;
     cfg.database = p.value("db");
     if (cfg.database.isEmpty()) {
@@ -60,6 +73,14 @@ int main(int argc, char **argv)
     }
     cfg.tlsCert = p.value("tls-cert");
     cfg.tlsKey = p.value("tls-key");
+    bool okW = false, okC = false, okI = false;
+    cfg.workers = p.value("workers").toInt(&okW);
+    cfg.maxConnections = p.value("max-connections").toInt(&okC);
+    cfg.idleTimeoutMs = p.value("idle-timeout").toInt(&okI) * 1000;
+    if (!okW || cfg.workers < 1 || cfg.workers > 256 || !okC || cfg.maxConnections < 0 || !okI || cfg.idleTimeoutMs < 0) {
+        std::fprintf(stderr, "appserver: --workers (1 a 256), --max-connections e --idle-timeout devem ser números válidos\n");
+        return 2;
+    }
     appsrv::Server server(cfg);
     appsrv::registerStandardObjects(server);
     QString why;

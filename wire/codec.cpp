@@ -234,10 +234,13 @@ bool writeReply(QIODevice *dev, const Reply &r, int msecs)
     if (!r.ok() || r.packetCbor.isEmpty()) return writeFrame(dev, encodeReply(r), msecs);
     // A pre-encoded packet goes out behind its head without being copied again.
     const QByteArray head = replyHead(r);
-    char len[4];
-    qToBigEndian<quint32>(quint32(head.size() + r.packetCbor.size()), len);
-    if (dev->write(len, 4) != 4 || dev->write(head) != head.size()) return false;
-    return writePayload(dev, r.packetCbor, msecs);
+    QByteArray out;
+    out.reserve(4 + head.size() + r.packetCbor.size());
+    out.append(4, '\0');
+    qToBigEndian<quint32>(quint32(head.size() + r.packetCbor.size()), out.data());
+    out.append(head);
+    out.append(r.packetCbor);
+    return writePayload(dev, out, msecs);
 }
 
 std::optional<Hello> decodeHello(const QByteArray &cbor)
@@ -355,16 +358,24 @@ ReadStatus readFrame(QIODevice *dev, QByteArray *payload, int maxBytes, int msec
     const quint32 len = qFromBigEndian<quint32>(hdr);
     if (len > quint32(maxBytes)) return ReadStatus::TooLarge;
     payload->resize(len);
-    if (!readExactly(dev, payload->data(), len, msecs)) return ReadStatus::Closed;
+    if (!readExactly(dev, payload->data(), len, msecs)) {
+        auto *sock = qobject_cast<QAbstractSocket *>(dev);
+        return sock && sock->state() == QAbstractSocket::ConnectedState && sock->error() == QAbstractSocket::SocketTimeoutError
+                   ? ReadStatus::Timeout
+                   : ReadStatus::Closed;
+    }
     return ReadStatus::Ok;
 }
 
 bool writeFrame(QIODevice *dev, const QByteArray &payload, int msecs)
 {
-    char len[4];
-    qToBigEndian<quint32>(quint32(payload.size()), len);
-    if (dev->write(len, 4) != 4) return false;
-    return writePayload(dev, payload, msecs);
+    // One buffer, so the frame leaves in one write rather than a segment per piece.
+    QByteArray out;
+    out.reserve(4 + payload.size());
+    out.append(4, '\0');
+    qToBigEndian<quint32>(quint32(payload.size()), out.data());
+    out.append(payload);
+    return writePayload(dev, out, msecs);
 }
 
 static bool writePayload(QIODevice *dev, const QByteArray &payload, int msecs)

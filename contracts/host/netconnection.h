@@ -32,6 +32,11 @@ public:
     QString ServerName;       // default object, e.g. "Trq01300.rdmHistoricoBem"
     QString Token;
     bool UseTls = false;
+    // Trust in the server's certificate: system authorities and TlsCaFile, or
+    // the pinned TlsFingerprint (SHA-256); TlsSkipVerify accepts any.
+    QString TlsCaFile;
+    QString TlsFingerprint;
+    bool TlsSkipVerify = false;
     bool ThrowException = false;
     int TimeoutMs = 120000;
     std::function<void(TNetConnection *)> BeforeConnect;
@@ -41,8 +46,9 @@ public:
     bool Connected() const;
 
     // Calls a method of ServerName (or of the object given). Transport
-    // failures come back as an error reply; after a lost connection the next
-    // call reconnects once before giving up.
+    // failures come back as an error reply. A connection the server closed
+    // while idle is opened again before the call; a call whose bytes were sent
+    // is never sent again (a timeout says so and drops the connection).
     wire::Reply Call(const QString &method, const QVector<TNetArg> &args);
     wire::Reply CallObject(const QString &object, const QString &method, const QVector<TNetArg> &args);
 
@@ -52,7 +58,8 @@ public:
 
 private:
     bool ensureConnected(QString *why);
-    bool roundTrip(const QByteArray &payload, QByteArray *answer, QString *why);
+    bool readAnswer(QByteArray *answer, QString *why);
+    bool stillOpen();
     std::unique_ptr<QSslSocket> m_sock;
     int m_calls = 0;
     qint64 m_callNs = 0;

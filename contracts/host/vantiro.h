@@ -3,6 +3,8 @@
 #include "host_export.h"
 #include <QString>
 
+class TNetConnection;
+
 enum TPictKind { ptContCtbl = 1, ptCodBem = 2 };
 
 class HOST_EXPORT Vantiro {
@@ -18,6 +20,8 @@ public:
     static QString Database();
     static QString Operator();
     static QString Token();
+    // The server's address, token and TLS trust, as the settings give them.
+    static void ApplyServer(TNetConnection *c);
 
     static void SetWebURL(const QString &host);
     static void SetWebPort(int port);

@@ -4,13 +4,23 @@
 #include "call.h"
 #include <QSqlDatabase>
 #include <QVector>
+#include <stdexcept>
 
 namespace appsrv {
+
+// A failure of the database under a call: the server logs its text, answers the
+// caller with a reference, and reopens a session that was lost.
+struct DatabaseFailure : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
 
 class ServerObject {
 public:
     virtual ~ServerObject() = default;
     virtual QString name() const = 0;
+    // A statement that must run on a session for this object to work (its
+    // tables exist); checked on every session at start. Empty: none.
+    virtual QString probe() const { return {}; }
     // Argument kinds per method; texts by value and by reference are interchangeable.
     virtual QVector<QPair<QString, QVector<wire::ArgKind>>> methods() const = 0;
     // Called with arguments already checked against the method table.

@@ -36,8 +36,20 @@ QSqlDatabase open(const QString &url, const QString &name, Mode mode)
         QSqlDatabase::removeDatabase(name);
         throw Error(QStringLiteral("Não foi possível abrir o banco de dados: %1").arg(why).toStdString());
     }
-    if (readOnly && kind(db) == QLatin1String("postgresql"))
-        QSqlQuery(db).exec(QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY"));
+    if (readOnly && kind(db) == QLatin1String("postgresql")) {
+        // A read-only session is a promise the caller relies on: checked, not assumed.
+        QSqlQuery q(db);
+        const bool set = q.exec(QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY")) &&
+                         q.exec(QStringLiteral("SHOW transaction_read_only")) && q.next() &&
+                         q.value(0).toString() == QLatin1String("on");
+        if (!set) {
+            q = QSqlQuery();
+            db.close();
+            db = QSqlDatabase();
+            QSqlDatabase::removeDatabase(name);
+            throw Error("A sessão do banco de dados não pôde ser posta em modo somente leitura.");
+        }
+    }
     return db;
 }
 

@@ -1,6 +1,8 @@
 #include "netconnection.h"
 #include "codec.h"
 #include "dispatch.h"
+#include "hostlog.h"
+#include "tlstrust.h"
 
 #include <QDate>
 #include <QElapsedTimer>
@@ -71,27 +73,42 @@ bool TNetConnection::ensureConnected(QString *why)
     if (Connected()) return true;
     m_sock = std::make_unique<QSslSocket>();
     m_sock->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    const QString unreachable = QStringLiteral("Não foi possível conectar ao servidor de aplicação %1:%2.").arg(Host).arg(Port);
     if (UseTls) {
-        m_sock->setPeerVerifyMode(QSslSocket::VerifyNone);  // private deployments use their own certificates
+        const wire::TlsTrust trust{TlsCaFile, TlsFingerprint, TlsSkipVerify};
+        if (TlsSkipVerify) qCWarning(lcHost) << "TLS without verifying the server's certificate";
+        if (!wire::prepareTls(m_sock.get(), Host, trust, why)) {
+            m_sock.reset();
+            return false;
+        }
         m_sock->connectToHostEncrypted(Host, quint16(Port));
         if (!m_sock->waitForEncrypted(10000)) {
-            *why = QStringLiteral("Não foi possível conectar ao servidor de aplicação %1:%2 (%3).")
-                       .arg(Host).arg(Port).arg(m_sock->errorString());
+            qCWarning(lcHost) << "TLS connection to" << Host << Port << "failed:" << m_sock->errorString();
+            const bool untrusted = !m_sock->sslHandshakeErrors().isEmpty();
+            *why = untrusted ? QStringLiteral("O certificado do servidor de aplicação %1:%2 não é confiável.").arg(Host).arg(Port)
+                             : unreachable;
+            m_sock.reset();
+            return false;
+        }
+        if (!wire::checkPinnedCertificate(m_sock.get(), trust, why)) {
+            m_sock->abort();
             m_sock.reset();
             return false;
         }
     } else {
         m_sock->connectToHost(Host, quint16(Port));
         if (!m_sock->waitForConnected(10000)) {
-            *why = QStringLiteral("Não foi possível conectar ao servidor de aplicação %1:%2 (%3).")
-                       .arg(Host).arg(Port).arg(m_sock->errorString());
+            qCWarning(lcHost) << "connection to" << Host << Port << "failed:" << m_sock->errorString();
+            *why = unreachable;
             m_sock.reset();
             return false;
         }
     }
     m_sock->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     QByteArray answer;
-    if (!roundTrip(wire::encodeHello({Token}), &answer, why)) {
+    if (!wire::writeFrame(m_sock.get(), wire::encodeHello({Token}), TimeoutMs) ||
+        !readAnswer(&answer, why)) {
+        if (why->isEmpty()) *why = QStringLiteral("O servidor de aplicação não respondeu.");
         m_sock.reset();
         return false;
     }
@@ -104,18 +121,31 @@ bool TNetConnection::ensureConnected(QString *why)
     return true;
 }
 
-bool TNetConnection::roundTrip(const QByteArray &payload, QByteArray *answer, QString *why)
+bool TNetConnection::readAnswer(QByteArray *answer, QString *why)
 {
-    if (!wire::writeFrame(m_sock.get(), payload, TimeoutMs)) {
-        *why = QStringLiteral("Falha ao enviar a chamada ao servidor de aplicação.");
-        return false;
-    }
     const auto st = wire::readFrame(m_sock.get(), answer, wire::kMaxFrameBytes, TimeoutMs);
     if (st == wire::ReadStatus::Ok) return true;
-    *why = st == wire::ReadStatus::TooLarge ? QStringLiteral("Resposta do servidor de aplicação grande demais.")
-                                            : QStringLiteral("O servidor de aplicação não respondeu.");
+    // What arrives later belongs to this call: the connection cannot serve another.
     m_sock->abort();
+    *why = st == wire::ReadStatus::TooLarge ? QStringLiteral("Resposta do servidor de aplicação grande demais.")
+           : st == wire::ReadStatus::Timeout
+               ? QStringLiteral("Tempo esgotado aguardando o servidor de aplicação (%1 s).").arg(TimeoutMs / 1000)
+               : QStringLiteral("O servidor de aplicação encerrou a conexão.");
     return false;
+}
+
+bool TNetConnection::stillOpen()
+{
+    if (!Connected()) return false;
+    // A close the server made while we were idle shows up only when the socket is looked at.
+    m_sock->waitForReadyRead(0);
+    if (m_sock->state() != QAbstractSocket::ConnectedState) return false;
+    if (m_sock->bytesAvailable() > 0) {
+        // Bytes nobody asked for (a reply to a call given up on): start afresh.
+        m_sock->abort();
+        return false;
+    }
+    return true;
 }
 
 wire::Reply TNetConnection::Call(const QString &method, const QVector<TNetArg> &args)
@@ -140,28 +170,26 @@ wire::Reply TNetConnection::CallObject(const QString &object, const QString &met
     wire::Reply fail;
     fail.error = wire::ErrorCode::Transport;
     QByteArray answer;
-    bool sent = false;
-    // A connection that died since the last call (server restarted) is opened
-    // again once; a call that reached the server is never repeated.
-    for (int attempt = 0; attempt < 2 && !sent; ++attempt) {
-        const bool wasConnected = Connected();
-        if (!wasConnected) {
-            if (BeforeConnect) BeforeConnect(this);
-            if (!ensureConnected(&fail.message)) return fail;
-        }
+    // A connection closed while idle is opened again; once the call's bytes
+    // went out it is never sent again, whatever happens to the answer.
+    if (!stillOpen()) {
+        m_sock.reset();
+        if (BeforeConnect) BeforeConnect(this);
+        if (!ensureConnected(&fail.message)) return fail;
+    }
+    if (!wire::writeFrame(m_sock.get(), payload, TimeoutMs)) {
+        qCWarning(lcHost) << "sending" << method << "failed:" << m_sock->errorString();
+        m_sock->abort();
+        m_sock.reset();
+        if (BeforeConnect) BeforeConnect(this);
+        if (!ensureConnected(&fail.message)) return fail;
         if (!wire::writeFrame(m_sock.get(), payload, TimeoutMs)) {
             m_sock->abort();
             fail.message = QStringLiteral("Falha ao enviar a chamada ao servidor de aplicação.");
-            continue;
+            return fail;
         }
-        const auto st = wire::readFrame(m_sock.get(), &answer, wire::kMaxFrameBytes, TimeoutMs);
-        if (st == wire::ReadStatus::Ok) { sent = true; break; }
-        m_sock->abort();
-        fail.message = st == wire::ReadStatus::TooLarge ? QStringLiteral("Resposta do servidor de aplicação grande demais.")
-                                                        : QStringLiteral("O servidor de aplicação encerrou a conexão.");
-        // Only a connection that was already open may have been stale.
-        if (!wasConnected) break;
     }
+    const bool sent = readAnswer(&answer, &fail.message);
     if (!sent) return fail;
     QString why;
     auto r = wire::decodeReply(answer, &why);

@@ -1,4 +1,5 @@
 #include "vantiro.h"
+#include "netconnection.h"
 
 #include <QHash>
 #include <QSettings>
@@ -11,6 +12,9 @@ struct Settings {
     QString database;
     QString op = QStringLiteral("ADMIN");
     QString token;
+    bool tls = false;
+    QString tlsCaFile, tlsFingerprint;
+    bool tlsNoVerify = false;
     QHash<int, QString> pict{{ptContCtbl, QStringLiteral("9.9.99.99.999;0;_")},
                              {ptCodBem, QStringLiteral("999999;0;_")}};
     QString pictF = QStringLiteral("999.999.999-99;0;_");
@@ -32,6 +36,10 @@ void Vantiro::Load(const QString &iniPath)
     st.webUrl = ini.value(QStringLiteral("Server/WebURL"), st.webUrl).toString();
     st.webPort = ini.value(QStringLiteral("Server/WebPort"), st.webPort).toInt();
     st.token = ini.value(QStringLiteral("Server/Token"), st.token).toString();
+    st.tls = ini.value(QStringLiteral("Server/Tls"), st.tls).toBool();
+    st.tlsCaFile = ini.value(QStringLiteral("Server/TlsCaFile"), st.tlsCaFile).toString();
+    st.tlsFingerprint = ini.value(QStringLiteral("Server/TlsFingerprint"), st.tlsFingerprint).toString();
+    st.tlsNoVerify = ini.value(QStringLiteral("Server/TlsNoVerify"), st.tlsNoVerify).toBool();
     st.database = ini.value(QStringLiteral("Database/Url"), st.database).toString();
     st.op = ini.value(QStringLiteral("Session/Operator"), st.op).toString();
     st.pict[ptContCtbl] = ini.value(QStringLiteral("Pictures/ContaContabil"), st.pict[ptContCtbl]).toString();
@@ -53,6 +61,16 @@ QString Vantiro::PictPess(const QString &type)
 QString Vantiro::Database() { return s().database; }
 QString Vantiro::Operator() { return s().op; }
 QString Vantiro::Token() { return s().token; }
+void Vantiro::ApplyServer(TNetConnection *c)
+{
+    c->Host = s().webUrl;
+    c->Port = s().webPort;
+    c->Token = s().token;
+    c->UseTls = s().tls;
+    c->TlsCaFile = s().tlsCaFile;
+    c->TlsFingerprint = s().tlsFingerprint;
+    c->TlsSkipVerify = s().tlsNoVerify;
+}
 void Vantiro::SetWebURL(const QString &h) { s().webUrl = h; }
 void Vantiro::SetWebPort(int p) { s().webPort = p; }
 void Vantiro::SetDatabase(const QString &u) { s().database = u; }

@@ -28,7 +28,6 @@ private slots:
     void listsAndInvoices();
     void badInputGetsErrorAndServerGoesOn();
     void clientReconnectsAfterServerRestart();
-    void tlsServerRefusesPlainClients();
     void commandLineProgramsServeAndCall();
 
 private:
@@ -314,40 +313,6 @@ void TstAppServer::clientReconnectsAfterServerRestart()
     const wire::Reply r = m_net.Call("getCentCusto", {A::Val("T")});
     QVERIFY2(r.ok(), qPrintable(r.message));
     QCOMPARE(r.packet.rows.size(), 8);
-}
-
-void TstAppServer::tlsServerRefusesPlainClients()
-{
-#ifdef TEST_ON_POSTGRESQL
-    QSKIP("transport tested on SQLite");
-#endif
-    const QString key = m_dir.filePath("key.pem"), cert = m_dir.filePath("cert.pem");
-    const int rc = QProcess::execute("openssl", {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", cert,
-                                                  "-days", "2", "-subj", "/CN=127.0.0.1"});
-    if (rc != 0) QSKIP("openssl indisponível");
-    appsrv::Config cfg;
-    cfg.database = m_url;
-    cfg.tlsCert = cert;
-    cfg.tlsKey = key;
-    appsrv::ServerThread tls(cfg);
-    QString why;
-    QVERIFY2(tls.start(&why), qPrintable(why));
-    TNetConnection secure;
-    secure.Host = "127.0.0.1";
-    secure.Port = tls.port();
-    secure.UseTls = true;
-    secure.ServerName = trq01300::kObjectName;
-    const wire::Reply r = secure.Call("getSetor", {A::Val("T")});
-    QVERIFY2(r.ok(), qPrintable(r.message));
-    QCOMPARE(r.packet.rows.size(), 7);
-    TNetConnection plain;
-    plain.Host = "127.0.0.1";
-    plain.Port = tls.port();
-    plain.TimeoutMs = 3000;
-    plain.ServerName = trq01300::kObjectName;
-    const wire::Reply refused = plain.Call("getSetor", {A::Val("T")});
-    QVERIFY(!refused.ok());
-    QVERIFY(secure.Call("getSetor", {A::Val("T")}).ok());
 }
 
 void TstAppServer::commandLineProgramsServeAndCall()

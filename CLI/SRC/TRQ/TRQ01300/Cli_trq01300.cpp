@@ -357,9 +357,7 @@ void TfrmHistoricoBem::FormCreate()
 
 void TfrmHistoricoBem::netHistoricoBemBeforeConnect(TNetConnection *sender)
 {
-    sender->Host = Vantiro::WebURL();
-    sender->Port = Vantiro::WebPort();
-    sender->Token = Vantiro::Token();
+    Vantiro::ApplyServer(sender);
 }
 
 void TfrmHistoricoBem::FormActivate()

@@ -14,14 +14,6 @@ using wire::FieldDef;
 using K = wire::FieldKind;
 using appsrv::errorReply;
 
-namespace {
-
-struct BadValue : std::runtime_error {
-    explicit BadValue(const QString &m) : std::runtime_error(m.toStdString()) {}
-};
-
-}  // namespace
-
 static QString text(const QVector<wire::Arg> &a, int i) { return a[i].text; }
 
 namespace {
@@ -40,13 +32,13 @@ void requireCompany(QSqlDatabase &db, const QString &code)
     Filter f;
     f.add(QStringLiteral("CDEMPRESA = ") + f.bind(code.trimmed()));
     QSqlQuery q = run(db, QStringLiteral("SELECT 1 FROM EMPRESA") + f.where(), f);
-    if (!q.next()) throw BadValue(QStringLiteral("Empresa '%1' não cadastrada.").arg(code));
+    if (!q.next()) throw BadValue(QStringLiteral("Empresa '%1' não cadastrada.").arg(quoted(code)));
 }
 
 QDate dateArg(const QString &s)
 {
     const QDate d = QDate::fromString(s.trimmed(), QStringLiteral("dd/MM/yyyy"));
-    if (!d.isValid()) throw BadValue(QStringLiteral("Data inválida: '%1'. Use o formato dd/mm/aaaa.").arg(s));
+    if (!d.isValid()) throw BadValue(QStringLiteral("Data inválida: '%1'. Use o formato dd/mm/aaaa.").arg(quoted(s)));
     return d;
 }
 
@@ -54,7 +46,7 @@ QDate dateArg(const QString &s)
 void requireKindR(const QString &k)
 {
     if (k.trimmed() != QLatin1String("R"))
-        throw BadValue(QStringLiteral("Tipo de consulta '%1' desconhecido; o único tipo aceito é \"R\".").arg(k));
+        throw BadValue(QStringLiteral("Tipo de consulta '%1' desconhecido; o único tipo aceito é \"R\".").arg(quoted(k)));
 }
 
 // Statement columns, in packet order, for every field the database holds;
@@ -160,6 +152,7 @@ wire::Reply history(QSqlDatabase &db, const QVector<wire::Arg> &a)
             else pw.cell(i, cell(q.value(column[i]), fields[i].kind));
         }
     }
+    checkRead(q);
     pw.finish();
     return r;
 }
@@ -351,6 +344,11 @@ const QHash<QString, Handler> &handlers()
 
 QString RdmHistoricoBem::name() const { return QString::fromLatin1(kObjectName); }
 
+QString RdmHistoricoBem::probe() const
+{
+    return QStringLiteral("SELECT 1 FROM OPERABEM, BEMATIVO, INDICEFIN, VALORINDICE, NOTAFISCAL WHERE 1 = 0");
+}
+
 QVector<QPair<QString, QVector<wire::ArgKind>>> RdmHistoricoBem::methods() const
 {
     QVector<QPair<QString, QVector<wire::ArgKind>>> out;
@@ -362,15 +360,14 @@ QVector<QPair<QString, QVector<wire::ArgKind>>> RdmHistoricoBem::methods() const
 wire::Reply RdmHistoricoBem::invoke(const QString &method, const QVector<wire::Arg> &a, QSqlDatabase &db)
 {
     const Handler h = handlers().value(method);
-    if (!h) return errorReply(wire::ErrorCode::UnknownMethod, QStringLiteral("Método '%1' desconhecido.").arg(method));
+    if (!h) return errorReply(wire::ErrorCode::UnknownMethod, QStringLiteral("Método '%1' desconhecido.").arg(quoted(method)));
     try {
         return h(db, a);
     } catch (const BadValue &e) {
         return errorReply(wire::ErrorCode::BadValue, QString::fromStdString(e.what()));
-    } catch (const DbError &e) {
-        return errorReply(wire::ErrorCode::Database,
-                          QStringLiteral("Erro no banco de dados: %1").arg(QString::fromStdString(e.what())));
     }
+    // Database failures travel on to the server, which logs their detail and
+    // answers the caller with a reference only.
 }
 
 }  // namespace trq01300

@@ -23,6 +23,7 @@ HistoryStatement historyStatement(const QVector<wire::Arg> &args);
 class RdmHistoricoBem : public appsrv::ServerObject {
 public:
     QString name() const override;
+    QString probe() const override;
     QVector<QPair<QString, QVector<wire::ArgKind>>> methods() const override;
     wire::Reply invoke(const QString &method, const QVector<wire::Arg> &args, QSqlDatabase &db) override;
 };

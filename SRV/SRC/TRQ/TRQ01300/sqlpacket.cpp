@@ -2,6 +2,10 @@
 #include "codec.h"
 #include "selection.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QLocale>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <cmath>
 
@@ -14,15 +18,28 @@ QString Filter::bind(const QVariant &v)
     return name;
 }
 
+QString quoted(const QString &text)
+{
+    constexpr int kShown = 40;
+    return text.size() <= kShown ? text : text.left(kShown) + QStringLiteral("…");
+}
+
+namespace {
+// Where a bound list goes in a statement, replaced by the kind's own reading of it.
+QString listMark(int i) { return QStringLiteral("{list%1}").arg(i); }
+}  // namespace
+
 void Filter::addIn(const QString &column, const QStringList &codes)
 {
     if (codes.isEmpty()) {
         add(QStringLiteral("1 = 0"));
         return;
     }
-    QStringList marks;
-    for (const QString &c : codes) marks << bind(c);
-    add(QStringLiteral("%1 IN (%2)").arg(column, marks.join(QLatin1Char(','))));
+    if (codes.size() > kMaxSelectionCodes)
+        throw BadValue(QStringLiteral("Seleção grande demais: no máximo %1 códigos por critério.")
+                           .arg(QLocale(QLocale::Portuguese, QLocale::Brazil).toString(kMaxSelectionCodes)));
+    m_lists << codes;
+    add(QStringLiteral("%1 IN (%2)").arg(column, listMark(m_lists.size() - 1)));
 }
 
 void Filter::addSelection(const QString &column, const QString &selection, const QString &flag)
@@ -36,17 +53,39 @@ QString Filter::where() const
     return m_clauses.isEmpty() ? QString() : QStringLiteral(" WHERE ") + m_clauses.join(QStringLiteral(" AND "));
 }
 
-void Filter::applyTo(QSqlQuery &q) const
+namespace {
+bool onPostgres(const QSqlDatabase &db) { return db.driverName() == QLatin1String("QPSQL"); }
+}  // namespace
+
+QString Filter::sqlFor(const QSqlDatabase &db, const QString &sql) const
+{
+    QString out = sql;
+    for (int i = 0; i < m_lists.size(); ++i) {
+        // SQLite reads a JSON array, PostgreSQL a text split at the unit separator
+        // (control characters never reach a statement).
+        out.replace(listMark(i), onPostgres(db) ? QStringLiteral("SELECT UNNEST(STRING_TO_ARRAY(:L%1, CHR(31)))").arg(i)
+                                                : QStringLiteral("SELECT value FROM json_each(:L%1)").arg(i));
+    }
+    return out;
+}
+
+void Filter::applyTo(QSqlQuery &q, const QSqlDatabase &db) const
 {
     for (auto it = m_values.cbegin(); it != m_values.cend(); ++it) q.bindValue(it.key(), it.value());
+    for (int i = 0; i < m_lists.size(); ++i) {
+        const QString list = onPostgres(db) ? m_lists[i].join(QChar(31))
+                                            : QString::fromUtf8(QJsonDocument(QJsonArray::fromStringList(m_lists[i]))
+                                                                    .toJson(QJsonDocument::Compact));
+        q.bindValue(QStringLiteral(":L%1").arg(i), list);
+    }
 }
 
 QSqlQuery run(QSqlDatabase &db, const QString &sql, const Filter &f)
 {
     QSqlQuery q(db);
     q.setForwardOnly(true);
-    if (!q.prepare(sql)) throw DbError(q.lastError().text().toStdString());
-    f.applyTo(q);
+    if (!q.prepare(f.sqlFor(db, sql))) throw DbError(q.lastError().text().toStdString());
+    f.applyTo(q, db);
     if (!q.exec()) throw DbError(q.lastError().text().toStdString());
     return q;
 }
@@ -74,7 +113,14 @@ wire::DataPacket readPacket(QSqlQuery &q, const QVector<wire::FieldDef> &fields)
         for (int i = 0; i < n; ++i) r[i] = cell(q.value(i), fields[i].kind);
         p.rows.push_back(std::move(r));
     }
+    checkRead(q);
     return p;
+}
+
+void checkRead(const QSqlQuery &q)
+{
+    // next() answers false both at the end and on a failure: only the error tells them apart.
+    if (q.lastError().isValid()) throw DbError(q.lastError().text().toStdString());
 }
 
 }  // namespace trq01300

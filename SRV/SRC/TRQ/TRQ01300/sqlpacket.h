@@ -1,6 +1,7 @@
 #pragma once
 // Building data packets from statements, with filters bound as parameters.
 #include "datapacket.h"
+#include "serverobject.h"
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QStringList>
@@ -10,28 +11,43 @@
 namespace trq01300 {
 
 // A database failure, reported to the caller as an error reply.
-struct DbError : std::runtime_error {
-    using std::runtime_error::runtime_error;
+struct DbError : appsrv::DatabaseFailure {
+    using appsrv::DatabaseFailure::DatabaseFailure;
 };
+// A value the caller sent that cannot be served; its text goes to the caller.
+struct BadValue : std::runtime_error {
+    explicit BadValue(const QString &m) : std::runtime_error(m.toStdString()) {}
+};
+
+// Most codes one selection may hold.
+constexpr int kMaxSelectionCodes = 100000;
+// A caller's text as quoted back in a message: never more than a few words of it.
+QString quoted(const QString &text);
 
 // WHERE clauses with their bound values.
 class Filter {
 public:
     void add(const QString &clause) { m_clauses << clause; }
     QString bind(const QVariant &v);  // returns the placeholder
-    // column IN (codes); no codes matches nothing.
+    // column IN (codes); no codes matches nothing. The codes travel as one
+    // bound list, so the cost grows with their number, not its square.
     void addIn(const QString &column, const QStringList &codes);
     // Restricts by the codes of a selection unless the flag is "T".
     void addSelection(const QString &column, const QString &selection, const QString &flag);
     QString where() const;
-    void applyTo(QSqlQuery &q) const;
+    // The statement for the database's kind, with its values bound.
+    QString sqlFor(const QSqlDatabase &db, const QString &sql) const;
+    void applyTo(QSqlQuery &q, const QSqlDatabase &db) const;
 private:
     QStringList m_clauses;
     QVariantMap m_values;
+    QVector<QStringList> m_lists;
 };
 
 QSqlQuery run(QSqlDatabase &db, const QString &sql, const Filter &f);
-// Reads every row: column i of the statement goes to field i of the packet.
+// Reads every row: column i of the statement goes to field i of the packet. An
+// error while reading is an error, never a shorter packet.
+void checkRead(const QSqlQuery &q);
 wire::DataPacket readPacket(QSqlQuery &q, const QVector<wire::FieldDef> &fields);
 QVariant cell(const QVariant &v, wire::FieldKind k);
 

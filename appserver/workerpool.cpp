@@ -1,0 +1,161 @@
+#include "workerpool.h"
+#include "dbconnect.h"
+
+#include <QAtomicInt>
+#include <QElapsedTimer>
+#include <QSemaphore>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QThread>
+#include <map>
+
+namespace appsrv {
+
+class WorkerPool::Worker : public QThread {
+public:
+    Worker(WorkerPool *pool, int n) : m_pool(pool), m_name(QStringLiteral("appsrv-worker-%1-%2").arg(serial()).arg(n)) {}
+    QSemaphore ready;
+    QString failure;
+    void run() override
+    {
+        failure = openSession();
+        ready.release();
+        if (!failure.isEmpty()) return;
+        Job job;
+        while (m_pool->next(&job)) job.done(execute(job.call));
+        m_objects.clear();
+        m_db = QSqlDatabase();
+        dbconnect::close(m_name);
+    }
+private:
+    static int serial()
+    {
+        static QAtomicInt s;
+        return s.fetchAndAddRelaxed(1);
+    }
+    QString openSession()
+    {
+        try {
+            m_db = dbconnect::open(m_pool->m_cfg.database, m_name, true);
+        } catch (const dbconnect::Error &e) {
+            return QString::fromUtf8(e.what());
+        }
+        for (auto it = m_pool->m_factories.cbegin(); it != m_pool->m_factories.cend(); ++it) {
+            const QString probe = object(it.key()).probe();
+            if (probe.isEmpty()) continue;
+            QSqlQuery q(m_db);
+            if (!q.exec(probe)) {
+                qCWarning(lcServer) << "probe of" << it.key() << "failed:" << q.lastError().text();
+                return QStringLiteral("O banco de dados não tem as tabelas que o objeto %1 usa.").arg(it.key());
+            }
+        }
+        return {};
+    }
+    ServerObject &object(const QString &name)
+    {
+        auto &o = m_objects[name];
+        if (!o) o = m_pool->m_factories.value(name)();
+        return *o;
+    }
+    bool alive()
+    {
+        QSqlQuery q(m_db);
+        return q.exec(QStringLiteral("SELECT 1")) && q.next();
+    }
+    bool reopen()
+    {
+        m_db = QSqlDatabase();
+        dbconnect::close(m_name);
+        try {
+            m_db = dbconnect::open(m_pool->m_cfg.database, m_name, true);
+            return true;
+        } catch (const dbconnect::Error &e) {
+            qCWarning(lcServer) << m_name << "could not reopen its session:" << e.what();
+            return false;
+        }
+    }
+    wire::Reply execute(const wire::Call &c)
+    {
+        ServerObject &obj = object(c.object);
+        for (int attempt = 0;; ++attempt) {
+            try {
+                if (!m_db.isOpen() && !reopen()) throw DatabaseFailure("session closed");
+                return obj.invoke(c.method, c.args, m_db);
+            } catch (const DatabaseFailure &e) {
+                // A session the database dropped is opened again once and the call
+                // run again: reads only, so running it twice changes nothing.
+                if (attempt == 0 && !alive()) {
+                    qCWarning(lcServer) << m_name << "lost its session; reopening:" << e.what();
+                    if (reopen()) continue;
+                }
+                return referencedError(wire::ErrorCode::Database, QStringLiteral("Erro no banco de dados."),
+                                       c.method + QStringLiteral(": ") + QString::fromUtf8(e.what()));
+            } catch (const std::exception &e) {
+                return referencedError(wire::ErrorCode::Internal, QStringLiteral("Erro interno do servidor de aplicação."),
+                                       c.method + QStringLiteral(": ") + QString::fromUtf8(e.what()));
+            }
+        }
+    }
+    WorkerPool *m_pool;
+    QString m_name;
+    QSqlDatabase m_db;
+    std::map<QString, std::unique_ptr<ServerObject>> m_objects;
+};
+
+WorkerPool::WorkerPool(const Config &cfg, const QHash<QString, ObjectFactory> &factories)
+    : m_cfg(cfg), m_factories(factories)
+{
+}
+
+WorkerPool::~WorkerPool() { stop(); }
+
+bool WorkerPool::start(QString *why)
+{
+    const int n = std::max(1, m_cfg.workers);
+    for (int i = 0; i < n; ++i) {
+        auto w = std::make_unique<Worker>(this, i);
+        w->start();
+        w->ready.acquire();
+        const QString failure = w->failure;
+        m_workers.push_back(std::move(w));
+        if (!failure.isEmpty()) {
+            *why = failure;
+            stop();
+            return false;
+        }
+    }
+    return true;
+}
+
+void WorkerPool::stop()
+{
+    {
+        QMutexLocker lock(&m_mutex);
+        m_stopping = true;
+        m_jobs.clear();
+    }
+    m_wake.wakeAll();
+    for (auto &w : m_workers) w->wait();
+    m_workers.clear();
+}
+
+void WorkerPool::submit(wire::Call call, Done done)
+{
+    {
+        QMutexLocker lock(&m_mutex);
+        m_jobs.push_back({std::move(call), std::move(done)});
+    }
+    m_wake.wakeOne();
+}
+
+bool WorkerPool::next(Job *job)
+{
+    QMutexLocker lock(&m_mutex);
+    while (m_jobs.empty() && !m_stopping) m_wake.wait(&m_mutex);
+    if (m_stopping) return false;
+    *job = std::move(m_jobs.front());
+    m_jobs.pop_front();
+    return true;
+}
+
+}  // namespace appsrv

@@ -1,0 +1,455 @@
+// The application server's transport and resources: frames that arrive in
+// pieces, deadlines, the connection cap, honest errors, the token, TLS set-up
+// and verification, and a client that never sends a call twice.
+#include "appserver.h"
+#include "codec.h"
+#include "dbconnect.h"
+#include "generator.h"
+#include "netconnection.h"
+#include "trq01300_methods.h"
+
+#include <QAtomicInt>
+#include <QCryptographicHash>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSqlQuery>
+#include <QSslCertificate>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+#include <QtEndian>
+#include <cmath>
+
+using A = TNetArg;
+
+namespace {
+QAtomicInt g_slowRuns;
+
+// A server object with a slow method, a failing one and an echo.
+class Probe : public appsrv::ServerObject {
+public:
+    QString name() const override { return "Teste.Sonda"; }
+    QVector<QPair<QString, QVector<wire::ArgKind>>> methods() const override
+    {
+        return {{"lento", {wire::ArgKind::Text}}, {"falhaBanco", {}}, {"eco", {wire::ArgKind::Text, wire::ArgKind::Date}}};
+    }
+    wire::Reply invoke(const QString &m, const QVector<wire::Arg> &a, QSqlDatabase &) override
+    {
+        wire::Reply r;
+        if (m == "lento") {
+            g_slowRuns.fetchAndAddRelaxed(1);
+            QThread::msleep(a[0].text.toInt());
+        } else if (m == "falhaBanco") {
+            throw appsrv::DatabaseFailure("SELECT segredo FROM senhas WHERE usuario = 'admin'");
+        }
+        r.refs << (a.isEmpty() ? QString() : a[0].text);
+        return r;
+    }
+};
+
+void registerProbe(appsrv::Server &s)
+{
+    appsrv::registerStandardObjects(s);
+    s.registerObject("Teste.Sonda", [] { return std::make_unique<Probe>(); });
+}
+
+QByteArray framed(const QByteArray &payload)
+{
+    QByteArray out(4, '\0');
+    qToBigEndian<quint32>(quint32(payload.size()), out.data());
+    return out + payload;
+}
+
+// A raw client: the hello, then frames written as the test wants them.
+struct Raw {
+    QTcpSocket s;
+    bool open(quint16 port, const QString &token = {})
+    {
+        s.connectToHost("127.0.0.1", port);
+        if (!s.waitForConnected(3000)) return false;
+        s.write(framed(wire::encodeHello({token})));
+        return answer().has_value();
+    }
+    std::optional<wire::Reply> answer(int ms = 5000)
+    {
+        QByteArray p;
+        if (wire::readFrame(&s, &p, wire::kMaxFrameBytes, ms) != wire::ReadStatus::Ok) return std::nullopt;
+        return wire::decodeReply(p);
+    }
+    bool closedWithin(int ms)
+    {
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < ms) {
+            if (s.state() != QAbstractSocket::ConnectedState) return true;
+            s.waitForReadyRead(50);
+            s.readAll();
+        }
+        return s.state() != QAbstractSocket::ConnectedState;
+    }
+};
+}  // namespace
+
+class TstTransport : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void frameInPiecesIsOneCall();
+    void deadlinesBeforeHelloAndWhileIdle();
+    void connectionCapRefusesClearlyAndRecovers();
+    void clientNeverSendsACallTwice();
+    void idleClosedConnectionIsReopenedBeforeTheCall();
+    void errorsCarryAReferenceNotTheDetail();
+    void badValuesAnswerTheSameOnEitherDatabase();
+    void oversizedSelectionIsRefused();
+    void wrongTokensAreSlowedThenRefused();
+    void unusableDatabaseRefusesToStart();
+    void tlsSetupIsCheckedAtStart();
+    void tlsClientVerifiesTheServer_data();
+    void tlsClientVerifiesTheServer();
+private:
+    std::unique_ptr<appsrv::ServerThread> serve(appsrv::Config cfg);
+    appsrv::Config config() const;
+    bool makeCertificate(const QString &kind, QString *cert, QString *key);
+    QTemporaryDir m_dir;
+    QString m_url;
+};
+
+void TstTransport::initTestCase()
+{
+    m_url = "sqlite:" + m_dir.filePath("demo.db");
+    demo::generate(dbconnect::open(m_url, "gen", dbconnect::Mode::Create), {});
+    dbconnect::close("gen");
+}
+
+appsrv::Config TstTransport::config() const
+{
+    appsrv::Config cfg;
+    cfg.database = m_url;
+    cfg.workers = 2;
+    return cfg;
+}
+
+std::unique_ptr<appsrv::ServerThread> TstTransport::serve(appsrv::Config cfg)
+{
+    auto t = std::make_unique<appsrv::ServerThread>(cfg, registerProbe);
+    QString why;
+    if (!t->start(&why)) qWarning() << why;
+    return t;
+}
+
+void TstTransport::frameInPiecesIsOneCall()
+{
+    auto srv = serve(config());
+    Raw c;
+    QVERIFY(c.open(srv->port()));
+    const QByteArray call = framed(wire::encodeCall({"Teste.Sonda", "eco", {A::Val("olá").arg, A::Date(QDate(2024, 1, 2)).arg}}));
+    // A pause longer than any read slice, inside the length and inside the payload.
+    c.s.write(call.left(2));
+    c.s.flush();
+    QTest::qWait(400);
+    c.s.write(call.mid(2, 10));
+    c.s.flush();
+    QTest::qWait(400);
+    c.s.write(call.mid(12) + call);  // the rest, and a second call right behind it
+    const auto first = c.answer(), second = c.answer();
+    QVERIFY(first && second);
+    QCOMPARE(first->refs, QVector<QString>({"olá"}));
+    QCOMPARE(second->refs, QVector<QString>({"olá"}));
+    QVERIFY(!c.answer(300));  // exactly one reply per call
+}
+
+void TstTransport::deadlinesBeforeHelloAndWhileIdle()
+{
+    appsrv::Config cfg = config();
+    cfg.helloTimeoutMs = 300;
+    cfg.idleTimeoutMs = 600;
+    cfg.frameTimeoutMs = 800;
+    auto srv = serve(cfg);
+    Raw silent;
+    silent.s.connectToHost("127.0.0.1", srv->port());
+    QVERIFY(silent.s.waitForConnected(3000));
+    QVERIFY(silent.closedWithin(3000));
+    Raw idle;
+    QVERIFY(idle.open(srv->port()));
+    QVERIFY(idle.closedWithin(3000));
+    // Half a frame, then nothing: dropped at the frame's deadline, counted from its first byte.
+    Raw half;
+    QVERIFY(half.open(srv->port()));
+    const QByteArray call = framed(wire::encodeCall({"Teste.Sonda", "eco", {A::Val("x").arg, A::Date({}).arg}}));
+    QElapsedTimer t;
+    t.start();
+    for (int i = 0; i < 4 && half.s.state() == QAbstractSocket::ConnectedState; ++i) {
+        half.s.write(call.mid(i, 1));  // a byte now and then does not keep it alive
+        half.s.flush();
+        QTest::qWait(300);
+    }
+    QVERIFY(half.closedWithin(3000));
+    QVERIFY(t.elapsed() < 3000);
+}
+
+void TstTransport::connectionCapRefusesClearlyAndRecovers()
+{
+    appsrv::Config cfg = config();
+    cfg.maxConnections = 3;
+    auto srv = serve(cfg);
+    std::vector<std::unique_ptr<Raw>> held;
+    for (int i = 0; i < 3; ++i) {
+        held.push_back(std::make_unique<Raw>());
+        QVERIFY(held.back()->open(srv->port()));
+    }
+    TNetConnection extra;
+    extra.Host = "127.0.0.1";
+    extra.Port = srv->port();
+    extra.ServerName = trq01300::kObjectName;
+    const wire::Reply refused = extra.Call("getSetor", {A::Val("T")});
+    QVERIFY(!refused.ok());
+    QVERIFY2(refused.message.contains("ocupado") || refused.message.contains("conectar") ||
+                 refused.message.contains("encerrou"),
+             qPrintable(refused.message));
+    held.pop_back();
+    QTest::qWait(200);
+    const wire::Reply served = extra.Call("getSetor", {A::Val("T")});
+    QVERIFY2(served.ok(), qPrintable(served.message));
+}
+
+void TstTransport::clientNeverSendsACallTwice()
+{
+    auto srv = serve(config());
+    TNetConnection c;
+    c.Host = "127.0.0.1";
+    c.Port = srv->port();
+    c.ServerName = "Teste.Sonda";
+    c.TimeoutMs = 1000;
+    g_slowRuns = 0;
+    const wire::Reply late = c.Call("lento", {A::Val("2500")});
+    QVERIFY(!late.ok());
+    QCOMPARE(late.message, QString("Tempo esgotado aguardando o servidor de aplicação (1 s)."));
+    QTest::qWait(2000);
+    QCOMPARE(int(g_slowRuns), 1);
+    // The next call gets its own answer, not the late one.
+    const wire::Reply next = c.Call("lento", {A::Val("7")});
+    QVERIFY2(next.ok(), qPrintable(next.message));
+    QCOMPARE(next.refs, QVector<QString>({"7"}));
+    QCOMPARE(int(g_slowRuns), 2);
+}
+
+void TstTransport::idleClosedConnectionIsReopenedBeforeTheCall()
+{
+    appsrv::Config cfg = config();
+    cfg.idleTimeoutMs = 300;
+    auto srv = serve(cfg);
+    TNetConnection c;
+    c.Host = "127.0.0.1";
+    c.Port = srv->port();
+    c.ServerName = "Teste.Sonda";
+    g_slowRuns = 0;
+    QVERIFY(c.Call("lento", {A::Val("1")}).ok());
+    QTest::qWait(900);  // the server closed the idle connection meanwhile
+    const wire::Reply r = c.Call("lento", {A::Val("1")});
+    QVERIFY2(r.ok(), qPrintable(r.message));
+    QCOMPARE(int(g_slowRuns), 2);
+}
+
+void TstTransport::errorsCarryAReferenceNotTheDetail()
+{
+    auto srv = serve(config());
+    TNetConnection c;
+    c.Host = "127.0.0.1";
+    c.Port = srv->port();
+    c.ServerName = "Teste.Sonda";
+    const wire::Reply db = c.Call("falhaBanco", {});
+    QCOMPARE(db.error, wire::ErrorCode::Database);
+    QVERIFY2(QRegularExpression("^Erro no banco de dados\\. \\(ref\\. [0-9A-F]{8}\\)$").match(db.message).hasMatch(),
+             qPrintable(db.message));
+    // A huge unknown name is not echoed back.
+    const wire::Reply unknown = c.Call(QString(1000000, 'x'), {});
+    QVERIFY(!unknown.ok());
+    QVERIFY2(unknown.message.size() < 200, qPrintable(unknown.message.left(300)));
+    const wire::Reply obj = c.CallObject(QString(500000, 'y'), "m", {});
+    QVERIFY(!obj.ok());
+    QVERIFY(obj.message.size() < 200);
+}
+
+void TstTransport::badValuesAnswerTheSameOnEitherDatabase()
+{
+    auto srv = serve(config());
+    TNetConnection c;
+    c.Host = "127.0.0.1";
+    c.Port = srv->port();
+    c.ServerName = trq01300::kObjectName;
+    QVector<TNetArg> args{A::Val("01"), A::DateOle(std::nan("")), A::Date({})};
+    QString dt;
+    args << A::Ref(dt);
+    QVector<QString> crit(23);
+    for (QString &s : crit) args << A::Ref(s);
+    const wire::Reply nanDate = c.Call("GetHistoricoOpBem", args);
+    QCOMPARE(nanDate.error, wire::ErrorCode::BadValue);
+    args[1] = A::DateOle(1e12);
+    QCOMPARE(c.Call("GetHistoricoOpBem", args).error, wire::ErrorCode::BadValue);
+    const wire::Reply nul = c.Call("getSetor", {A::Val(QString("T") + QChar(0))});
+    QCOMPARE(nul.error, wire::ErrorCode::BadValue);
+    QVERIFY(nul.message.contains("caracteres de controle"));
+    QVERIFY(c.Call("getSetor", {A::Val("T")}).ok());
+}
+
+void TstTransport::oversizedSelectionIsRefused()
+{
+    auto srv = serve(config());
+    TNetConnection c;
+    c.Host = "127.0.0.1";
+    c.Port = srv->port();
+    c.ServerName = trq01300::kObjectName;
+    const auto selection = [](int n) {
+        QStringList codes;
+        for (int i = 0; i < n; ++i) codes << QString::number(i);
+        return codes.join(',');
+    };
+    QString big = selection(100001), empty;
+    const wire::Reply refused = c.Call("getBem", {A::Val("01"), A::Ref(big), A::Ref(empty)});
+    QCOMPARE(refused.error, wire::ErrorCode::BadValue);
+    QCOMPARE(refused.message, QString("Seleção grande demais: no máximo 100.000 códigos por critério."));
+    // Within the limit, the whole list is honoured: the groups 001 and 002 and thousands that do not exist.
+    QString groups = "001,002," + selection(60000);
+    const wire::Reply ok = c.Call("getBem", {A::Val("01"), A::Ref(groups), A::Ref(empty)});
+    QVERIFY2(ok.ok(), qPrintable(ok.message));
+    QString two = "001,002";
+    QCOMPARE(ok.packet.rows.size(), c.Call("getBem", {A::Val("01"), A::Ref(two), A::Ref(empty)}).packet.rows.size());
+    QVERIFY(ok.packet.rows.size() > 0);
+}
+
+void TstTransport::wrongTokensAreSlowedThenRefused()
+{
+    appsrv::Config cfg = config();
+    cfg.token = "segredo";
+    cfg.authFailuresAllowed = 3;
+    auto srv = serve(cfg);
+    for (int i = 0; i < 3; ++i) {
+        Raw c;
+        c.s.connectToHost("127.0.0.1", srv->port());
+        QVERIFY(c.s.waitForConnected(3000));
+        QElapsedTimer t;
+        t.start();
+        c.s.write(framed(wire::encodeHello({"errado"})));
+        const auto r = c.answer();
+        QVERIFY(r);
+        QCOMPARE(r->message, QString("Credencial do servidor de aplicação inválida."));
+        QVERIFY(t.elapsed() >= 250);
+    }
+    // Over the allowance even the right token waits for the minute to pass.
+    Raw late;
+    late.s.connectToHost("127.0.0.1", srv->port());
+    QVERIFY(late.s.waitForConnected(3000));
+    late.s.write(framed(wire::encodeHello({"segredo"})));
+    const auto r = late.answer();
+    QVERIFY(r);
+    QCOMPARE(r->message, QString("Muitas tentativas com credencial inválida; tente mais tarde."));
+    QVERIFY(appsrv::sameSecret("segredo", "segredo"));
+    QVERIFY(!appsrv::sameSecret("segredo", "segredO"));
+    QVERIFY(!appsrv::sameSecret("segredo", ""));
+}
+
+void TstTransport::unusableDatabaseRefusesToStart()
+{
+    QString why;
+    appsrv::Config missing = config();
+    missing.database = "sqlite:" + m_dir.filePath("nao-existe.db");
+    QVERIFY(!appsrv::ServerThread(missing).start(&why));
+    QVERIFY2(why.contains("não encontrado"), qPrintable(why));
+    appsrv::Config scheme = config();
+    scheme.database = "mysql://x";
+    QVERIFY(!appsrv::ServerThread(scheme).start(&why));
+    QVERIFY2(why.contains("não reconhecido"), qPrintable(why));
+    // A database without the tables the objects read.
+    const QString emptyFile = m_dir.filePath("vazio.db");
+    {
+        QSqlQuery q(dbconnect::open("sqlite:" + emptyFile, "vazio", dbconnect::Mode::Create));
+        QVERIFY(q.exec("CREATE TABLE X (A INTEGER)"));
+    }
+    dbconnect::close("vazio");
+    appsrv::Config empty = config();
+    empty.database = "sqlite:" + emptyFile;
+    QVERIFY(!appsrv::ServerThread(empty).start(&why));
+    QVERIFY2(why.contains("não tem as tabelas"), qPrintable(why));
+}
+
+bool TstTransport::makeCertificate(const QString &kind, QString *cert, QString *key)
+{
+    *cert = m_dir.filePath(kind + "-cert.pem");
+    *key = m_dir.filePath(kind + "-key.pem");
+    if (QFile::exists(*cert)) return true;
+    QStringList args = {"req", "-x509", "-nodes", "-keyout", *key, "-out", *cert, "-days", "2", "-subj", "/CN=127.0.0.1",
+                        "-addext", "subjectAltName=IP:127.0.0.1"};
+    if (kind == "ec") args << "-newkey" << "ec" << "-pkeyopt" << "ec_paramgen_curve:prime256v1";
+    else args << "-newkey" << "rsa:2048";
+    QProcess p;
+    p.start("openssl", args);
+    return p.waitForFinished(60000) && p.exitCode() == 0;
+}
+
+void TstTransport::tlsSetupIsCheckedAtStart()
+{
+    QString rsaCert, rsaKey, ecCert, ecKey;
+    if (!makeCertificate("rsa", &rsaCert, &rsaKey) || !makeCertificate("ec", &ecCert, &ecKey)) QSKIP("openssl indisponível");
+    const auto refused = [&](const QString &cert, const QString &key) {
+        appsrv::Config cfg = config();
+        cfg.tlsCert = cert;
+        cfg.tlsKey = key;
+        QString why;
+        return appsrv::ServerThread(cfg).start(&why) ? QString() : why;
+    };
+    QVERIFY(refused(rsaCert, m_dir.filePath("sem-chave.pem")).contains("Não foi possível ler a chave TLS"));
+    QVERIFY(refused(rsaCert, rsaCert).contains("não é uma chave privada PEM válida"));
+    QVERIFY(refused(rsaCert, ecKey).contains("não corresponde ao certificado"));
+    QVERIFY(refused(rsaKey, rsaKey).contains("não é um certificado PEM válido"));
+    QCOMPARE(refused(ecCert, ecKey), QString());  // the key's type is read, not assumed
+}
+
+void TstTransport::tlsClientVerifiesTheServer_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("trust");  // "ca", "system", "pin", "badpin", "skip", "plain"
+    QTest::addColumn<bool>("served");
+    for (const char *kind : {"rsa", "ec"}) {
+        QTest::addRow("%s with its CA file", kind) << kind << "ca" << true;
+        QTest::addRow("%s with system CAs only", kind) << kind << "system" << false;
+        QTest::addRow("%s pinned", kind) << kind << "pin" << true;
+        QTest::addRow("%s pinned to another", kind) << kind << "badpin" << false;
+        QTest::addRow("%s unverified on request", kind) << kind << "skip" << true;
+        QTest::addRow("%s without TLS", kind) << kind << "plain" << false;
+    }
+}
+
+void TstTransport::tlsClientVerifiesTheServer()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, trust);
+    QFETCH(bool, served);
+    QString cert, key;
+    if (!makeCertificate(kind, &cert, &key)) QSKIP("openssl indisponível");
+    appsrv::Config cfg = config();
+    cfg.tlsCert = cert;
+    cfg.tlsKey = key;
+    cfg.helloTimeoutMs = 1500;
+    auto srv = serve(cfg);
+    TNetConnection c;
+    c.Host = "127.0.0.1";
+    c.Port = srv->port();
+    c.ServerName = trq01300::kObjectName;
+    c.TimeoutMs = 3000;
+    c.UseTls = trust != "plain";
+    if (trust == "ca") c.TlsCaFile = cert;
+    const QString pin = QSslCertificate::fromPath(cert).first().digest(QCryptographicHash::Sha256).toHex(':');
+    if (trust == "pin") c.TlsFingerprint = pin;
+    if (trust == "badpin") c.TlsFingerprint = QString(pin).replace(0, 2, pin.startsWith("00") ? "11" : "00");
+    if (trust == "skip") c.TlsSkipVerify = true;
+    const wire::Reply r = c.Call("getSetor", {A::Val("T")});
+    QCOMPARE(r.ok(), served);
+    if (served) QCOMPARE(r.packet.rows.size(), 7);
+    if (trust == "system") QVERIFY2(r.message.contains("não é confiável"), qPrintable(r.message));
+    if (trust == "badpin") QVERIFY2(r.message.contains("impressão digital"), qPrintable(r.message));
+}
+
+QTEST_MAIN(TstTransport)
+#include "tst_transport.moc"
