@@ -7,6 +7,7 @@
 #include "trq01300_methods.h"
 
 #include <QProcess>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -28,6 +29,7 @@ private slots:
     void listsAndInvoices();
     void badInputGetsErrorAndServerGoesOn();
     void clientReconnectsAfterServerRestart();
+    void lostDatabaseSessionIsReopened();
     void commandLineProgramsServeAndCall();
 
 private:
@@ -313,6 +315,29 @@ void TstAppServer::clientReconnectsAfterServerRestart()
     const wire::Reply r = m_net.Call("getCentCusto", {A::Val("T")});
     QVERIFY2(r.ok(), qPrintable(r.message));
     QCOMPARE(r.packet.rows.size(), 8);
+}
+
+void TstAppServer::lostDatabaseSessionIsReopened()
+{
+#ifndef TEST_ON_POSTGRESQL
+    QSKIP("a database server ends sessions; a SQLite file does not");
+#else
+    QVERIFY(m_net.Call("getSetor", {A::Val("T")}).ok());
+    // Every other session of the database ended, as an administrator or a restart would.
+    QSqlQuery q(m_db);
+    QVERIFY2(q.exec("SELECT COUNT(pg_terminate_backend(pid)) FROM pg_stat_activity "
+                    "WHERE datname = current_database() AND pid <> pg_backend_pid()"),
+             qPrintable(q.lastError().text()));
+    QVERIFY(q.next());
+    QVERIFY(q.value(0).toInt() >= 1);
+    QTest::qWait(200);
+    // Each worker finds its session gone, opens it again and answers.
+    for (int i = 0; i < 8; ++i) {
+        const wire::Reply r = m_net.Call("getSetor", {A::Val("T")});
+        QVERIFY2(r.ok(), qPrintable(r.message));
+        QCOMPARE(r.packet.rows.size(), 7);
+    }
+#endif
 }
 
 void TstAppServer::commandLineProgramsServeAndCall()

@@ -1,8 +1,10 @@
 // Wire codec, OLE dates, database date texts and the server's selection parsing.
 #include "codec.h"
 #include "selection.h"
+#include "sqlpacket.h"
 
 #include <QBuffer>
+#include <QSqlQuery>
 #include <QTest>
 #include <cmath>
 
@@ -12,6 +14,7 @@ class TstWire : public QObject {
     Q_OBJECT
 private slots:
     void callRoundTrip();
+    void readErrorIsNeverAShorterPacket();
     void replyRoundTripKeepsKindsAndNulls();
     void preEncodedPacketReadsLikeBuiltOne();
     void errorReply();
@@ -206,6 +209,30 @@ void TstWire::selections()
     QFETCH(QString, sel);
     QFETCH(QStringList, codes);
     QCOMPARE(trq01300::parseSelection(sel), codes);
+}
+
+void TstWire::readErrorIsNeverAShorterPacket()
+{
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "rows");
+        db.setDatabaseName(":memory:");
+        QVERIFY(db.open());
+        // Five rows, then a failure while stepping (an integer overflow on the sixth).
+        QSqlQuery q(db);
+        q.setForwardOnly(true);
+        QVERIFY(q.exec("WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 10) "
+                       "SELECT CASE WHEN x > 5 THEN abs(-9223372036854775807 - 1) ELSE x END FROM c"));
+        bool failed = false;
+        try {
+            trq01300::readPacket(q, {{"X", wire::FieldKind::Float, 0}});
+        } catch (const trq01300::DbError &) {
+            failed = true;
+        }
+        QVERIFY2(failed, "five rows and an error must not come back as a packet of five rows");
+        QVERIFY(q.exec("SELECT 1 UNION ALL SELECT 2"));
+        QCOMPARE(trq01300::readPacket(q, {{"X", wire::FieldKind::Float, 0}}).rows.size(), 2);
+    }
+    QSqlDatabase::removeDatabase("rows");
 }
 
 QTEST_GUILESS_MAIN(TstWire)
