@@ -31,58 +31,151 @@ void writePacket(QByteArray *out, const DataPacket &p)
     pw.finish();
 }
 
-bool readPacket(const QCborValue &v, DataPacket *p, QString *why)
-{
-    const QCborMap m = v.toMap();
-    const QCborArray fa = m.value(QLatin1StringView("f")).toArray();
-    const QCborArray ra = m.value(QLatin1StringView("r")).toArray();
-    p->fields.reserve(fa.size());
-    for (const QCborValue &fv : fa) {
-        const QCborArray f = fv.toArray();
-        if (f.size() != 3 || !f[0].isString() || !f[1].isInteger()) {
-            if (why) *why = QStringLiteral("definição de campo inválida");
-            return false;
-        }
-        const qint64 k = f[1].toInteger();
-        if (k < 1 || k > 4) {
-            if (why) *why = QStringLiteral("tipo de campo desconhecido");
-            return false;
-        }
-        p->fields.push_back({f[0].toString(), FieldKind(k), int(f[2].toInteger())});
-    }
-    const int n = p->fields.size();
-    p->rows.reserve(ra.size());
-    for (const QCborValue &rv : ra) {
-        const QCborArray r = rv.toArray();
-        if (r.size() != n) {
-            if (why) *why = QStringLiteral("linha com número de colunas errado");
-            return false;
-        }
-        Row row(n);
-        for (int i = 0; i < n; ++i) {
-            const QCborValue c = r[i];
-            if (c.isNull() || c.isUndefined()) continue;
-            switch (p->fields[i].kind) {
-            case FieldKind::Float:
-            case FieldKind::DateTime:
-                if (!c.isDouble() && !c.isInteger()) {
-                    if (why) *why = QStringLiteral("valor numérico inválido");
-                    return false;
+// Replies are read as a stream, straight into rows: no tree of the whole
+// reply is built first, so a large history costs about its rows once.
+class ReplyReader {
+public:
+    explicit ReplyReader(const QByteArray &cbor) : m_r(cbor) {}
+
+    bool reply(Reply *out, QString *why)
+    {
+        if (!m_r.isMap() || !m_r.enterContainer()) return fail(why, QStringLiteral("resposta ilegível"));
+        bool isError = false;
+        while (m_r.hasNext()) {
+            QString key;
+            if (!text(&key)) return fail(why, QStringLiteral("resposta ilegível"));
+            if (key == QLatin1String("e")) {
+                if (!m_r.isInteger()) return fail(why, QStringLiteral("resposta ilegível"));
+                out->error = ErrorCode(m_r.toInteger());
+                if (out->error == ErrorCode::None) out->error = ErrorCode::Internal;
+                isError = true;
+                m_r.next();
+            } else if (key == QLatin1String("msg")) {
+                if (!text(&out->message)) return fail(why, QStringLiteral("resposta ilegível"));
+            } else if (key == QLatin1String("refs")) {
+                if (!m_r.isArray() || !m_r.enterContainer()) return fail(why, QStringLiteral("resposta ilegível"));
+                while (m_r.hasNext()) {
+                    QString ref;
+                    if (!text(&ref)) return fail(why, QStringLiteral("resposta ilegível"));
+                    out->refs << ref;
                 }
-                row[i] = c.toDouble();
-                break;
-            default:
-                if (!c.isString()) {
-                    if (why) *why = QStringLiteral("valor de texto inválido");
-                    return false;
-                }
-                row[i] = c.toString();
+                m_r.leaveContainer();
+            } else if (key == QLatin1String("p")) {
+                if (!packet(&out->packet, why)) return false;
+            } else if (!m_r.next()) {
+                return fail(why, QStringLiteral("resposta ilegível"));
             }
         }
-        p->rows.push_back(std::move(row));
+        if (!m_r.leaveContainer() || m_r.lastError() != QCborError::NoError)
+            return fail(why, QStringLiteral("resposta ilegível"));
+        if (isError) {
+            out->refs.clear();
+            out->packet = {};
+        }
+        return true;
     }
-    return true;
-}
+
+private:
+    static bool fail(QString *why, const QString &text)
+    {
+        if (why) *why = text;
+        return false;
+    }
+
+    bool text(QString *out)
+    {
+        if (!m_r.isString()) return false;
+        out->clear();
+        auto chunk = m_r.readString();
+        while (chunk.status == QCborStreamReader::Ok) {
+            *out += chunk.data;
+            chunk = m_r.readString();
+        }
+        return chunk.status == QCborStreamReader::EndOfString;
+    }
+
+    bool number(double *out)
+    {
+        if (m_r.isDouble()) *out = m_r.toDouble();
+        else if (m_r.isFloat()) *out = m_r.toFloat();
+        else if (m_r.isFloat16()) *out = double(m_r.toFloat16());
+        else if (m_r.isInteger()) *out = double(m_r.toInteger());
+        else return false;
+        return m_r.next();
+    }
+
+    bool packet(DataPacket *p, QString *why)
+    {
+        if (!m_r.isMap() || !m_r.enterContainer()) return fail(why, QStringLiteral("pacote ilegível"));
+        bool haveFields = false;
+        while (m_r.hasNext()) {
+            QString key;
+            if (!text(&key)) return fail(why, QStringLiteral("pacote ilegível"));
+            if (key == QLatin1String("f")) {
+                if (!fields(&p->fields, why)) return false;
+                haveFields = true;
+            } else if (key == QLatin1String("r")) {
+                // Rows are typed by the fields, which come first.
+                if (!haveFields) return fail(why, QStringLiteral("linhas antes dos campos"));
+                if (!rows(p, why)) return false;
+            } else if (!m_r.next()) {
+                return fail(why, QStringLiteral("pacote ilegível"));
+            }
+        }
+        return m_r.leaveContainer() || fail(why, QStringLiteral("pacote ilegível"));
+    }
+
+    bool fields(QVector<FieldDef> *out, QString *why)
+    {
+        if (!m_r.isArray() || !m_r.enterContainer()) return fail(why, QStringLiteral("definição de campo inválida"));
+        while (m_r.hasNext()) {
+            QString name;
+            if (!m_r.isArray() || !m_r.enterContainer() || !text(&name) || !m_r.isInteger())
+                return fail(why, QStringLiteral("definição de campo inválida"));
+            const qint64 k = m_r.toInteger();
+            m_r.next();
+            if (k < 1 || k > 4) return fail(why, QStringLiteral("tipo de campo desconhecido"));
+            if (!m_r.isInteger()) return fail(why, QStringLiteral("definição de campo inválida"));
+            const qint64 width = m_r.toInteger();
+            m_r.next();
+            if (m_r.hasNext() || !m_r.leaveContainer()) return fail(why, QStringLiteral("definição de campo inválida"));
+            out->push_back({name, FieldKind(k), int(width)});
+        }
+        return m_r.leaveContainer() || fail(why, QStringLiteral("definição de campo inválida"));
+    }
+
+    bool rows(DataPacket *p, QString *why)
+    {
+        if (!m_r.isArray() || !m_r.enterContainer()) return fail(why, QStringLiteral("pacote ilegível"));
+        const int n = p->fields.size();
+        if (m_r.isLengthKnown()) p->rows.reserve(qsizetype(std::min<quint64>(m_r.length(), 10000000)));
+        while (m_r.hasNext()) {
+            if (!m_r.isArray() || !m_r.enterContainer()) return fail(why, QStringLiteral("pacote ilegível"));
+            Row row(n);
+            int i = 0;
+            while (m_r.hasNext()) {
+                if (i >= n) return fail(why, QStringLiteral("linha com número de colunas errado"));
+                if (m_r.isNull() || m_r.isUndefined()) {
+                    m_r.next();
+                } else if (p->fields[i].kind == FieldKind::Float || p->fields[i].kind == FieldKind::DateTime) {
+                    double d = 0;
+                    if (!number(&d)) return fail(why, QStringLiteral("valor numérico inválido"));
+                    row[i] = d;
+                } else {
+                    QString t;
+                    if (!text(&t)) return fail(why, QStringLiteral("valor de texto inválido"));
+                    row[i] = std::move(t);
+                }
+                ++i;
+            }
+            if (i != n || !m_r.leaveContainer()) return fail(why, QStringLiteral("linha com número de colunas errado"));
+            p->rows.push_back(std::move(row));
+        }
+        return m_r.leaveContainer() || fail(why, QStringLiteral("pacote ilegível"));
+    }
+
+    QCborStreamReader m_r;
+};
 
 }  // namespace
 
@@ -303,22 +396,9 @@ std::optional<Call> decodeCall(const QByteArray &cbor, QString *why)
 
 std::optional<Reply> decodeReply(const QByteArray &cbor, QString *why)
 {
-    QCborParserError err;
-    const QCborValue v = QCborValue::fromCbor(cbor, &err);
-    if (err.error != QCborError::NoError || !v.isMap()) {
-        if (why) *why = QStringLiteral("resposta ilegível");
-        return std::nullopt;
-    }
-    const QCborMap m = v.toMap();
     Reply r;
-    if (m.contains(QLatin1StringView("e"))) {
-        r.error = ErrorCode(m.value(QLatin1StringView("e")).toInteger());
-        if (r.error == ErrorCode::None) r.error = ErrorCode::Internal;
-        r.message = m.value(QLatin1StringView("msg")).toString();
-        return r;
-    }
-    for (const QCborValue &s : m.value(QLatin1StringView("refs")).toArray()) r.refs << s.toString();
-    if (!readPacket(m.value(QLatin1StringView("p")), &r.packet, why)) return std::nullopt;
+    ReplyReader reader(cbor);
+    if (!reader.reply(&r, why)) return std::nullopt;
     return r;
 }
 

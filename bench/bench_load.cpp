@@ -1,0 +1,235 @@
+// The application server under many desktops, on the small demo database (or
+// the PostgreSQL database given):
+//  1. N idle connections held after their hello (default 1,000), with the
+//     server's thread count and a new client served while they stay;
+//  2. C clients x K mixed calls each (default 50 x 1,000): errors and latency
+//     percentiles;
+//  3. a mutation fuzzer over valid frames for S seconds (default 180): the
+//     server must keep answering and its memory stay flat.
+// Usage: bench_load [--db URL] [--idle N] [--clients C] [--calls K] [--fuzz S]
+#include "appserver.h"
+#include "codec.h"
+#include "dbconnect.h"
+#include "generator.h"
+#include "netconnection.h"
+#include "trq01300_methods.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QtEndian>
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <mutex>
+
+using A = TNetArg;
+
+namespace {
+
+long statusField(const char *name)
+{
+    QFile f("/proc/self/status");
+    if (!f.open(QIODevice::ReadOnly)) return -1;
+    for (const QByteArray &line : f.readAll().split('\n'))
+        if (line.startsWith(name)) return line.mid(int(strlen(name))).trimmed().split(' ').first().toLong();
+    return -1;
+}
+
+QByteArray framed(const QByteArray &payload)
+{
+    QByteArray out(4, '\0');
+    qToBigEndian<quint32>(quint32(payload.size()), out.data());
+    return out + payload;
+}
+
+TNetConnection *client(quint16 port)
+{
+    auto *c = new TNetConnection;
+    c->Host = "127.0.0.1";
+    c->Port = port;
+    c->ServerName = trq01300::kObjectName;
+    return c;
+}
+
+// One of the calls a desktop makes, chosen by i.
+wire::Reply mixedCall(TNetConnection &c, int i)
+{
+    QString ref = "0001", empty, t = "T", op = QString::number(1 + i % 1400).rightJustified(8, '0');
+    switch (i % 5) {
+    case 0: return c.Call("getSetor", {A::Val("T")});
+    case 1: return c.Call("getIndFin", {A::Ref(ref), A::Val(QDate(2024, 1, 1).addDays(i % 700).toString("dd/MM/yyyy"))});
+    case 2: return c.Call("GetEspecOper", {A::Val("01"), A::Val("R"), A::Val(op), A::Val("000001")});
+    case 3: return c.Call("getBem", {A::Val("01"), A::Ref(empty), A::Ref(t)});
+    default: {
+        QVector<TNetArg> args{A::Val("01"), A::Date(QDate(2024, 3, 1).addDays(i % 300)), A::Date(QDate(2024, 3, 8).addDays(i % 300))};
+        QString dt;
+        static thread_local QVector<QString> crit(23);
+        args << A::Ref(dt);
+        for (int k = 0; k < 23; ++k) {
+            crit[k] = k % 2 == 1 ? "T" : "";
+            if (k == 10) crit[k] = "_1_2_3_";
+            args << A::Ref(crit[k]);
+        }
+        return c.Call("GetHistoricoOpBem", args);
+    }
+    }
+}
+
+double pct(std::vector<double> v, double p)
+{
+    if (v.empty()) return 0;
+    std::sort(v.begin(), v.end());
+    return v[std::min(v.size() - 1, size_t(p * v.size()))];
+}
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QString url;
+    int idle = 1000, clients = 50, calls = 1000, fuzzSeconds = 180;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const QString k = argv[i], v = argv[i + 1];
+        if (k == "--db") url = v;
+        else if (k == "--idle") idle = v.toInt();
+        else if (k == "--clients") clients = v.toInt();
+        else if (k == "--calls") calls = v.toInt();
+        else if (k == "--fuzz") fuzzSeconds = v.toInt();
+    }
+    QTemporaryDir dir;
+    if (url.isEmpty()) {
+        url = "sqlite:" + dir.filePath("demo.db");
+        demo::generate(dbconnect::open(url, "gen", dbconnect::Mode::Create), {});
+        dbconnect::close("gen");
+    }
+    appsrv::Config cfg;
+    cfg.database = url;
+    appsrv::ServerThread server(cfg);
+    QString why;
+    if (!server.start(&why)) {
+        std::printf("server: %s\n", qPrintable(why));
+        return 1;
+    }
+    const quint16 port = server.port();
+    std::printf("database %s, %d workers\n", qPrintable(url.section('@', -1)), cfg.workers);
+    int status = 0;
+
+    // 1. Idle connections.
+    {
+        const long threadsBefore = statusField("Threads:");
+        std::vector<std::unique_ptr<QTcpSocket>> held;
+        QElapsedTimer t;
+        t.start();
+        for (int i = 0; i < idle; ++i) {
+            auto s = std::make_unique<QTcpSocket>();
+            s->connectToHost("127.0.0.1", port);
+            if (!s->waitForConnected(5000)) break;
+            s->write(framed(wire::encodeHello({})));
+            QByteArray answer;
+            if (wire::readFrame(s.get(), &answer, wire::kMaxFrameBytes, 5000) != wire::ReadStatus::Ok) break;
+            held.push_back(std::move(s));
+        }
+        const long threadsHeld = statusField("Threads:");
+        std::unique_ptr<TNetConnection> fresh(client(port));
+        QElapsedTimer ct;
+        ct.start();
+        const bool served = fresh->Call("getSetor", {A::Val("T")}).ok();
+        std::printf("idle connections held: %zu of %d in %lld ms; threads %ld before, %ld with them held; "
+                    "a new client %s in %.1f ms\n",
+                    held.size(), idle, t.elapsed(), threadsBefore, threadsHeld, served ? "served" : "NOT served",
+                    ct.nsecsElapsed() / 1e6);
+        if (int(held.size()) < idle || !served || threadsHeld > threadsBefore + 2) status = 2;
+    }
+
+    // 2. Many clients, mixed calls.
+    {
+        std::vector<double> lat;
+        std::mutex m;
+        std::atomic<int> errors{0};
+        QElapsedTimer t;
+        t.start();
+        std::vector<QThread *> threads;
+        for (int c = 0; c < clients; ++c) {
+            threads.push_back(QThread::create([&, c] {
+                std::unique_ptr<TNetConnection> net(client(port));
+                std::vector<double> mine;
+                mine.reserve(calls);
+                for (int i = 0; i < calls; ++i) {
+                    QElapsedTimer ct;
+                    ct.start();
+                    const wire::Reply r = mixedCall(*net, c * 7919 + i);
+                    mine.push_back(ct.nsecsElapsed() / 1e6);
+                    if (!r.ok()) {
+                        if (errors.fetch_add(1) < 5) std::printf("  error: %s\n", qPrintable(r.message));
+                    }
+                }
+                std::lock_guard<std::mutex> lock(m);
+                lat.insert(lat.end(), mine.begin(), mine.end());
+            }));
+            threads.back()->start();
+        }
+        for (QThread *th : threads) {
+            th->wait();
+            delete th;
+        }
+        std::printf("%d clients x %d mixed calls in %.1f s: %d errors; latency p50 %.1f ms, p95 %.1f ms, p99 %.1f ms\n",
+                    clients, calls, t.elapsed() / 1000.0, int(errors), pct(lat, 0.5), pct(lat, 0.95), pct(lat, 0.99));
+        if (errors > 0) status = 2;
+    }
+
+    // 3. Fuzzer: valid frames with bytes flipped, cut, repeated or grown.
+    if (fuzzSeconds > 0) {
+        QVector<QByteArray> seeds;
+        QString empty, t = "T", ref = "0001";
+        seeds << wire::encodeHello({}) << wire::encodeCall({trq01300::kObjectName, "getSetor", {A::Val("T").arg}})
+              << wire::encodeCall({trq01300::kObjectName, "getIndFin", {A::Ref(ref).arg, A::Val("04/03/2020").arg}})
+              << wire::encodeCall({trq01300::kObjectName, "getBem", {A::Val("01").arg, A::Ref(empty).arg, A::Ref(t).arg}});
+        QRandomGenerator rng(1300);
+        QElapsedTimer t0;
+        t0.start();
+        long rssStart = -1, frames = 0, aliveChecks = 0, dead = 0;
+        while (t0.elapsed() < fuzzSeconds * 1000) {
+            QTcpSocket s;
+            s.connectToHost("127.0.0.1", port);
+            if (!s.waitForConnected(2000)) { ++dead; continue; }
+            if (rng.bounded(4) != 0) s.write(framed(seeds[0]));  // usually past the hello
+            for (int k = 0; k < 20; ++k) {
+                QByteArray p = seeds[rng.bounded(seeds.size())];
+                switch (rng.bounded(5)) {
+                case 0: for (int f = 0; f < 1 + int(rng.bounded(8)); ++f) p[rng.bounded(p.size())] = char(rng.bounded(256)); break;
+                case 1: p.truncate(rng.bounded(p.size())); break;
+                case 2: p.insert(rng.bounded(p.size()), QByteArray(int(rng.bounded(64)), char(rng.bounded(256)))); break;
+                case 3: p = p.repeated(1 + int(rng.bounded(4))); break;
+                default: break;
+                }
+                QByteArray f = framed(p);
+                if (rng.bounded(10) == 0) qToBigEndian<quint32>(rng.generate(), f.data());  // a lying length
+                s.write(f);
+                ++frames;
+            }
+            s.flush();
+            s.waitForReadyRead(20);
+            s.abort();
+            if (++aliveChecks % 200 == 0) {
+                std::unique_ptr<TNetConnection> probe(client(port));
+                if (!probe->Call("getSetor", {A::Val("T")}).ok()) ++dead;
+                const long rss = statusField("VmRSS:");
+                if (rssStart < 0 && t0.elapsed() > 10000) rssStart = rss;
+            }
+        }
+        std::unique_ptr<TNetConnection> probe(client(port));
+        const bool alive = probe->Call("getSetor", {A::Val("T")}).ok();
+        const long rssEnd = statusField("VmRSS:");
+        std::printf("fuzzer: %ld mutated frames over %d s; server %s; failed probes %ld; RSS %ld kB after 10 s, %ld kB at the end\n",
+                    frames, fuzzSeconds, alive ? "answering" : "NOT answering", dead, rssStart, rssEnd);
+        if (!alive || dead > 0 || (rssStart > 0 && rssEnd > rssStart * 3 / 2)) status = 2;
+    }
+    server.stop();
+    return status;
+}
