@@ -5,8 +5,9 @@
 //  2. C clients x K mixed calls each (default 50 x 1,000): errors and latency
 //     percentiles;
 //  3. a mutation fuzzer over valid frames for S seconds (default 180): the
-//     server must keep answering and its memory stay flat.
-// Usage: bench_load [--db URL] [--idle N] [--clients C] [--calls K] [--fuzz S]
+//     server must keep answering and its memory stay flat;
+//  4. with --selection N, one history call whose asset criterion lists N codes.
+// Usage: bench_load [--db URL] [--idle N] [--clients C] [--calls K] [--fuzz S] [--selection N]
 #include "appserver.h"
 #include "codec.h"
 #include "dbconnect.h"
@@ -93,7 +94,7 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QString url;
-    int idle = 1000, clients = 50, calls = 1000, fuzzSeconds = 180;
+    int idle = 1000, clients = 50, calls = 1000, fuzzSeconds = 180, selection = 0;
     for (int i = 1; i + 1 < argc; i += 2) {
         const QString k = argv[i], v = argv[i + 1];
         if (k == "--db") url = v;
@@ -101,6 +102,7 @@ int main(int argc, char **argv)
         else if (k == "--clients") clients = v.toInt();
         else if (k == "--calls") calls = v.toInt();
         else if (k == "--fuzz") fuzzSeconds = v.toInt();
+        else if (k == "--selection") selection = v.toInt();
     }
     QTemporaryDir dir;
     if (url.isEmpty()) {
@@ -120,8 +122,29 @@ int main(int argc, char **argv)
     std::printf("database %s, %d workers\n", qPrintable(url.section('@', -1)), cfg.workers);
     int status = 0;
 
+    // 4. A long selection costs in proportion to its codes.
+    if (selection > 0) {
+        QStringList codes;
+        for (int i = 0; i < selection; ++i) codes << QString::number(i + 1).rightJustified(6, '0');
+        std::unique_ptr<TNetConnection> c(client(port));
+        QVector<TNetArg> args{A::Val("01"), A::Date(QDate(2024, 1, 1)), A::Date(QDate(2024, 3, 31))};
+        QString dt, crit[23];
+        for (int k = 0; k < 23; ++k) crit[k] = k < 10 ? (k % 2 ? "T" : "") : k == 10 ? "_1_2_3_" : (k % 2 ? "" : "T");
+        crit[2] = codes.join(',');
+        crit[3].clear();
+        args << A::Ref(dt);
+        for (QString &x : crit) args << A::Ref(x);
+        QElapsedTimer t;
+        t.start();
+        const wire::Reply r = c->Call("GetHistoricoOpBem", args);
+        std::printf("history with %d asset codes: %s, %lld rows, %lld ms\n", selection, r.ok() ? "ok" : qPrintable(r.message),
+                    static_cast<long long>(r.packet.rows.size()), t.elapsed());
+        idle = clients = 0;
+        fuzzSeconds = 0;
+    }
+
     // 1. Idle connections.
-    {
+    if (idle > 0) {
         const long threadsBefore = statusField("Threads:");
         std::vector<std::unique_ptr<QTcpSocket>> held;
         QElapsedTimer t;
@@ -148,7 +171,7 @@ int main(int argc, char **argv)
     }
 
     // 2. Many clients, mixed calls.
-    {
+    if (clients > 0) {
         std::vector<double> lat;
         std::mutex m;
         std::atomic<int> errors{0};
