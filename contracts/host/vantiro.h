@@ -11,6 +11,9 @@ class HOST_EXPORT Vantiro {
 public:
     // Loads the settings of an INI file; missing keys keep their defaults.
     static void Load(const QString &iniPath);
+    // As Load, but a file that is missing, unreadable or malformed is an error
+    // (a Portuguese reason) and changes nothing.
+    static bool LoadChecked(const QString &iniPath, QString *why);
     static void ResetDefaults();
     static QString WebURL();
     static int WebPort();

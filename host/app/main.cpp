@@ -8,7 +8,9 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QLibraryInfo>
 #include <QLocale>
+#include <QTranslator>
 #include <QMessageBox>
 #include <QTimer>
 #include <cstdio>
@@ -28,14 +30,35 @@ public:
         }
     }
 };
+
+// The Qt platform plug-in aborts when it finds no display: say it plainly first.
+bool displayAvailable()
+{
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    if (!platform.isEmpty() && !platform.startsWith("xcb") && !platform.startsWith("wayland")) return true;
+    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
 }  // namespace
 
 int main(int argc, char **argv)
 {
+    for (int i = 1; i < argc; ++i)
+        if (qstrcmp(argv[i], "--help") == 0 || qstrcmp(argv[i], "-h") == 0) goto parse;
+    if (!displayAvailable()) {
+        std::fprintf(stderr, "backoffice: não há tela disponível (DISPLAY não definido); use scripts/run, que inicia um "
+                             "Xvfb, ou QT_QPA_PLATFORM=offscreen.\n");
+        return 3;
+    }
+parse:
     BackofficeApp app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("backoffice"));
     QApplication::setOrganizationName(QStringLiteral("Backoffice"));
     QLocale::setDefault(QLocale(QLocale::Portuguese, QLocale::Brazil));
+    // Qt's own buttons and dialogs in Portuguese ("Cancelar", "Sim", "Não").
+    QTranslator qtTexts;
+    if (qtTexts.load(QLocale(QLocale::Portuguese, QLocale::Brazil), QStringLiteral("qtbase"), QStringLiteral("_"),
+                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTexts);
     QCommandLineParser p;
     p.setApplicationDescription(QStringLiteral("Retaguarda do patrimônio."));
     p.addHelpOption();
@@ -43,7 +66,15 @@ int main(int argc, char **argv)
     p.addOption({"open", "Abre a tela (TRQ01300) ao iniciar.", "SCREEN"});
     p.addOption({"screenshot", "Salva a janela principal em FILE e encerra.", "FILE"});
     p.process(app);
-    if (p.isSet("config")) Vantiro::Load(p.value("config"));
+    if (p.isSet("config")) {
+        // A configuration asked for and not read never falls back to the demo silently.
+        QString why;
+        if (!Vantiro::LoadChecked(p.value("config"), &why)) {
+            std::fprintf(stderr, "backoffice: %s\n", qPrintable(why));
+            QMessageBox::critical(nullptr, QStringLiteral("Erro"), why);
+            return 2;
+        }
+    }
 
     Embedded embedded;
     QString why;

@@ -2,6 +2,8 @@
 #include "netconnection.h"
 
 #include <QHash>
+#include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
 
@@ -46,6 +48,27 @@ void Vantiro::Load(const QString &iniPath)
     st.pict[ptCodBem] = ini.value(QStringLiteral("Pictures/CodigoBem"), st.pict[ptCodBem]).toString();
     st.pictF = ini.value(QStringLiteral("Pictures/PessoaFisica"), st.pictF).toString();
     st.pictJ = ini.value(QStringLiteral("Pictures/PessoaJuridica"), st.pictJ).toString();
+}
+
+bool Vantiro::LoadChecked(const QString &iniPath, QString *why)
+{
+    const QFileInfo fi(iniPath);
+    if (!fi.exists()) {
+        *why = QStringLiteral("Arquivo de configuração %1 não encontrado.").arg(iniPath);
+        return false;
+    }
+    QFile f(iniPath);
+    if (!fi.isFile() || !f.open(QIODevice::ReadOnly)) {
+        *why = QStringLiteral("Não foi possível ler o arquivo de configuração %1.").arg(iniPath);
+        return false;
+    }
+    QSettings ini(iniPath, QSettings::IniFormat);
+    if (ini.status() != QSettings::NoError) {
+        *why = QStringLiteral("O arquivo de configuração %1 não está no formato INI.").arg(iniPath);
+        return false;
+    }
+    Load(iniPath);
+    return true;
 }
 
 QString Vantiro::WebURL() { return s().webUrl; }

@@ -10,11 +10,14 @@
 #include "messages.h"
 #include "prompter.h"
 #include "stringlist.h"
+#include "vantiro.h"
 
 #include <QAbstractItemModelTester>
 #include <QFrame>
 #include <QLineEdit>
 #include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QFile>
 #include <QTest>
 #include <QVBoxLayout>
 
@@ -51,6 +54,7 @@ private slots:
     void formatMaskTextAndFloats_data();
     void formatMaskTextAndFloats();
     void helpers();
+    void readmeIniLoadsAsWritten();
     void messagesAndStringList();
     void abortEndsHandlerSilently();
     void focusExitOrderAndCancel();
@@ -195,6 +199,32 @@ void TstHost::formatMaskTextAndFloats()
     QFETCH(QString, expected);
     if (kind == "mask") QCOMPARE(FormatMaskText(pattern, value), expected);
     else QCOMPARE(FormatFloat(pattern, value.toDouble()), expected);
+}
+
+void TstHost::readmeIniLoadsAsWritten()
+{
+    QFile readme(QStringLiteral(QT_TESTCASE_SOURCEDIR) + "/../README.md");
+    QVERIFY(readme.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(readme.readAll());
+    const int start = text.indexOf("```ini\n"), end = text.indexOf("```", start + 7);
+    QVERIFY(start >= 0 && end > start);
+    QTemporaryDir dir;
+    QFile ini(dir.filePath("backoffice.ini"));
+    QVERIFY(ini.open(QIODevice::WriteOnly));
+    ini.write(text.mid(start + 7, end - start - 7).toUtf8());
+    ini.close();
+    QString why;
+    QVERIFY2(Vantiro::LoadChecked(ini.fileName(), &why), qPrintable(why));
+    QCOMPARE(Vantiro::DBPict(ptContCtbl), QString("9.9.99.99.999;0;_"));
+    QCOMPARE(Vantiro::PictPess("F"), QString("999.999.999-99;0;_"));
+    QCOMPARE(Vantiro::PictPess("J"), QString("99.999.999/9999-99;0;_"));
+    QCOMPARE(Vantiro::WebPort(), 8211);
+    QCOMPARE(Vantiro::Operator(), QString("ADMIN"));
+    // A missing file is an error and changes nothing.
+    QVERIFY(!Vantiro::LoadChecked(dir.filePath("nao-existe.ini"), &why));
+    QCOMPARE(why, QString("Arquivo de configuração %1 não encontrado.").arg(dir.filePath("nao-existe.ini")));
+    QCOMPARE(Vantiro::WebPort(), 8211);
+    Vantiro::ResetDefaults();
 }
 
 void TstHost::helpers()
