@@ -82,4 +82,5 @@ private:
     QMetaObject::Connection m_c1, m_c2, m_c3, m_srcConn;
     bool m_syncing = false;
     bool m_displayErrorPending = false, m_displayErrorShown = false;
+    bool m_applyingColumns = false;
 };

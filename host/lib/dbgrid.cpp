@@ -1,4 +1,7 @@
 #include "dbgrid.h"
+#include <QFontMetrics>
+#include <QScopedValueRollback>
+#include <QStyle>
 #include "consiste.h"
 #include "dispatch.h"
 #include "hostlog.h"
@@ -110,6 +113,10 @@ TDBGrid::TDBGrid(QWidget *parent) : QTableView(parent), m_model(new DataSetModel
     setAlternatingRowColors(false);
     setWordWrap(false);
     setFocusPolicy(Qt::StrongFocus);
+    // A width the user drags stays the column's width when the rows are loaded again.
+    connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this](int i, int, int size) {
+        if (!m_applyingColumns && i < m_columns.size() && size > 0) m_columns[i].Width = size;
+    });
 }
 
 void TDBGrid::SetDataSource(TDataSource *ds)
@@ -196,9 +203,17 @@ void TDBGrid::SetColumns(const QVector<TColumn> &cols)
 
 void TDBGrid::applyColumns()
 {
+    const QScopedValueRollback<bool> applying(m_applyingColumns, true);
+    const QFontMetrics fm = horizontalHeader()->fontMetrics();
+    // Room around a title: the header section's margins on both sides.
+    const int margins = 2 * style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, horizontalHeader()) + 8;
     for (int i = 0; i < m_columns.size(); ++i) {
         setColumnHidden(i, !m_columns[i].Visible);
-        if (m_columns[i].Width > 0) setColumnWidth(i, m_columns[i].Width);
+        // A width is never narrower than its title at the font in use.
+        const QString title = m_model->headerData(i, Qt::Horizontal, Qt::DisplayRole).toString();
+        const int fit = fm.horizontalAdvance(title) + margins;
+        const int given = m_columns[i].Width > 0 ? m_columns[i].Width : columnWidth(i);
+        setColumnWidth(i, std::max(given, fit));
     }
 }
 

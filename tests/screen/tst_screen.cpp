@@ -27,6 +27,7 @@
 #include "consiste.h"
 #include "dispatch.h"
 #include <QTemporaryDir>
+#include <QHeaderView>
 #include <QTest>
 #include <QToolButton>
 
@@ -138,6 +139,21 @@ void TstScreen::gridColumnsAndTitles()
     QVERIFY(f->dbgPadrao->isColumnHidden(0));
     QCOMPARE(f->dbgPadrao->ColumnTitle(7), QString("Valor Operação"));
     QCOMPARE(f->dbgPadrao->columnWidth(5), 252);
+    // No title is cut at the font in use, on any grid, before or after rows are loaded.
+    for (int pass = 0; pass < 2; ++pass) {
+        for (TDBGrid *g : {f->dbgPadrao, f->dbgEspecOper, f->dbgCTBLOper}) {
+            const QFontMetrics fm = g->horizontalHeader()->fontMetrics();
+            for (int c = 0; c < g->Columns().size(); ++c)
+                if (!g->isColumnHidden(c))
+                    QVERIFY2(g->columnWidth(c) > fm.horizontalAdvance(g->ColumnTitle(c)) + 4, qPrintable(g->ColumnTitle(c)));
+        }
+        host::dispatch([&] { loadHistory(f, {{"1", "A", "1", "1", QVariant(), 1.0}}); });
+    }
+    // A width the user drags survives the next load.
+    f->dbgPadrao->horizontalHeader()->resizeSection(5, 400);
+    host::dispatch([&] { loadHistory(f, {{"2", "B", "1", "1", QVariant(), 2.0}}); });
+    QCOMPARE(f->dbgPadrao->columnWidth(5), 400);
+    m_sp.clear();
     QCOMPARE(f->dbgEspecOper->ColumnTitle(3), QString("Especificação"));
     QCOMPARE(f->dbgCTBLOper->ColumnTitle(1), QString("Débito/Crédito"));
     QCOMPARE(f->cdsHistoricoBem->Fields().size(), 46);
