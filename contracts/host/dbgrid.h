@@ -64,6 +64,8 @@ public:
         OnDrawColumnCell;
     // Returns true when it handled the key.
     std::function<bool(QKeyEvent *)> OnKeyDown;
+    // The title a column takes in an exported file; unset: its title.
+    std::function<QString(int col)> OnExportTitle;
 
     DataSetModel *dataModel() const { return m_model; }
 

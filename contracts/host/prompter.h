@@ -27,6 +27,8 @@ public:
     virtual bool askText(const QString &title, const QString &label, QString *value) = 0;
     // A yes/no question; true for yes.
     virtual bool confirm(const QString &text) = 0;
+    // Where to save a file, proposing a name; empty when cancelled.
+    virtual QString saveFile(const QString &title, const QString &suggested, const QString &filters) = 0;
     // Picks one of the named sets, in the order given; the user may delete sets
     // on the way (remove says whether it happened). Returns the name picked,
     // empty when cancelled.
@@ -48,6 +50,7 @@ public:
                      const QString &selection) override;
     bool askText(const QString &title, const QString &label, QString *value) override;
     bool confirm(const QString &text) override;
+    QString saveFile(const QString &title, const QString &suggested, const QString &filters) override;
     QString chooseSet(const QString &title, const QStringList &names,
                       const std::function<bool(const QString &)> &remove) override;
 };
@@ -66,6 +69,7 @@ public:
     std::deque<QString> listAnswers;    // pickList; empty queue answers the selection given
     std::deque<QString> textAnswers;    // askText; empty queue cancels
     std::deque<bool> confirmAnswers;    // confirm; empty queue answers no
+    std::deque<QString> fileAnswers;    // saveFile; empty queue cancels
     // chooseSet: "-name" deletes that set and goes on, any other text picks it;
     // empty queue cancels. The names offered each time are kept in setsOffered.
     std::deque<QString> setAnswers;
@@ -79,6 +83,7 @@ public:
                      const QString &selection) override;
     bool askText(const QString &title, const QString &label, QString *value) override;
     bool confirm(const QString &text) override;
+    QString saveFile(const QString &title, const QString &suggested, const QString &filters) override;
     QString chooseSet(const QString &title, const QStringList &names,
                       const std::function<bool(const QString &)> &remove) override;
 

@@ -7,6 +7,9 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDialog>
+#include <QDir>
+#include <QFileDialog>
+#include <QStandardPaths>
 #include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QInputDialog>
@@ -98,6 +101,12 @@ bool QtPrompter::confirm(const QString &text)
     return box.clickedButton() == yes;
 }
 
+QString QtPrompter::saveFile(const QString &title, const QString &suggested, const QString &filters)
+{
+    const QString dir = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return QFileDialog::getSaveFileName(dialogParent(), title, QDir(dir).filePath(suggested), filters);
+}
+
 QString QtPrompter::chooseSet(const QString &title, const QStringList &names,
                               const std::function<bool(const QString &)> &remove)
 {
@@ -179,6 +188,15 @@ bool ScriptedPrompter::confirm(const QString &text)
     if (confirmAnswers.empty()) return false;
     const bool a = confirmAnswers.front();
     confirmAnswers.pop_front();
+    return a;
+}
+
+QString ScriptedPrompter::saveFile(const QString &title, const QString &suggested, const QString &)
+{
+    record(QStringLiteral("saveFile"), title + QLatin1Char('|') + suggested);
+    if (fileAnswers.empty()) return {};
+    const QString a = fileAnswers.front();
+    fileAnswers.pop_front();
     return a;
 }
 

@@ -142,6 +142,7 @@ TfrmHistoricoBem::TfrmHistoricoBem(QWidget *parent)
     buildTables();
     buildGrids();
     wireHandlers();
+    wireExport();
     resize(1060, 600);
 }
 

@@ -37,7 +37,7 @@ public:
     TBtnPesquisa *btpIndFin;
     QLineEdit *edtNmIndice;
     QToolButton *sbtFiltro;
-    QAction *mnuFolhaDados, *mnuFormulario, *Filtrar1;
+    QAction *mnuFolhaDados, *mnuFormulario, *Filtrar1, *mnuExportar;
     // Details page.
     QWidget *tshDadosComp;
     TDBGrid *dbgEspecOper, *dbgCTBLOper;
@@ -106,6 +106,10 @@ public:
     // Specifications and accounting entries of the given keys.
     void CarregaEspecOper(const QString &nrSeqOper, const QString &cdBem);
     void CarregaCTBLOper(const QString &nrSeqCapa, const QString &nrSeqItem);
+    // A grid's rows to a spreadsheet file the user names (the proposal names the
+    // screen, the company and the period).
+    void Exportar(TDBGrid *grid);
+    void mnuExportarClick();
 
     // Runs an action that moves through the history by code (retrieval,
     // conversion). Row changes inside it load no details: the row left current
@@ -120,6 +124,7 @@ private:
     void buildTables();
     void buildGrids();
     void wireHandlers();
+    void wireExport();
     std::unique_ptr<Ui::frmHistoricoBem> ui;
     int m_walks = 0;
     bool m_detailsWaiting = false;

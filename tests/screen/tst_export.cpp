@@ -1,0 +1,159 @@
+// The history grid taken to CSV and XLSX through the screen's own commands, and
+// the files read back.
+#include "screenfixture.h"
+#include "module.h"
+
+#include "dbgrid.h"
+#include "dispatch.h"
+#include "maskedit.h"
+
+#include <QAction>
+#include <QHeaderView>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTest>
+
+using namespace trq01300;
+
+class TstExport : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init() { fx.reset(); }
+    void csvReadsBackAsShown();
+    void xlsxHoldsNumbersDatesAndWords();
+    void nothingToExportOrCancelled();
+private:
+    TfrmHistoricoBem *screenWithRows();
+    QString exportTo(TfrmHistoricoBem *f, const QString &name);
+    ScreenFixture fx;
+    QTemporaryDir m_dir;
+};
+
+void TstExport::initTestCase()
+{
+    QString why;
+    QVERIFY2(fx.setUp(&why), qPrintable(why));
+}
+
+void TstExport::cleanupTestCase() { fx.tearDown(); }
+
+// Two operations: one converted by the index CDI, one not; a name with a
+// semicolon and accents.
+TfrmHistoricoBem *TstExport::screenWithRows()
+{
+    TfrmHistoricoBem *f = fx.headerLeft(true);  // company 01, the whole period
+    if (!f) return nullptr;
+    f->edtSgIndice->setText("CDI");
+    wire::DataPacket p = packetOf(f->cdsHistoricoBem);
+    const auto row = [&](const char *nr, const char *sit, const QDate &d, const char *name, double vr, const char *ok) {
+        wire::Row r(p.fields.size());
+        r[p.indexOf("NRSEQOPERABEM")] = nr;
+        r[p.indexOf("IDSITOPERABEM")] = sit;
+        r[p.indexOf("DTOPERABEM")] = wire::toOleDate(d);
+        r[p.indexOf("NMBEMATIVO")] = name;
+        r[p.indexOf("VROPERABEM2")] = vr;
+        r[p.indexOf("IDINDFINOK")] = ok;
+        r[p.indexOf("IDIDENTOPERABEM")] = "01";
+        p.rows << r;
+    };
+    row("00000001", "1", QDate(2024, 1, 2), "Prensa; hidráulica \"nova\"", 1234.5, "S");
+    row("00000002", "3", QDate(2024, 2, 29), "Ação", 0.25, "N");
+    f->cdsHistoricoBem->LoadFromPacket(p);
+    f->dbgPadrao->SetColumnVisible(0, true);  // the "Ok" column, as after a conversion
+    return f;
+}
+
+QString TstExport::exportTo(TfrmHistoricoBem *f, const QString &name)
+{
+    const QString file = m_dir.filePath(name);
+    fx.sp.fileAnswers = {file};
+    f->dbgPadrao->setFocus();
+    f->mnuExportar->trigger();
+    return file;
+}
+
+void TstExport::csvReadsBackAsShown()
+{
+    TfrmHistoricoBem *f = screenWithRows();
+    QVERIFY(f);
+    // The user moved "Nome do Bem" to the front and hid "Nr. Bem".
+    QHeaderView *h = f->dbgPadrao->horizontalHeader();
+    h->moveSection(h->visualIndex(5), 0);
+    f->dbgPadrao->SetColumnVisible(4, false);
+    fx.sp.clear();
+    const QString file = exportTo(f, "historico.csv");
+    QCOMPARE(fx.sp.texts("error").join('|'), QString());
+    QCOMPARE(fx.sp.texts("saveFile").first(), QString("Exportar|Historico_Operacoes_Bem_01_inicio_a_fim.xlsx"));
+    QFile in(file);
+    QVERIFY(in.open(QIODevice::ReadOnly));
+    const QByteArray bytes = in.readAll();
+    QVERIFY(bytes.startsWith("\xEF\xBB\xBF"));  // UTF-8 with a byte-order mark
+    const QStringList lines = QString::fromUtf8(bytes.mid(3)).split("\r\n", Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 3);
+    const QStringList head = lines[0].split(';');
+    QCOMPARE(head.mid(0, 5), QStringList({"Nome do Bem", "Ok", "Situação", "Nr. Operação", "Data Operação"}));
+    QVERIFY(!head.contains("Nr. Bem"));
+    QVERIFY(head.contains("Valor Operação (CDI)"));
+    const int vr = head.indexOf("Valor Operação (CDI)");
+    QVERIFY(lines[1].startsWith("\"Prensa; hidráulica \"\"nova\"\"\";S;Não Contabilizada;00000001;02/01/2024;"));
+    // Cells after the quoted name split cleanly once the quoted field is taken off.
+    const QStringList first = lines[1].mid(lines[1].indexOf("\";") + 2).split(';');
+    QCOMPARE(first.at(vr - 1), QString("1.234,50"));
+    const QStringList second = lines[2].split(';');
+    QCOMPARE(second.mid(0, 5), QStringList({"Ação", "N", "Cancelada", "00000002", "29/02/2024"}));
+    QCOMPARE(second.at(vr), QString("0,25"));
+}
+
+void TstExport::xlsxHoldsNumbersDatesAndWords()
+{
+    TfrmHistoricoBem *f = screenWithRows();
+    QVERIFY(f);
+    fx.sp.clear();
+    const QString file = exportTo(f, "historico.xlsx");
+    QCOMPARE(fx.sp.texts("error"), QStringList());
+    QProcess unzip;
+    unzip.start("unzip", {"-p", file, "xl/worksheets/sheet1.xml"});
+    QVERIFY(unzip.waitForFinished(10000));
+    if (unzip.exitCode() != 0) QSKIP("unzip indisponível");
+    const QString sheet = QString::fromUtf8(unzip.readAllStandardOutput());
+    QVERIFY(sheet.contains("Valor Operação (CDI)"));
+    QVERIFY(sheet.contains("Não Contabilizada"));
+    QVERIFY(sheet.contains("Prensa; hidráulica &quot;nova&quot;") || sheet.contains("Prensa; hidráulica \"nova\""));
+    // Numbers are numbers (a value element, no string type)...
+    QVERIFY2(QRegularExpression("<c r=\"[A-Z]+2\" s=\"\\d+\"><v>1234.5</v></c>").match(sheet).hasMatch(), qPrintable(sheet.left(3000)));
+    // ...and dates are date serials: 02/01/2024 is day 45293, 29/02/2024 day 45351.
+    QVERIFY(QRegularExpression("<c r=\"[A-Z]+2\" s=\"\\d+\"><v>45293</v></c>").match(sheet).hasMatch());
+    QVERIFY(QRegularExpression("<c r=\"[A-Z]+3\" s=\"\\d+\"><v>45351</v></c>").match(sheet).hasMatch());
+    QProcess styles;
+    styles.start("unzip", {"-p", file, "xl/styles.xml"});
+    QVERIFY(styles.waitForFinished(10000));
+    const QString st = QString::fromUtf8(styles.readAllStandardOutput());
+    QVERIFY(st.contains("dd/mm/yyyy"));
+    QVERIFY(st.contains("#,##0.00"));
+}
+
+void TstExport::nothingToExportOrCancelled()
+{
+    TfrmHistoricoBem *f = fx.recordedScreen();
+    QVERIFY(f);
+    fx.sp.fileAnswers = {m_dir.filePath("vazio.csv")};
+    f->mnuExportar->trigger();
+    QCOMPARE(fx.sp.texts("error"), QStringList({"Não há linhas para exportar."}));
+    QVERIFY(!QFile::exists(m_dir.filePath("vazio.csv")));
+    f = screenWithRows();
+    fx.sp.clear();
+    fx.sp.fileAnswers.clear();  // the user closes the save dialog
+    f->mnuExportar->trigger();
+    QCOMPARE(fx.sp.texts("error"), QStringList());
+    QCOMPARE(fx.sp.texts("saveFile").size(), 1);
+    // A folder that cannot be written is said plainly and leaves nothing behind.
+    fx.sp.clear();
+    fx.sp.fileAnswers = {"/proc/nao-gravavel/historico.xlsx"};
+    f->mnuExportar->trigger();
+    QCOMPARE(fx.sp.texts("error"), QStringList({"Não foi possível gravar o arquivo /proc/nao-gravavel/historico.xlsx."}));
+}
+
+QTEST_MAIN(TstExport)
+#include "tst_export.moc"
