@@ -31,6 +31,23 @@ QVector<int> shownColumns(TDBGrid *g)
     return cols;
 }
 
+// A text cell as the grid shows it; a failing display handler leaves it empty.
+QString shownText(TField *f, int row)
+{
+    try {
+        return f->DisplayTextAt(row);
+    } catch (...) {
+        return {};
+    }
+}
+
+QVector<TField *> fieldsOf(TDBGrid *g, const QVector<int> &cols)
+{
+    QVector<TField *> out;
+    for (int c : cols) out << g->ColumnField(c);
+    return out;
+}
+
 QString exportTitle(TDBGrid *g, int c) { return g->OnExportTitle ? g->OnExportTitle(c) : g->ColumnTitle(c); }
 
 bool numeric(const TField *f) { return f->Kind() == TFieldKind::Float; }
@@ -72,13 +89,18 @@ bool exportGridCsv(TDBGrid *g, const QString &file, QString *why)
     for (int c : cols) head << csvField(exportTitle(g, c));
     text += head.join(QLatin1Char(';')) + QStringLiteral("\r\n");
     const int rows = ds ? ds->RecordCount() : 0;
+    const QVector<TField *> fields = fieldsOf(g, cols);
     for (int r = 0; r < rows; ++r) {
         for (int i = 0; i < cols.size(); ++i) {
-            const int c = cols[i];
-            TField *f = g->ColumnField(c);
-            const QVariant v = ds->valueAt(r, f->Index());
+            TField *f = fields[i];
             // Numbers and dates without any prefix a display handler adds; the rest as shown.
-            const QString t = numeric(f) || dated(f) ? (v.isNull() ? QString() : f->DefaultText(v, true)) : g->CellText(r, c);
+            QString t;
+            if (numeric(f) || dated(f)) {
+                const QVariant v = ds->valueAt(r, f->Index());
+                if (!v.isNull()) t = f->DefaultText(v, true);
+            } else {
+                t = shownText(f, r);
+            }
             if (i) text += QLatin1Char(';');
             text += csvField(t);
         }
@@ -131,10 +153,11 @@ bool exportGridXlsx(TDBGrid *g, const QString &file, QString *why)
         worksheet_set_column(ws, lxw_col_t(i), lxw_col_t(i), std::max(8.0, g->columnWidth(cols[i]) / 7.0), nullptr);
     }
     const int rows = ds ? ds->RecordCount() : 0;
+    const QVector<TField *> fields = fieldsOf(g, cols);
     for (int r = 0; r < rows; ++r) {
         const lxw_row_t xr = lxw_row_t(r + 1);
         for (int i = 0; i < cols.size(); ++i) {
-            TField *f = g->ColumnField(cols[i]);
+            TField *f = fields[i];
             const QVariant v = ds->valueAt(r, f->Index());
             if (numeric(f)) {
                 if (!v.isNull() && std::isfinite(v.toDouble())) worksheet_write_number(ws, xr, lxw_col_t(i), v.toDouble(), numFmt[i]);
@@ -146,7 +169,7 @@ bool exportGridXlsx(TDBGrid *g, const QString &file, QString *why)
                                   double(dt.time().second())};
                 worksheet_write_datetime(ws, xr, lxw_col_t(i), &d, dt.time() == QTime(0, 0) ? dateFmt : dateTimeFmt);
             } else {
-                const QString t = g->CellText(r, cols[i]);
+                const QString t = shownText(f, r);
                 if (!t.isEmpty()) worksheet_write_string(ws, xr, lxw_col_t(i), t.toUtf8().constData(), nullptr);
             }
         }
