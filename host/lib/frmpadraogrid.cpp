@@ -17,6 +17,7 @@
 #include <QMdiSubWindow>
 #include <QPointer>
 #include <QMenuBar>
+#include <QShortcut>
 #include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -108,6 +109,12 @@ TfrmPadraoGrid::TfrmPadraoGrid(QWidget *parent) : QWidget(parent)
     };
     bind(sbtProcurar, [this] { sbtProcurarClick(); });
     bind(sbtVerificar, [this] { sbtVerificarClick(); });
+    // F5 verifies as the button does, leaving the focus where it is.
+    auto *f5 = new QShortcut(QKeySequence(Qt::Key_F5), this, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
+    connect(f5, &QShortcut::activated, this, [this] {
+        if (sbtVerificar->isEnabled()) sbtVerificar->click();
+    });
+    sbtVerificar->setToolTip(QStringLiteral("Verificar (F5)"));
     bind(sbtAjuda, [this] { sbtAjudaClick(); });
     bind(sbtFechar, [this] { CloseForm(); });
     sbtImprimir->setEnabled(false);

@@ -44,6 +44,7 @@ private slots:
     void conversionAsksEachDateOnceAndDetailsForTheLastRow();
     void failedConversionShowsNoOtherRowsDetails();
     void longConversionShowsItsProgress();
+    void keyboardLookupsVerifyAndMnemonics();
 private:
     ScreenFixture fx;
 };
@@ -460,4 +461,56 @@ void TstScreenHost::longConversionShowsItsProgress()
     QString shown;
     QVERIFY(host::dispatch([&] { withBusy([&] { shown = host::busyText(); }); }));
     QCOMPARE(shown, wait);
+}
+
+void TstScreenHost::keyboardLookupsVerifyAndMnemonics()
+{
+    TfrmHistoricoBem *f = fx.headerLeft(true);
+    QVERIFY(f);
+    fx.main->activateWindow();  // back from the filter dialog
+    QVERIFY(QTest::qWaitForWindowActive(fx.main.get()));
+    // F4 opens the lookup of the edit that has the focus; the edit keeps it.
+    f->medCdEmpresa->setFocus();
+    QApplication::processEvents();
+    fx.sp.clear();
+    QTest::keyClick(f->medCdEmpresa, Qt::Key_F4);
+    QCOMPARE(fx.sp.texts("pickRow"), QStringList({"Empresa"}));
+    QCOMPARE(QApplication::focusWidget(), f->medCdEmpresa);
+    fx.rec.answer("getIndiceFin", packetOf(f->adqIndiceFin));
+    f->edtSgIndice->setFocus();
+    fx.sp.clear();
+    QTest::keyClick(f->edtSgIndice, Qt::Key_F4);
+    QCOMPARE(fx.sp.texts("error"), QStringList({"Não há índice Financeiro Cadastrado"}));
+    QCOMPARE(fx.rec.methods().last(), QString("getIndiceFin"));
+    // F5 does what the button does: nothing in the header, where it is disabled...
+    fx.rec.clear();
+    fx.sp.clear();
+    f->medCdEmpresa->setFocus();
+    QVERIFY(!f->sbtVerificar->isEnabled());
+    QTest::keyClick(f->medCdEmpresa, Qt::Key_F5);
+    QCOMPARE(fx.rec.methods(), QStringList());
+    QCOMPARE(fx.sp.shown.size(), 0);
+    QCOMPARE(QApplication::focusWidget(), f->medCdEmpresa);
+    // ...and the re-query from the grid, leaving the focus there.
+    fx.cancelFilterWhenShown();
+    f->dbgPadrao->setFocus();  // leaving the header opens the filter dialog, cancelled here
+    fx.main->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(fx.main.get()));
+    fx.cancelFilterWhenShown();
+    f->dbgPadrao->setFocus();
+    QApplication::processEvents();
+    f->pgcPadrao->SetActivePage(f->tshPadrao);
+    QVERIFY(f->sbtVerificar->isEnabled());
+    fx.rec.clear();
+    fx.sp.clear();
+    QCOMPARE(QApplication::focusWidget(), f->dbgPadrao);
+    QTest::keyClick(f->dbgPadrao, Qt::Key_F5);
+    QCOMPARE(fx.rec.methods().value(0), QString("GetHistoricoOpBem"));
+    QCOMPARE(fx.sp.texts("error"), QStringList());
+    QCOMPARE(QApplication::focusWidget(), f->dbgPadrao);
+    // Alt+E goes to the company box, Alt+F to the index box.
+    QTest::keyClick(f->dbgPadrao, Qt::Key_E, Qt::AltModifier);
+    QCOMPARE(QApplication::focusWidget(), f->medCdEmpresa);
+    QTest::keyClick(f->medCdEmpresa, Qt::Key_F, Qt::AltModifier);
+    QCOMPARE(QApplication::focusWidget(), f->edtSgIndice);
 }

@@ -89,6 +89,13 @@ TfrmHistoricoBem::TfrmHistoricoBem(QWidget *parent)
     depDtFinal = ui->depDtFinal;
     lblIndFin = ui->lblIndFin;
     edtSgIndice = ui->edtSgIndice;
+    // Alt plus the underlined letter focuses each header box.
+    ui->lblEmpresa->setText(QStringLiteral("&Empresa"));
+    ui->lblEmpresa->setBuddy(medCdEmpresa);
+    ui->lblPeriodo->setText(QStringLiteral("Perío&do"));
+    ui->lblPeriodo->setBuddy(depDtInicial);
+    lblIndFin->setText(QStringLiteral("Índice &Financeiro"));
+    lblIndFin->setBuddy(edtSgIndice);
     btpIndFin = ui->btpIndFin;
     edtNmIndice = ui->edtNmIndice;
     tshDadosComp = ui->tshDadosComp;
