@@ -7,6 +7,8 @@
 #include <QPointer>
 #include <QStyledItemDelegate>
 #include <QTableView>
+#include <QSet>
+#include <QStringList>
 #include <functional>
 
 struct HOST_EXPORT TColumn {
@@ -67,6 +69,16 @@ public:
     // The title a column takes in an exported file; unset: its title.
     std::function<QString(int col)> OnExportTitle;
 
+    // The user's layout (order, columns hidden by the user, widths), by field
+    // name; restoring skips fields it does not know. Right-click on the titles
+    // shows or hides columns and restores the default; titles are dragged to
+    // reorder and their edges to resize.
+    QString SaveLayout() const;
+    // What the titles' menu does for one column.
+    void SetColumnHiddenByUser(int col, bool hidden);
+    void RestoreLayout(const QString &layout);
+    void RestoreDefaultLayout();
+
     DataSetModel *dataModel() const { return m_model; }
 
 protected:
@@ -85,4 +97,9 @@ private:
     bool m_syncing = false;
     bool m_displayErrorPending = false, m_displayErrorShown = false;
     bool m_applyingColumns = false;
+    QVector<TColumn> m_defaultColumns;
+    QSet<QString> m_userHidden;
+    QStringList m_order;  // fields in the user's order; empty: as declared
+    void headerMenu(const QPoint &at);
+    void applyOrder();
 };

@@ -63,9 +63,14 @@ protected:
     QHBoxLayout *toolbarArea() const { return m_toolbar; }
     QToolButton *addToolButton(const QString &name, const QString &text, const QString &hint, int iconKind);
     void closeEvent(QCloseEvent *e) override;
+    void showEvent(QShowEvent *e) override;
     bool event(QEvent *e) override;
+    // The grids' layouts and the window's geometry, per operator and screen.
+    void saveLayout();
+    void restoreLayout();
 
 private:
+    bool m_layoutRestored = false;
     QVBoxLayout *m_header;
     QHBoxLayout *m_toolbar;
     bool m_closing = false;

@@ -8,6 +8,7 @@
 #include "prompter.h"
 
 #include <QHeaderView>
+#include <QMenu>
 #include <QKeyEvent>
 #include <QPainter>
 
@@ -107,7 +108,6 @@ TDBGrid::TDBGrid(QWidget *parent) : QTableView(parent), m_model(new DataSetModel
     setTabKeyNavigation(false);  // Tab moves between controls
     verticalHeader()->hide();
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
-    horizontalHeader()->setSectionsMovable(false);
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setDefaultSectionSize(64);
     setAlternatingRowColors(false);
@@ -117,6 +117,17 @@ TDBGrid::TDBGrid(QWidget *parent) : QTableView(parent), m_model(new DataSetModel
     connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this](int i, int, int size) {
         if (!m_applyingColumns && i < m_columns.size() && size > 0) m_columns[i].Width = size;
     });
+    horizontalHeader()->setSectionsMovable(true);
+    connect(horizontalHeader(), &QHeaderView::sectionMoved, this, [this] {
+        if (m_applyingColumns) return;
+        m_order.clear();
+        for (int v = 0; v < horizontalHeader()->count(); ++v) {
+            const int c = horizontalHeader()->logicalIndex(v);
+            if (c >= 0 && c < m_columns.size()) m_order << m_columns[c].FieldName;
+        }
+    });
+    horizontalHeader()->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(horizontalHeader(), &QWidget::customContextMenuRequested, this, &TDBGrid::headerMenu);
 }
 
 void TDBGrid::SetDataSource(TDataSource *ds)
@@ -197,6 +208,9 @@ void TDBGrid::bindDataSet()
 void TDBGrid::SetColumns(const QVector<TColumn> &cols)
 {
     m_columns = cols;
+    m_defaultColumns = cols;
+    m_userHidden.clear();
+    m_order.clear();
     m_model->rebind();
     applyColumns();
 }
@@ -208,20 +222,108 @@ void TDBGrid::applyColumns()
     // Room around a title: the header section's margins on both sides.
     const int margins = 2 * style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, horizontalHeader()) + 8;
     for (int i = 0; i < m_columns.size(); ++i) {
-        setColumnHidden(i, !m_columns[i].Visible);
+        setColumnHidden(i, !m_columns[i].Visible || m_userHidden.contains(m_columns[i].FieldName));
         // A width is never narrower than its title at the font in use.
         const QString title = m_model->headerData(i, Qt::Horizontal, Qt::DisplayRole).toString();
         const int fit = fm.horizontalAdvance(title) + margins;
         const int given = m_columns[i].Width > 0 ? m_columns[i].Width : columnWidth(i);
         setColumnWidth(i, std::max(given, fit));
     }
+    applyOrder();
 }
 
 void TDBGrid::SetColumnVisible(int i, bool visible)
 {
     if (i < 0 || i >= m_columns.size()) return;
     m_columns[i].Visible = visible;
-    setColumnHidden(i, !visible);
+    setColumnHidden(i, !visible || m_userHidden.contains(m_columns[i].FieldName));
+}
+
+void TDBGrid::applyOrder()
+{
+    if (m_order.isEmpty()) return;
+    const QScopedValueRollback<bool> applying(m_applyingColumns, true);
+    QHeaderView *h = horizontalHeader();
+    int to = 0;
+    for (const QString &field : m_order) {
+        for (int c = 0; c < m_columns.size(); ++c) {
+            if (m_columns[c].FieldName != field) continue;
+            h->moveSection(h->visualIndex(c), to++);
+            break;
+        }
+    }
+}
+
+QString TDBGrid::SaveLayout() const
+{
+    // field:width:shown, in the order seen; "|" between columns.
+    QStringList parts;
+    const QHeaderView *h = horizontalHeader();
+    for (int v = 0; v < h->count(); ++v) {
+        const int c = h->logicalIndex(v);
+        if (c < 0 || c >= m_columns.size()) continue;
+        const TColumn &col = m_columns[c];
+        parts << QStringLiteral("%1:%2:%3").arg(col.FieldName).arg(col.Width).arg(m_userHidden.contains(col.FieldName) ? 0 : 1);
+    }
+    return parts.join(QLatin1Char('|'));
+}
+
+void TDBGrid::RestoreLayout(const QString &layout)
+{
+    if (layout.size() > 20000) return;  // not a layout this grid wrote
+    QStringList order;
+    QSet<QString> hidden;
+    for (const QString &part : layout.split(QLatin1Char('|'), Qt::SkipEmptyParts)) {
+        const QStringList f = part.split(QLatin1Char(':'));
+        if (f.size() != 3) continue;
+        bool okW = false;
+        const int width = f[1].toInt(&okW);
+        for (TColumn &col : m_columns) {
+            if (col.FieldName != f[0]) continue;
+            if (okW && width >= 0 && width <= 2000) col.Width = width;
+            if (f[2] == QLatin1String("0")) hidden << col.FieldName;
+            order << col.FieldName;
+        }
+    }
+    m_userHidden = hidden;
+    m_order = order;
+    applyColumns();
+}
+
+void TDBGrid::RestoreDefaultLayout()
+{
+    // The program's own visibility (columns it shows or hides itself) stays.
+    for (int i = 0; i < m_columns.size() && i < m_defaultColumns.size(); ++i) m_columns[i].Width = m_defaultColumns[i].Width;
+    m_userHidden.clear();
+    m_order.clear();
+    const QScopedValueRollback<bool> applying(m_applyingColumns, true);
+    QHeaderView *h = horizontalHeader();
+    for (int c = 0; c < m_columns.size(); ++c) h->moveSection(h->visualIndex(c), c);
+    applyColumns();
+}
+
+void TDBGrid::SetColumnHiddenByUser(int c, bool hidden)
+{
+    if (c < 0 || c >= m_columns.size()) return;
+    if (hidden) m_userHidden.insert(m_columns[c].FieldName);
+    else m_userHidden.remove(m_columns[c].FieldName);
+    setColumnHidden(c, hidden || !m_columns[c].Visible);
+}
+
+void TDBGrid::headerMenu(const QPoint &at)
+{
+    QMenu menu(this);
+    for (int c = 0; c < m_columns.size(); ++c) {
+        if (!m_columns[c].Visible) continue;  // columns the program hides are not the user's to show
+        QAction *a = menu.addAction(ColumnTitle(c));
+        a->setCheckable(true);
+        a->setChecked(!m_userHidden.contains(m_columns[c].FieldName));
+        connect(a, &QAction::toggled, this, [this, c](bool on) { SetColumnHiddenByUser(c, !on); });
+    }
+    menu.addSeparator();
+    QAction *reset = menu.addAction(QStringLiteral("Restaurar padrão"));
+    connect(reset, &QAction::triggered, this, &TDBGrid::RestoreDefaultLayout);
+    menu.exec(horizontalHeader()->mapToGlobal(at));
 }
 
 void TDBGrid::SetColumnAlignment(int i, TAlignment a)

@@ -1,4 +1,5 @@
 #include "frmpadraogrid.h"
+#include "vantiro.h"
 #include "dbcontrols.h"
 #include "dbgrid.h"
 #include "dispatch.h"
@@ -17,6 +18,9 @@
 #include <QMdiSubWindow>
 #include <QPointer>
 #include <QMenuBar>
+#include <QDir>
+#include <QStandardPaths>
+#include <QSettings>
 #include <QShortcut>
 #include <QStyle>
 #include <QToolButton>
@@ -211,9 +215,51 @@ bool TfrmPadraoGrid::dbgPadraoKeyDown(QKeyEvent *e)
     return false;
 }
 
+namespace {
+// Kept beside the program's other settings (a test's own folder in test mode).
+std::unique_ptr<QSettings> layoutStore(const QString &screen)
+{
+    const QString dir = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    auto s = std::make_unique<QSettings>(QDir(dir).filePath(QStringLiteral("layout.ini")), QSettings::IniFormat);
+    s->beginGroup(screen + QLatin1Char('-') + Vantiro::Operator());
+    return s;
+}
+}  // namespace
+
+void TfrmPadraoGrid::saveLayout()
+{
+    if (lblCodTela->text().isEmpty()) return;
+    auto s = layoutStore(lblCodTela->text());
+    for (TDBGrid *g : findChildren<TDBGrid *>())
+        if (!g->objectName().isEmpty()) s->setValue(g->objectName(), g->SaveLayout());
+    if (auto *sw = qobject_cast<QMdiSubWindow *>(parentWidget()))
+        if (!sw->isMinimized() && !sw->isMaximized()) s->setValue(QStringLiteral("geometry"), sw->geometry());
+}
+
+void TfrmPadraoGrid::restoreLayout()
+{
+    if (lblCodTela->text().isEmpty()) return;
+    auto s = layoutStore(lblCodTela->text());
+    for (TDBGrid *g : findChildren<TDBGrid *>())
+        if (!g->objectName().isEmpty() && s->contains(g->objectName())) g->RestoreLayout(s->value(g->objectName()).toString());
+    const QRect r = s->value(QStringLiteral("geometry")).toRect();
+    auto *sw = qobject_cast<QMdiSubWindow *>(parentWidget());
+    // Only a place that still fits the work area is taken back.
+    if (sw && r.isValid() && r.width() >= 200 && r.height() >= 150 && sw->parentWidget() &&
+        sw->parentWidget()->rect().intersects(r))
+        sw->setGeometry(r);
+}
+
+void TfrmPadraoGrid::showEvent(QShowEvent *e)
+{
+    QWidget::showEvent(e);
+    if (!std::exchange(m_layoutRestored, true)) restoreLayout();
+}
+
 void TfrmPadraoGrid::closeEvent(QCloseEvent *e)
 {
     if (!m_closing) {
+        saveLayout();
         m_closing = true;
         host::dispatch([this] { FormClose(); });
     }

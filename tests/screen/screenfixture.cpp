@@ -12,6 +12,9 @@
 #include "vantiro.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -24,6 +27,9 @@ using namespace trq01300;
 
 bool ScreenFixture::setUp(QString *why, const QString &databaseUrl)
 {
+    // Layouts and other settings go to a test folder, never the user's.
+    QStandardPaths::setTestModeEnabled(true);
+    QFile::remove(QDir(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation)).filePath("layout.ini"));
     const QString url = databaseUrl.isEmpty() ? "sqlite:" + m_dir.filePath("demo.db") : databaseUrl;
     demo::generate(dbconnect::open(url, "gen", dbconnect::Mode::Create), {});
     dbconnect::close("gen");

@@ -14,6 +14,7 @@
 #include "pagecontrol.h"
 
 #include <QApplication>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QMdiSubWindow>
 #include <QTest>
@@ -45,6 +46,7 @@ private slots:
     void failedConversionShowsNoOtherRowsDetails();
     void longConversionShowsItsProgress();
     void keyboardLookupsVerifyAndMnemonics();
+    void columnLayoutComesBackWithTheScreen();
 private:
     ScreenFixture fx;
 };
@@ -513,4 +515,46 @@ void TstScreenHost::keyboardLookupsVerifyAndMnemonics()
     QCOMPARE(QApplication::focusWidget(), f->medCdEmpresa);
     QTest::keyClick(f->medCdEmpresa, Qt::Key_F, Qt::AltModifier);
     QCOMPARE(QApplication::focusWidget(), f->edtSgIndice);
+}
+
+void TstScreenHost::columnLayoutComesBackWithTheScreen()
+{
+    TfrmHistoricoBem *f = fx.screen();
+    QVERIFY(f);
+    TDBGrid *g = f->dbgPadrao;
+    QHeaderView *h = g->horizontalHeader();
+    // The user hides "Nr. Bem" and "Cliente", drags "Nome do Bem" first and widens "Situação".
+    g->SetColumnHiddenByUser(4, true);
+    g->SetColumnHiddenByUser(14, true);
+    h->moveSection(h->visualIndex(5), 0);
+    h->resizeSection(1, 222);
+    f->dbgCTBLOper->SetColumnHiddenByUser(0, true);
+    f->CloseForm();
+    QTRY_VERIFY(!boIdCriado);
+    f = fx.screen();
+    QVERIFY(f);
+    g = f->dbgPadrao;
+    h = g->horizontalHeader();
+    QVERIFY(g->isColumnHidden(4));
+    QVERIFY(g->isColumnHidden(14));
+    QVERIFY(!g->isColumnHidden(3));
+    QCOMPARE(h->logicalIndex(0), 5);
+    QCOMPARE(g->columnWidth(1), 222);
+    QVERIFY(f->dbgCTBLOper->isColumnHidden(0));
+    // The program's own column stays its own: shown by the conversion, whatever the layout says.
+    g->SetColumnVisible(0, true);
+    QVERIFY(!g->isColumnHidden(0));
+    // A reload keeps the user's layout; "Restaurar padrão" takes it all back.
+    host::dispatch([f] { ScreenFixture::loadHistory(f, {{"1", "A", "1", "1", QVariant(), 1.0}}); });
+    QVERIFY(g->isColumnHidden(4));
+    QCOMPARE(h->logicalIndex(0), 5);
+    g->RestoreDefaultLayout();
+    QVERIFY(!g->isColumnHidden(4));
+    QCOMPARE(h->logicalIndex(0), 0);
+    QCOMPARE(g->columnWidth(1), 103);
+    // A layout from elsewhere is read for what it names and nothing more.
+    g->RestoreLayout("NAOEXISTE:100:0|CDBEMATIVO:abc:0|NMBEMATIVO:99999:1|lixo");
+    QVERIFY(g->isColumnHidden(4));
+    QVERIFY(g->columnWidth(5) < 2000);
+    fx.sp.clear();
 }
