@@ -22,3 +22,15 @@ private:
     T &m_var;
     T m_saved;
 };
+
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+
+// Settings a test writes (remembered column layouts) go to a test folder, never
+// the user's, and each test program starts from none.
+inline void isolateSettings()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    QFile::remove(QDir(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation)).filePath("layout.ini"));
+}

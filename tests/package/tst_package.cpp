@@ -21,6 +21,7 @@
 class TstPackage : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase() { isolateSettings(); }
     void missingLibraryIsReported();
     void libraryWithoutEntriesIsRefused();
     void creationFailureReachesTheHostAndRegistersNothing();

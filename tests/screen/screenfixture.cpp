@@ -1,4 +1,5 @@
 #include "screenfixture.h"
+#include "testguards.h"
 #include "module.h"
 
 #include "adoibquery.h"
@@ -27,9 +28,7 @@ using namespace trq01300;
 
 bool ScreenFixture::setUp(QString *why, const QString &databaseUrl)
 {
-    // Layouts and other settings go to a test folder, never the user's.
-    QStandardPaths::setTestModeEnabled(true);
-    QFile::remove(QDir(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation)).filePath("layout.ini"));
+    isolateSettings();
     const QString url = databaseUrl.isEmpty() ? "sqlite:" + m_dir.filePath("demo.db") : databaseUrl;
     demo::generate(dbconnect::open(url, "gen", dbconnect::Mode::Create), {});
     dbconnect::close("gen");

@@ -28,6 +28,7 @@
 #include "dispatch.h"
 #include <QTemporaryDir>
 #include <QHeaderView>
+#include "testguards.h"
 #include <QTest>
 #include <QToolButton>
 
@@ -70,6 +71,7 @@ private:
 
 void TstScreen::initTestCase()
 {
+    isolateSettings();
     const QString file = m_dir.filePath("demo.db");
     demo::generate(dbconnect::open("sqlite:" + file, "gen", dbconnect::Mode::Create), {});
     dbconnect::close("gen");
