@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QSaveFile>
+#include <QStringEncoder>
 #include <xlsxwriter.h>
 #include <cmath>
 
@@ -109,7 +110,7 @@ bool exportGridCsv(TDBGrid *g, const QString &file, QString *why)
             out.write(text.toUtf8());
             text.clear();
         }
-        BusyProgress(QStringLiteral("exportando"), r + 1, rows);
+        if ((r & 255) == 255 || r + 1 == rows) BusyProgress(QStringLiteral("exportando"), r + 1, rows);
     }
     out.write(text.toUtf8());
     if (!out.commit()) {
@@ -154,6 +155,8 @@ bool exportGridXlsx(TDBGrid *g, const QString &file, QString *why)
     }
     const int rows = ds ? ds->RecordCount() : 0;
     const QVector<TField *> fields = fieldsOf(g, cols);
+    QByteArray utf8;
+    QStringEncoder toUtf8(QStringEncoder::Utf8);
     for (int r = 0; r < rows; ++r) {
         const lxw_row_t xr = lxw_row_t(r + 1);
         for (int i = 0; i < cols.size(); ++i) {
@@ -170,10 +173,14 @@ bool exportGridXlsx(TDBGrid *g, const QString &file, QString *why)
                 worksheet_write_datetime(ws, xr, lxw_col_t(i), &d, dt.time() == QTime(0, 0) ? dateFmt : dateTimeFmt);
             } else {
                 const QString t = shownText(f, r);
-                if (!t.isEmpty()) worksheet_write_string(ws, xr, lxw_col_t(i), t.toUtf8().constData(), nullptr);
+                if (t.isEmpty()) continue;
+                utf8.resize(t.size() * 3 + 1);
+                char *end = toUtf8.appendToBuffer(utf8.data(), t);  // one buffer for every cell
+                *end = '\0';
+                worksheet_write_string(ws, xr, lxw_col_t(i), utf8.constData(), nullptr);
             }
         }
-        BusyProgress(QStringLiteral("exportando"), r + 1, rows);
+        if ((r & 255) == 255 || r + 1 == rows) BusyProgress(QStringLiteral("exportando"), r + 1, rows);
     }
     const lxw_error err = workbook_close(wb);
     if (err != LXW_NO_ERROR) {
