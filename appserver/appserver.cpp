@@ -173,20 +173,7 @@ private:
     // The whole frame in one write.
     qint64 send(const wire::Reply &r)
     {
-        QByteArray out;
-        if (!r.ok() || r.packetCbor.isEmpty()) {
-            const QByteArray body = wire::encodeReply(r);
-            out.reserve(4 + body.size());
-            out.append(4, '\0');
-            out.append(body);
-        } else {
-            const QByteArray head = wire::replyHead(r);
-            out.reserve(4 + head.size() + r.packetCbor.size());
-            out.append(4, '\0');
-            out.append(head);
-            out.append(r.packetCbor);
-        }
-        qToBigEndian<quint32>(quint32(out.size() - 4), out.data());
+        const QByteArray out = wire::replyFrame(r);
         m_sock->write(out);
         return out.size();
     }
@@ -311,11 +298,8 @@ void Server::incomingConnection(qintptr fd)
     if (m_sessions.size() >= m_maxConnections) {
         qCWarning(lcServer) << "connection cap" << m_maxConnections << "reached; refusing" << sock->peerAddress().toString();
         if (m_cfg.tlsCert.isEmpty()) {
-            QByteArray body = wire::encodeReply(errorReply(wire::ErrorCode::Transport,
-                                                           QStringLiteral("Servidor de aplicação ocupado; tente novamente.")));
-            QByteArray out(4, '\0');
-            qToBigEndian<quint32>(quint32(body.size()), out.data());
-            sock->write(out + body);
+            sock->write(wire::replyFrame(
+                errorReply(wire::ErrorCode::Transport, QStringLiteral("Servidor de aplicação ocupado; tente novamente."))));
             sock->flush();
         }
         sock->abort();
@@ -341,7 +325,7 @@ void Server::dispatch(quint64 id, const wire::Call &call)
     wire::Reply early;
     if (!proto) {
         early = errorReply(wire::ErrorCode::UnknownObject,
-                           QStringLiteral("Objeto '%1' desconhecido no servidor.").arg(call.object.left(40)));
+                           QStringLiteral("Objeto '%1' desconhecido no servidor.").arg(quoted(call.object)));
     } else {
         early = checkCall(*proto, call);
     }

@@ -10,9 +10,6 @@ Q_LOGGING_CATEGORY(lcServer, "appserver", QtWarningMsg)
 namespace appsrv {
 
 namespace {
-// A caller's name as quoted back: never more than a few words of it.
-QString shown(const QString &s) { return s.size() <= 40 ? s : s.left(40) + QStringLiteral("…"); }
-
 // OLE dates of the years 100 to 9999, the range both databases hold.
 constexpr double kOleMin = -657434, kOleMax = 2958466;
 
@@ -51,7 +48,7 @@ wire::Reply checkCall(const ServerObject &obj, const wire::Call &c)
         return {};
     }
     return errorReply(wire::ErrorCode::UnknownMethod,
-                      QStringLiteral("Método '%1' desconhecido no objeto %2.").arg(shown(c.method), obj.name()));
+                      QStringLiteral("Método '%1' desconhecido no objeto %2.").arg(quoted(c.method), obj.name()));
 }
 
 wire::Reply referencedError(wire::ErrorCode code, const QString &message, const QString &detail)

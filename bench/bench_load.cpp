@@ -41,13 +41,6 @@ long statusField(const char *name)
     return -1;
 }
 
-QByteArray framed(const QByteArray &payload)
-{
-    QByteArray out(4, '\0');
-    qToBigEndian<quint32>(quint32(payload.size()), out.data());
-    return out + payload;
-}
-
 TNetConnection *client(quint16 port)
 {
     auto *c = new TNetConnection;
@@ -153,7 +146,7 @@ int main(int argc, char **argv)
             auto s = std::make_unique<QTcpSocket>();
             s->connectToHost("127.0.0.1", port);
             if (!s->waitForConnected(5000)) break;
-            s->write(framed(wire::encodeHello({})));
+            s->write(wire::frame(wire::encodeHello({})));
             QByteArray answer;
             if (wire::readFrame(s.get(), &answer, wire::kMaxFrameBytes, 5000) != wire::ReadStatus::Ok) break;
             held.push_back(std::move(s));
@@ -221,7 +214,7 @@ int main(int argc, char **argv)
             QTcpSocket s;
             s.connectToHost("127.0.0.1", port);
             if (!s.waitForConnected(2000)) { ++dead; continue; }
-            if (rng.bounded(4) != 0) s.write(framed(seeds[0]));  // usually past the hello
+            if (rng.bounded(4) != 0) s.write(wire::frame(seeds[0]));  // usually past the hello
             for (int k = 0; k < 20; ++k) {
                 QByteArray p = seeds[rng.bounded(seeds.size())];
                 switch (rng.bounded(5)) {
@@ -231,7 +224,7 @@ int main(int argc, char **argv)
                 case 3: p = p.repeated(1 + int(rng.bounded(4))); break;
                 default: break;
                 }
-                QByteArray f = framed(p);
+                QByteArray f = wire::frame(p);
                 if (rng.bounded(10) == 0) qToBigEndian<quint32>(rng.generate(), f.data());  // a lying length
                 s.write(f);
                 ++frames;

@@ -322,10 +322,9 @@ QByteArray replyHead(const Reply &r)
     return buf;
 }
 
-bool writeReply(QIODevice *dev, const Reply &r, int msecs)
+QByteArray replyFrame(const Reply &r)
 {
-    if (!r.ok() || r.packetCbor.isEmpty()) return writeFrame(dev, encodeReply(r), msecs);
-    // A pre-encoded packet goes out behind its head without being copied again.
+    if (!r.ok() || r.packetCbor.isEmpty()) return frame(encodeReply(r));
     const QByteArray head = replyHead(r);
     QByteArray out;
     out.reserve(4 + head.size() + r.packetCbor.size());
@@ -333,8 +332,10 @@ bool writeReply(QIODevice *dev, const Reply &r, int msecs)
     qToBigEndian<quint32>(quint32(head.size() + r.packetCbor.size()), out.data());
     out.append(head);
     out.append(r.packetCbor);
-    return writePayload(dev, out, msecs);
+    return out;
 }
+
+bool writeReply(QIODevice *dev, const Reply &r, int msecs) { return writePayload(dev, replyFrame(r), msecs); }
 
 std::optional<Hello> decodeHello(const QByteArray &cbor)
 {
@@ -450,12 +451,7 @@ ReadStatus readFrame(QIODevice *dev, QByteArray *payload, int maxBytes, int msec
 bool writeFrame(QIODevice *dev, const QByteArray &payload, int msecs)
 {
     // One buffer, so the frame leaves in one write rather than a segment per piece.
-    QByteArray out;
-    out.reserve(4 + payload.size());
-    out.append(4, '\0');
-    qToBigEndian<quint32>(quint32(payload.size()), out.data());
-    out.append(payload);
-    return writePayload(dev, out, msecs);
+    return writePayload(dev, frame(payload), msecs);
 }
 
 static bool writePayload(QIODevice *dev, const QByteArray &payload, int msecs)

@@ -52,6 +52,9 @@ bool writeFrame(QIODevice *dev, const QByteArray &payload, int msecs);
 bool writeReply(QIODevice *dev, const Reply &r, int msecs);
 // The reply up to its packet: the map header, the by-reference values and the key "p".
 QByteArray replyHead(const Reply &r);
+// A whole reply frame (length and reply) in one buffer, to be written at once;
+// a pre-encoded packet goes in behind its head.
+QByteArray replyFrame(const Reply &r);
 
 // OLE dates (days since 1899-12-30, fraction = time of day).
 double toOleDate(const QDateTime &dt);

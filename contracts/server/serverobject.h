@@ -27,6 +27,13 @@ public:
     virtual wire::Reply invoke(const QString &method, const QVector<wire::Arg> &args, QSqlDatabase &db) = 0;
 };
 
+// A caller's text as quoted back in a message: never more than a few words of it.
+inline QString quoted(const QString &text)
+{
+    constexpr int kShown = 40;
+    return text.size() <= kShown ? text : text.left(kShown) + QStringLiteral("…");
+}
+
 // An error reply.
 inline wire::Reply errorReply(wire::ErrorCode code, const QString &message)
 {

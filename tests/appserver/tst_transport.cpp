@@ -18,7 +18,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
-#include <QtEndian>
 #include <cmath>
 
 using A = TNetArg;
@@ -54,11 +53,14 @@ void registerProbe(appsrv::Server &s)
     s.registerObject("Teste.Sonda", [] { return std::make_unique<Probe>(); });
 }
 
-QByteArray framed(const QByteArray &payload)
+// A desktop's connection to the test server.
+std::unique_ptr<TNetConnection> desktop(quint16 port, const QString &object)
 {
-    QByteArray out(4, '\0');
-    qToBigEndian<quint32>(quint32(payload.size()), out.data());
-    return out + payload;
+    auto c = std::make_unique<TNetConnection>();
+    c->Host = "127.0.0.1";
+    c->Port = port;
+    c->ServerName = object;
+    return c;
 }
 
 // A raw client: the hello, then frames written as the test wants them.
@@ -68,7 +70,7 @@ struct Raw {
     {
         s.connectToHost("127.0.0.1", port);
         if (!s.waitForConnected(3000)) return false;
-        s.write(framed(wire::encodeHello({token})));
+        s.write(wire::frame(wire::encodeHello({token})));
         return answer().has_value();
     }
     std::optional<wire::Reply> answer(int ms = 5000)
@@ -144,7 +146,7 @@ void TstTransport::frameInPiecesIsOneCall()
     auto srv = serve(config());
     Raw c;
     QVERIFY(c.open(srv->port()));
-    const QByteArray call = framed(wire::encodeCall({"Teste.Sonda", "eco", {A::Val("olá").arg, A::Date(QDate(2024, 1, 2)).arg}}));
+    const QByteArray call = wire::frame(wire::encodeCall({"Teste.Sonda", "eco", {A::Val("olá").arg, A::Date(QDate(2024, 1, 2)).arg}}));
     // A pause longer than any read slice, inside the length and inside the payload.
     c.s.write(call.left(2));
     c.s.flush();
@@ -177,7 +179,7 @@ void TstTransport::deadlinesBeforeHelloAndWhileIdle()
     // Half a frame, then nothing: dropped at the frame's deadline, counted from its first byte.
     Raw half;
     QVERIFY(half.open(srv->port()));
-    const QByteArray call = framed(wire::encodeCall({"Teste.Sonda", "eco", {A::Val("x").arg, A::Date({}).arg}}));
+    const QByteArray call = wire::frame(wire::encodeCall({"Teste.Sonda", "eco", {A::Val("x").arg, A::Date({}).arg}}));
     QElapsedTimer t;
     t.start();
     for (int i = 0; i < 4 && half.s.state() == QAbstractSocket::ConnectedState; ++i) {
@@ -199,10 +201,8 @@ void TstTransport::connectionCapRefusesClearlyAndRecovers()
         held.push_back(std::make_unique<Raw>());
         QVERIFY(held.back()->open(srv->port()));
     }
-    TNetConnection extra;
-    extra.Host = "127.0.0.1";
-    extra.Port = srv->port();
-    extra.ServerName = trq01300::kObjectName;
+    const auto extraOwner = desktop(srv->port(), trq01300::kObjectName);
+    TNetConnection &extra = *extraOwner;
     const wire::Reply refused = extra.Call("getSetor", {A::Val("T")});
     QVERIFY(!refused.ok());
     QVERIFY2(refused.message.contains("ocupado") || refused.message.contains("conectar") ||
@@ -217,10 +217,8 @@ void TstTransport::connectionCapRefusesClearlyAndRecovers()
 void TstTransport::clientNeverSendsACallTwice()
 {
     auto srv = serve(config());
-    TNetConnection c;
-    c.Host = "127.0.0.1";
-    c.Port = srv->port();
-    c.ServerName = "Teste.Sonda";
+    const auto cOwner = desktop(srv->port(), "Teste.Sonda");
+    TNetConnection &c = *cOwner;
     c.TimeoutMs = 1000;
     g_slowRuns = 0;
     const wire::Reply late = c.Call("lento", {A::Val("2500")});
@@ -240,10 +238,8 @@ void TstTransport::idleClosedConnectionIsReopenedBeforeTheCall()
     appsrv::Config cfg = config();
     cfg.idleTimeoutMs = 300;
     auto srv = serve(cfg);
-    TNetConnection c;
-    c.Host = "127.0.0.1";
-    c.Port = srv->port();
-    c.ServerName = "Teste.Sonda";
+    const auto cOwner = desktop(srv->port(), "Teste.Sonda");
+    TNetConnection &c = *cOwner;
     g_slowRuns = 0;
     QVERIFY(c.Call("lento", {A::Val("1")}).ok());
     QTest::qWait(900);  // the server closed the idle connection meanwhile
@@ -255,10 +251,8 @@ void TstTransport::idleClosedConnectionIsReopenedBeforeTheCall()
 void TstTransport::errorsCarryAReferenceNotTheDetail()
 {
     auto srv = serve(config());
-    TNetConnection c;
-    c.Host = "127.0.0.1";
-    c.Port = srv->port();
-    c.ServerName = "Teste.Sonda";
+    const auto cOwner = desktop(srv->port(), "Teste.Sonda");
+    TNetConnection &c = *cOwner;
     const wire::Reply db = c.Call("falhaBanco", {});
     QCOMPARE(db.error, wire::ErrorCode::Database);
     QVERIFY2(QRegularExpression("^Erro no banco de dados\\. \\(ref\\. [0-9A-F]{8}\\)$").match(db.message).hasMatch(),
@@ -275,10 +269,8 @@ void TstTransport::errorsCarryAReferenceNotTheDetail()
 void TstTransport::badValuesAnswerTheSameOnEitherDatabase()
 {
     auto srv = serve(config());
-    TNetConnection c;
-    c.Host = "127.0.0.1";
-    c.Port = srv->port();
-    c.ServerName = trq01300::kObjectName;
+    const auto cOwner = desktop(srv->port(), trq01300::kObjectName);
+    TNetConnection &c = *cOwner;
     QVector<TNetArg> args{A::Val("01"), A::DateOle(std::nan("")), A::Date({})};
     QString dt;
     args << A::Ref(dt);
@@ -297,10 +289,8 @@ void TstTransport::badValuesAnswerTheSameOnEitherDatabase()
 void TstTransport::oversizedSelectionIsRefused()
 {
     auto srv = serve(config());
-    TNetConnection c;
-    c.Host = "127.0.0.1";
-    c.Port = srv->port();
-    c.ServerName = trq01300::kObjectName;
+    const auto cOwner = desktop(srv->port(), trq01300::kObjectName);
+    TNetConnection &c = *cOwner;
     const auto selection = [](int n) {
         QStringList codes;
         for (int i = 0; i < n; ++i) codes << QString::number(i);
@@ -331,7 +321,7 @@ void TstTransport::wrongTokensAreSlowedThenRefused()
         QVERIFY(c.s.waitForConnected(3000));
         QElapsedTimer t;
         t.start();
-        c.s.write(framed(wire::encodeHello({"errado"})));
+        c.s.write(wire::frame(wire::encodeHello({"errado"})));
         const auto r = c.answer();
         QVERIFY(r);
         QCOMPARE(r->message, QString("Credencial do servidor de aplicação inválida."));
@@ -341,7 +331,7 @@ void TstTransport::wrongTokensAreSlowedThenRefused()
     Raw late;
     late.s.connectToHost("127.0.0.1", srv->port());
     QVERIFY(late.s.waitForConnected(3000));
-    late.s.write(framed(wire::encodeHello({"segredo"})));
+    late.s.write(wire::frame(wire::encodeHello({"segredo"})));
     const auto r = late.answer();
     QVERIFY(r);
     QCOMPARE(r->message, QString("Muitas tentativas com credencial inválida; tente mais tarde."));
@@ -433,10 +423,8 @@ void TstTransport::tlsClientVerifiesTheServer()
     cfg.tlsKey = key;
     cfg.helloTimeoutMs = 1500;
     auto srv = serve(cfg);
-    TNetConnection c;
-    c.Host = "127.0.0.1";
-    c.Port = srv->port();
-    c.ServerName = trq01300::kObjectName;
+    const auto cOwner = desktop(srv->port(), trq01300::kObjectName);
+    TNetConnection &c = *cOwner;
     c.TimeoutMs = 3000;
     c.UseTls = trust != "plain";
     if (trust == "ca") c.TlsCaFile = cert;

@@ -419,9 +419,9 @@ void TstScreenHost::failedConversionShowsNoOtherRowsDetails()
     f->medCdEmpresa->SetText("01");
     QVERIFY(host::dispatch([f] { f->vd_Empresa(true); }));
     fourRowsOnTwoDates(f);
-    wire::DataPacket spec = packetOf(f->cdsEspecOper);
-    spec.rows << wire::Row{"11", "1", "000001", "Garantia", "G", "03", QVariant(), QVariant(), "x", QVariant()};
-    f->cdsEspecOper->LoadFromPacket(spec);  // the first row's details
+    wire::DataPacket especificacoes = packetOf(f->cdsEspecOper);
+    especificacoes.rows << wire::Row{"11", "1", "000001", "Garantia", "G", "03", QVariant(), QVariant(), "x", QVariant()};
+    f->cdsEspecOper->LoadFromPacket(especificacoes);  // the first row's details
     wire::DataPacket broken;  // lacks every field: refused when loaded
     broken.fields = {{"X", wire::FieldKind::String, 1}};
     fx.rec.answerSequence("getIndFin", {ScreenFixture::indexValues(f->adqIndFin, {2.0}), broken});

@@ -18,12 +18,6 @@ QString Filter::bind(const QVariant &v)
     return name;
 }
 
-QString quoted(const QString &text)
-{
-    constexpr int kShown = 40;
-    return text.size() <= kShown ? text : text.left(kShown) + QStringLiteral("…");
-}
-
 namespace {
 // Where a bound list goes in a statement, replaced by the kind's own reading of it.
 QString listMark(int i) { return QStringLiteral("{list%1}").arg(i); }

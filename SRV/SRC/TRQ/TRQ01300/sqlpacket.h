@@ -21,8 +21,7 @@ struct BadValue : std::runtime_error {
 
 // Most codes one selection may hold.
 constexpr int kMaxSelectionCodes = 100000;
-// A caller's text as quoted back in a message: never more than a few words of it.
-QString quoted(const QString &text);
+using appsrv::quoted;
 
 // WHERE clauses with their bound values.
 class Filter {
