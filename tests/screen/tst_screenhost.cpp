@@ -529,6 +529,9 @@ void TstScreenHost::columnLayoutComesBackWithTheScreen()
     h->moveSection(h->visualIndex(5), 0);
     h->resizeSection(1, 222);
     f->dbgCTBLOper->SetColumnHiddenByUser(0, true);
+    auto *frame = qobject_cast<QMdiSubWindow *>(f->parentWidget());
+    QVERIFY(frame);
+    frame->setGeometry(40, 30, 900, 560);
     f->CloseForm();
     QTRY_VERIFY(!boIdCriado);
     f = fx.screen();
@@ -541,6 +544,7 @@ void TstScreenHost::columnLayoutComesBackWithTheScreen()
     QCOMPARE(h->logicalIndex(0), 5);
     QCOMPARE(g->columnWidth(1), 222);
     QVERIFY(f->dbgCTBLOper->isColumnHidden(0));
+    QCOMPARE(qobject_cast<QMdiSubWindow *>(f->parentWidget())->geometry(), QRect(40, 30, 900, 560));
     // The program's own column stays its own: shown by the conversion, whatever the layout says.
     g->SetColumnVisible(0, true);
     QVERIFY(!g->isColumnHidden(0));
