@@ -22,6 +22,17 @@ HOST_EXPORT void DeactiveShowAvi();
 // running animation once it has run past the progress delay.
 HOST_EXPORT void BusyProgress(const QString &what, int done, int total);
 
+// Shows what a long step does now ("gravando a planilha") in the running
+// animation, at once.
+HOST_EXPORT void BusyStage(const QString &what);
+
+// Lets a long local step keep the window alive: at most every 50 ms the
+// pending events run (painting, resizing, timers) while the user's keys,
+// clicks and close requests are dropped, except Esc, which asks the step to
+// stop. True once Esc was pressed in the running animation. Does nothing
+// outside an animation.
+HOST_EXPORT bool BusyPoll();
+
 // Runs a remote step behind the busy animation, which is stopped whatever
 // happens, before an error travels on.
 HOST_EXPORT void RunBusy(QWidget *form, int kind, const std::function<void()> &step);

@@ -1,9 +1,12 @@
 #include "busy.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QElapsedTimer>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLocale>
+#include <QWindow>
 #include <QPointer>
 #include <QWidget>
 
@@ -15,6 +18,50 @@ const QString kWaitText = QStringLiteral("Aguarde, consultando o servidor…");
 QElapsedTimer g_running;      // since the outermost animation started
 QElapsedTimer g_lastProgress; // since the progress was last painted
 int g_progressDelayMs = 500;
+QElapsedTimer g_lastPoll;     // since pending events last ran
+bool g_cancelAsked = false;   // Esc pressed in the running animation
+
+// While a long step lets events run, the user's input is dropped rather than
+// queued: a click meant for a busy screen must not act once it is free.
+class InputHold : public QObject {
+protected:
+    bool eventFilter(QObject *o, QEvent *e) override
+    {
+        // A message box raised meanwhile must still be answerable.
+        if (QWidget *modal = QApplication::activeModalWidget()) {
+            if (o->isWidgetType() && (o == modal || modal->isAncestorOf(static_cast<QWidget *>(o)))) return false;
+            if (o->isWindowType() && o == modal->windowHandle()) return false;
+        }
+        switch (e->type()) {
+        case QEvent::KeyPress:
+            if (static_cast<QKeyEvent *>(e)->key() == Qt::Key_Escape) g_cancelAsked = true;
+            return true;
+        case QEvent::Close:
+            e->ignore();
+            return true;
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride:
+        case QEvent::Shortcut:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove:
+        case QEvent::Wheel:
+        case QEvent::ContextMenu:
+        case QEvent::TouchBegin:
+        case QEvent::TouchUpdate:
+        case QEvent::TouchEnd:
+        case QEvent::TabletPress:
+        case QEvent::TabletRelease:
+        case QEvent::InputMethod:
+        case QEvent::DragEnter:
+        case QEvent::Drop:
+            return true;
+        default:
+            return false;
+        }
+    }
+};
 
 void placeOverlay(QWidget *form)
 {
@@ -43,6 +90,8 @@ void ActiveShowAvi(QWidget *form, int)
     QApplication::setOverrideCursor(Qt::BusyCursor);
     g_running.start();
     g_lastProgress.invalidate();
+    g_lastPoll.invalidate();
+    g_cancelAsked = false;
     if (form && form->isVisible()) {
         if (!g_overlay) {
             g_overlay = new QLabel(form);
@@ -76,6 +125,26 @@ void BusyProgress(const QString &what, int done, int total)
     g_overlay->setText(QStringLiteral("Aguarde, %1: %2 de %3 linhas…").arg(what, br.toString(done), br.toString(total)));
     placeOverlay(g_overlay->parentWidget());
     g_overlay->repaint();
+}
+
+void BusyStage(const QString &what)
+{
+    if (g_depth == 0 || !g_overlay || !g_overlay->isVisible()) return;
+    g_overlay->setText(QStringLiteral("Aguarde, %1…").arg(what));
+    placeOverlay(g_overlay->parentWidget());
+    g_overlay->repaint();
+}
+
+bool BusyPoll()
+{
+    if (g_depth == 0) return false;
+    if (g_lastPoll.isValid() && g_lastPoll.elapsed() < 50) return g_cancelAsked;
+    InputHold hold;
+    qApp->installEventFilter(&hold);
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    qApp->removeEventFilter(&hold);
+    g_lastPoll.start();
+    return g_cancelAsked;
 }
 
 void RunBusy(QWidget *form, int kind, const std::function<void()> &step)

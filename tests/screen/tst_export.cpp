@@ -8,12 +8,31 @@
 #include "maskedit.h"
 
 #include <QAction>
+#include <QDir>
+#include <QKeyEvent>
 #include <QHeaderView>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
+#include <unistd.h>
 
 using namespace trq01300;
+
+namespace {
+// Work files are unlinked as soon as they are made; an open one shows as "(deleted)".
+int openDeletedFiles()
+{
+    int n = 0;
+    const QDir fds("/proc/self/fd");
+    for (const QString &fd : fds.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot))
+    {
+        char target[4096];
+        const ssize_t len = ::readlink(QFile::encodeName(fds.filePath(fd)).constData(), target, sizeof target);
+        if (len > 0 && QByteArray(target, int(len)).endsWith(" (deleted)")) ++n;
+    }
+    return n;
+}
+}  // namespace
 
 class TstExport : public QObject {
     Q_OBJECT
@@ -24,6 +43,8 @@ private slots:
     void csvReadsBackAsShown();
     void xlsxHoldsNumbersDatesAndWords();
     void nothingToExportOrCancelled();
+    void escStopsTheExportAndDropsOtherInput_data();
+    void escStopsTheExportAndDropsOtherInput();
 private:
     TfrmHistoricoBem *screenWithRows();
     QString exportTo(TfrmHistoricoBem *f, const QString &name);
@@ -153,6 +174,45 @@ void TstExport::nothingToExportOrCancelled()
     fx.sp.fileAnswers = {"/proc/nao-gravavel/historico.xlsx"};
     f->mnuExportar->trigger();
     QCOMPARE(fx.sp.texts("error"), QStringList({"Não foi possível gravar o arquivo /proc/nao-gravavel/historico.xlsx."}));
+}
+
+void TstExport::escStopsTheExportAndDropsOtherInput_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("csv") << "parado.csv";
+    QTest::newRow("xlsx") << "parado.xlsx";
+}
+
+// While the export runs the window handles its events; typing meant for the
+// screen is dropped, Esc stops the export, and the file already there stays.
+void TstExport::escStopsTheExportAndDropsOtherInput()
+{
+    QFETCH(QString, name);
+    TfrmHistoricoBem *f = screenWithRows();
+    QVERIFY(f);
+    const QString file = m_dir.filePath(name);
+    {
+        QFile old(file);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("antigo");
+    }
+    fx.sp.clear();
+    const int openFiles = openDeletedFiles();
+    QCoreApplication::postEvent(f->edtSgIndice, new QKeyEvent(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, "X"));
+    QCoreApplication::postEvent(f->dbgPadrao, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+    exportTo(f, name);
+    QCOMPARE(fx.sp.texts("error"), QStringList());
+    QFile kept(file);
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QCOMPARE(kept.readAll(), QByteArray("antigo"));
+    QCOMPARE(QDir(m_dir.path()).entryList({name + "*"}), QStringList({name}));
+    QCOMPARE(f->edtSgIndice->text(), QString("CDI"));
+    QCOMPARE(openDeletedFiles(), openFiles);  // the work files went with it
+    // Once it is over, the screen hears the keyboard again.
+    f->edtSgIndice->setCursorPosition(3);
+    QCoreApplication::postEvent(f->edtSgIndice, new QKeyEvent(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, "X"));
+    QCoreApplication::processEvents();
+    QCOMPARE(f->edtSgIndice->text(), QString("CDIX"));
 }
 
 QTEST_MAIN(TstExport)

@@ -1,0 +1,87 @@
+// A grid to a pt_BR CSV file: ";" between fields, decimal comma, UTF-8 with a
+// byte-order mark so spreadsheet programs read the accents right.
+#include "gridexport.h"
+#include "gridexport_p.h"
+#include "busy.h"
+#include "dataset.h"
+#include "dbgrid.h"
+#include "hostlog.h"
+
+#include <QSaveFile>
+
+namespace host {
+
+using namespace exportdetail;
+
+namespace {
+
+QString csvField(const QString &t)
+{
+    if (!t.contains(QLatin1Char(';')) && !t.contains(QLatin1Char('"')) && !t.contains(QLatin1Char('\n')) &&
+        !t.contains(QLatin1Char('\r')) && t.trimmed() == t)
+        return t;
+    QString q = t;
+    q.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + q + QLatin1Char('"');
+}
+
+}  // namespace
+
+bool exportGridCsv(TDBGrid *g, const QString &file, QString *why)
+{
+    TClientDataSet *ds = g->DataSet();
+    const QVector<int> cols = shownColumns(g);
+    QSaveFile out(file);
+    if (!out.open(QIODevice::WriteOnly)) {
+        qCWarning(lcGrid) << "export" << file << out.errorString();
+        *why = cannotWrite(file);
+        return false;
+    }
+    QString text;
+    text.reserve(1 << 20);
+    text += QChar(0xFEFF);
+    QStringList head;
+    for (int c : cols) head << csvField(exportTitle(g, c));
+    text += head.join(QLatin1Char(';')) + QStringLiteral("\r\n");
+    const int rows = ds ? ds->RecordCount() : 0;
+    const QVector<TField *> fields = fieldsOf(g, cols);
+    bool stopped = false;
+    for (int r = 0; r < rows && !stopped; ++r) {
+        for (int i = 0; i < cols.size(); ++i) {
+            TField *f = fields[i];
+            // Numbers and dates without any prefix a display handler adds; the rest as shown.
+            QString t;
+            if (numeric(f) || dated(f)) {
+                const QVariant v = ds->valueAt(r, f->Index());
+                if (!v.isNull()) t = f->DefaultText(v, true);
+            } else {
+                t = shownText(f, r);
+            }
+            if (i) text += QLatin1Char(';');
+            text += csvField(t);
+        }
+        text += QStringLiteral("\r\n");
+        if (text.size() > (1 << 20)) {
+            out.write(text.toUtf8());
+            text.clear();
+        }
+        if ((r & 255) == 255 || r + 1 == rows) {
+            BusyProgress(QStringLiteral("exportando (Esc interrompe)"), r + 1, rows);
+            stopped = BusyPoll();
+        }
+    }
+    if (stopped || BusyPoll()) {
+        out.cancelWriting();  // the file that was there stays as it was
+        why->clear();
+        return false;
+    }
+    out.write(text.toUtf8());
+    if (!out.commit()) {
+        qCWarning(lcGrid) << "export" << file << out.errorString();
+        *why = cannotWrite(file);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace host
