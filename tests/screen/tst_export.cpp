@@ -32,6 +32,19 @@ int openDeletedFiles()
     }
     return n;
 }
+
+// The number format a cell style of styles.xml stands for.
+QString formatOfStyle(const QString &styles, int style)
+{
+    const int xfs = styles.indexOf("<cellXfs");
+    QStringList ids;
+    for (auto it = QRegularExpression("<xf numFmtId=\"(\\d+)\"").globalMatch(styles.mid(xfs)); it.hasNext();)
+        ids << it.next().captured(1);
+    if (style < 0 || style >= ids.size()) return {};
+    return QRegularExpression(QString("<numFmt numFmtId=\"%1\" formatCode=\"([^\"]*)\"").arg(ids[style]))
+        .match(styles)
+        .captured(1);
+}
 }  // namespace
 
 class TstExport : public QObject {
@@ -68,7 +81,7 @@ TfrmHistoricoBem *TstExport::screenWithRows()
     if (!f) return nullptr;
     f->edtSgIndice->setText("CDI");
     wire::DataPacket p = packetOf(f->cdsHistoricoBem);
-    const auto row = [&](const char *nr, const char *sit, const QDate &d, const char *name, double vr, const char *ok) {
+    const auto row = [&](const char *nr, const char *sit, const QDateTime &d, const char *name, double vr, const char *ok) {
         wire::Row r(p.fields.size());
         r[p.indexOf("NRSEQOPERABEM")] = nr;
         r[p.indexOf("IDSITOPERABEM")] = sit;
@@ -79,8 +92,9 @@ TfrmHistoricoBem *TstExport::screenWithRows()
         r[p.indexOf("IDIDENTOPERABEM")] = "01";
         p.rows << r;
     };
-    row("00000001", "1", QDate(2024, 1, 2), "Prensa; hidráulica \"nova\"", 1234.5, "S");
-    row("00000002", "3", QDate(2024, 2, 29), "Ação", 0.25, "N");
+    row("00000001", "1", QDateTime(QDate(2024, 1, 2), QTime(0, 0)), "Prensa; hidráulica \"nova\"", 1234.5, "S");
+    row("00000002", "3", QDateTime(QDate(2024, 2, 29), QTime(0, 0)), "Ação", 0.25, "N");
+    row("00000003", "2", QDateTime(QDate(2024, 3, 1), QTime(10, 30)), " Torno ", -7.5, "S");
     f->cdsHistoricoBem->LoadFromPacket(p);
     f->dbgPadrao->SetColumnVisible(0, true);  // the "Ok" column, as after a conversion
     return f;
@@ -112,7 +126,7 @@ void TstExport::csvReadsBackAsShown()
     const QByteArray bytes = in.readAll();
     QVERIFY(bytes.startsWith("\xEF\xBB\xBF"));  // UTF-8 with a byte-order mark
     const QStringList lines = QString::fromUtf8(bytes.mid(3)).split("\r\n", Qt::SkipEmptyParts);
-    QCOMPARE(lines.size(), 3);
+    QCOMPARE(lines.size(), 4);
     const QStringList head = lines[0].split(';');
     QCOMPARE(head.mid(0, 5), QStringList({"Nome do Bem", "Ok", "Situação", "Nr. Operação", "Data Operação"}));
     QVERIFY(!head.contains("Nr. Bem"));
@@ -125,6 +139,10 @@ void TstExport::csvReadsBackAsShown()
     const QStringList second = lines[2].split(';');
     QCOMPARE(second.mid(0, 5), QStringList({"Ação", "N", "Cancelada", "00000002", "29/02/2024"}));
     QCOMPARE(second.at(vr), QString("0,25"));
+    // Blanks at either end survive a spreadsheet's reading only inside quotes; a time shows as the grid shows it.
+    const QStringList third = lines[3].split(';');
+    QCOMPARE(third.mid(0, 5), QStringList({"\" Torno \"", "S", "Contabilizada", "00000003", "01/03/2024 10:30:00"}));
+    QCOMPARE(third.at(vr), QString("-7,50"));
 }
 
 void TstExport::xlsxHoldsNumbersDatesAndWords()
@@ -147,11 +165,20 @@ void TstExport::xlsxHoldsNumbersDatesAndWords()
     // ...and dates are date serials: 02/01/2024 is day 45293, 29/02/2024 day 45351.
     QVERIFY(QRegularExpression("<c r=\"[A-Z]+2\" s=\"\\d+\"><v>45293</v></c>").match(sheet).hasMatch());
     QVERIFY(QRegularExpression("<c r=\"[A-Z]+3\" s=\"\\d+\"><v>45351</v></c>").match(sheet).hasMatch());
+    // A date with its time keeps the time, under a date-and-time format; a plain date has a date format.
+    const QRegularExpression dateCell("<c r=\"[A-Z]+(\\d)\" s=\"(\\d+)\"><v>(45351|45352\\.4375)</v></c>");
+    QHash<QString, int> styleOf;
+    for (auto it = dateCell.globalMatch(sheet); it.hasNext();) {
+        const auto m = it.next();
+        styleOf[m.captured(1)] = m.captured(2).toInt();
+    }
+    QCOMPARE(styleOf.keys().size(), 2);
     QProcess styles;
     styles.start("unzip", {"-p", file, "xl/styles.xml"});
     QVERIFY(styles.waitForFinished(10000));
     const QString st = QString::fromUtf8(styles.readAllStandardOutput());
-    QVERIFY(st.contains("dd/mm/yyyy"));
+    QCOMPARE(formatOfStyle(st, styleOf.value("3")), QString("dd/mm/yyyy"));
+    QCOMPARE(formatOfStyle(st, styleOf.value("4")), QString("dd/mm/yyyy hh:mm:ss"));
     QVERIFY(st.contains("#,##0.00"));
 }
 
