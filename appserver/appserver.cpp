@@ -13,7 +13,11 @@
 #include <QSslSocket>
 #include <QTimer>
 #include <QtEndian>
+#include <cerrno>
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace appsrv {
 
@@ -48,14 +52,14 @@ public:
         m_sock->startServerEncryption();
     }
 
-    void replied(const wire::Reply &r)
+    void replied(const Delivery &d)
     {
         if (m_closing) return;
         m_busy = false;
-        const qint64 bytes = send(r);
+        if (!d.unsent.isEmpty()) m_sock->write(d.unsent);
         qCInfo(lcServer).noquote() << m_peer << m_method << m_clock.elapsed() << "ms"
-                                   << (r.ok() ? QStringLiteral("ok") : QStringLiteral("erro %1").arg(int(r.error)))
-                                   << bytes << "bytes";
+                                   << (d.ok ? QStringLiteral("ok") : QStringLiteral("erro %1").arg(d.error)) << d.bytes
+                                   << "bytes";
         process();
     }
 
@@ -132,7 +136,7 @@ private:
         m_clock.start();
         m_busy = true;
         m_timer.stop();
-        m_srv->dispatch(m_id, *call);
+        m_srv->dispatch(m_id, *call, directFd());
     }
 
     void hello(const QByteArray &payload)
@@ -168,6 +172,17 @@ private:
         m_helloDone = true;
         m_timer.stop();
         send(wire::Reply{});
+    }
+
+    // A plain connection with nothing left to send lets the worker answer on
+    // the socket itself, sparing the reply two thread hand-overs. A duplicate
+    // descriptor, so that the socket closing meanwhile can never leave the
+    // worker writing to a number reused by another connection.
+    int directFd() const
+    {
+        if (!m_srv->m_cfg.tlsCert.isEmpty() || m_sock->bytesToWrite() > 0) return -1;
+        const qintptr fd = m_sock->socketDescriptor();
+        return fd < 0 ? -1 : ::fcntl(int(fd), F_DUPFD_CLOEXEC, 0);
     }
 
     // The whole frame in one write.
@@ -319,8 +334,50 @@ void Server::incomingConnection(qintptr fd)
     s->begin(tls);
 }
 
-void Server::dispatch(quint64 id, const wire::Call &call)
+namespace {
+// Owns a duplicated descriptor wherever the job goes, dropped jobs included.
+struct DirectFd {
+    int fd;
+    explicit DirectFd(int f) : fd(f) {}
+    ~DirectFd() { close(); }
+    void close()
+    {
+        if (fd >= 0) ::close(fd);
+        fd = -1;
+    }
+    DirectFd(const DirectFd &) = delete;
+    DirectFd &operator=(const DirectFd &) = delete;
+};
+
+// Sends what the socket takes now, without waiting: a client slow to read
+// gets the rest from the event loop and never holds a worker.
+Delivery deliver(const wire::Reply &r, int fd)
 {
+    Delivery d;
+    d.ok = r.ok();
+    d.error = int(r.error);
+    d.unsent = wire::replyFrame(r);
+    d.bytes = d.unsent.size();
+    qint64 sent = 0;
+    while (fd >= 0 && sent < d.unsent.size()) {
+        const ssize_t n = ::send(fd, d.unsent.constData() + sent, size_t(d.unsent.size() - sent), MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n > 0) sent += n;
+        else if (n < 0 && errno == EINTR) continue;
+        else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
+        else {
+            // The client went away; the event loop sees the connection close.
+            sent = d.unsent.size();
+            break;
+        }
+    }
+    if (sent > 0) d.unsent.remove(0, sent);
+    return d;
+}
+}  // namespace
+
+void Server::dispatch(quint64 id, const wire::Call &call, int directFd)
+{
+    auto fd = std::make_shared<DirectFd>(directFd);
     const auto proto = m_prototypes.value(call.object);
     wire::Reply early;
     if (!proto) {
@@ -330,18 +387,21 @@ void Server::dispatch(quint64 id, const wire::Call &call)
         early = checkCall(*proto, call);
     }
     if (!early.ok()) {
-        QMetaObject::invokeMethod(this, [this, id, early] { finished(id, early); }, Qt::QueuedConnection);
+        const Delivery d = deliver(early, -1);
+        QMetaObject::invokeMethod(this, [this, id, d] { finished(id, d); }, Qt::QueuedConnection);
         return;
     }
-    m_pool->submit(call, [this, id](const wire::Reply &r) {
-        QMetaObject::invokeMethod(this, [this, id, r] { finished(id, r); }, Qt::QueuedConnection);
+    m_pool->submit(call, [this, id, fd](const wire::Reply &r) {
+        const Delivery d = deliver(r, fd->fd);
+        fd->close();  // now, not when the worker takes its next job
+        QMetaObject::invokeMethod(this, [this, id, d] { finished(id, d); }, Qt::QueuedConnection);
     });
 }
 
-void Server::finished(quint64 session, const wire::Reply &reply)
+void Server::finished(quint64 session, const Delivery &delivery)
 {
     // The client may have gone while its call ran.
-    if (Session *s = m_sessions.value(session)) s->replied(reply);
+    if (Session *s = m_sessions.value(session)) s->replied(delivery);
 }
 
 void Server::forget(quint64 session) { m_sessions.remove(session); }

@@ -45,6 +45,15 @@ bool sameSecret(const QString &a, const QString &b);
 class Session;
 class WorkerPool;
 
+// How a reply went out: what was sent for it and what is left for the event
+// loop to send (all of it when the loop sends it alone).
+struct Delivery {
+    bool ok = true;
+    int error = 0;
+    qint64 bytes = 0;
+    QByteArray unsent;
+};
+
 class Server : public QTcpServer {
     Q_OBJECT
 public:
@@ -61,8 +70,10 @@ protected:
     void incomingConnection(qintptr fd) override;
 private:
     friend class Session;
-    void dispatch(quint64 session, const wire::Call &call);
-    void finished(quint64 session, const wire::Reply &reply);
+    // directFd: a duplicate of the connection's socket that the worker may send
+    // the reply on at once (plain connections), or -1; it is closed in any case.
+    void dispatch(quint64 session, const wire::Call &call, int directFd);
+    void finished(quint64 session, const Delivery &delivery);
     void forget(quint64 session);
     bool authAllowed(const QString &peer);
     void authFailed(const QString &peer);

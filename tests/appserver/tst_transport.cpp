@@ -10,6 +10,7 @@
 
 #include <QAtomicInt>
 #include <QCryptographicHash>
+#include <QDir>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSqlQuery>
@@ -19,19 +20,43 @@
 #include <QTest>
 #include <QThread>
 #include <cmath>
+#include <unistd.h>
 
 using A = TNetArg;
 
 namespace {
 QAtomicInt g_slowRuns;
 
-// A server object with a slow method, a failing one and an echo.
+// A text whose every stretch differs, so a piece lost or sent twice shows.
+QString bigText(int n)
+{
+    QString t(n, Qt::Uninitialized);
+    for (int i = 0; i < n; ++i) t[i] = QChar('a' + (i / 4099 + i) % 26);
+    return t;
+}
+
+int openSockets()
+{
+    int n = 0;
+    const QDir fds("/proc/self/fd");
+    for (const QString &fd : fds.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
+        char target[256];
+        const ssize_t len = ::readlink(QFile::encodeName(fds.filePath(fd)).constData(), target, sizeof target);
+        if (len > 0 && QByteArray(target, int(len)).startsWith("socket:")) ++n;
+    }
+    return n;
+}
+
+// A server object with a slow method, a failing one, an echo and a large answer.
 class Probe : public appsrv::ServerObject {
 public:
     QString name() const override { return "Teste.Sonda"; }
     QVector<QPair<QString, QVector<wire::ArgKind>>> methods() const override
     {
-        return {{"lento", {wire::ArgKind::Text}}, {"falhaBanco", {}}, {"eco", {wire::ArgKind::Text, wire::ArgKind::Date}}};
+        return {{"lento", {wire::ArgKind::Text}},
+                {"falhaBanco", {}},
+                {"eco", {wire::ArgKind::Text, wire::ArgKind::Date}},
+                {"grande", {wire::ArgKind::Text}}};
     }
     wire::Reply invoke(const QString &m, const QVector<wire::Arg> &a, QSqlDatabase &) override
     {
@@ -39,6 +64,9 @@ public:
         if (m == "lento") {
             g_slowRuns.fetchAndAddRelaxed(1);
             QThread::msleep(a[0].text.toInt());
+        } else if (m == "grande") {
+            r.refs << bigText(a[0].text.toInt());
+            return r;
         } else if (m == "falhaBanco") {
             throw appsrv::DatabaseFailure("SELECT segredo FROM senhas WHERE usuario = 'admin'");
         }
@@ -98,6 +126,7 @@ class TstTransport : public QObject {
 private slots:
     void initTestCase();
     void frameInPiecesIsOneCall();
+    void slowReaderGetsWholeRepliesAndNothingStaysOpen();
     void deadlinesBeforeHelloAndWhileIdle();
     void connectionCapRefusesClearlyAndRecovers();
     void clientNeverSendsACallTwice();
@@ -160,6 +189,34 @@ void TstTransport::frameInPiecesIsOneCall()
     QCOMPARE(first->refs, QVector<QString>({"olá"}));
     QCOMPARE(second->refs, QVector<QString>({"olá"}));
     QVERIFY(!c.answer(300));  // exactly one reply per call
+}
+
+// A reply larger than the socket takes at once reaches a client slow to read
+// whole and in order (the worker sends what fits, the event loop the rest),
+// the connection serves the next call, and once the client is gone the server
+// holds no socket for it.
+void TstTransport::slowReaderGetsWholeRepliesAndNothingStaysOpen()
+{
+    auto srv = serve(config());
+    const int before = openSockets();
+    {
+        Raw c;
+        QVERIFY(c.open(srv->port()));
+        const int size = 12 * 1024 * 1024;
+        c.s.write(wire::frame(wire::encodeCall({"Teste.Sonda", "grande", {A::Val(QString::number(size)).arg}})));
+        QVERIFY(c.s.waitForBytesWritten(3000));
+        QThread::msleep(600);  // not reading: the server's socket fills up
+        const auto big = c.answer(20000);
+        QVERIFY(big);
+        QCOMPARE(big->refs.size(), 1);
+        QVERIFY(big->refs[0] == bigText(size));
+        c.s.write(wire::frame(wire::encodeCall({"Teste.Sonda", "eco", {A::Val("olá").arg, A::Date(QDate(2024, 1, 2)).arg}})));
+        const auto next = c.answer();
+        QVERIFY(next);
+        QCOMPARE(next->refs, QVector<QString>({"olá"}));
+        QVERIFY(!c.answer(200));
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(openSockets(), before, 3000);
 }
 
 void TstTransport::deadlinesBeforeHelloAndWhileIdle()
