@@ -26,7 +26,7 @@ namespace appsrv {
 // on the pool, and the frames behind it wait in the buffer.
 class Session : public QObject {
 public:
-    Session(Server *srv, quint64 id, QSslSocket *sock) : m_srv(srv), m_id(id), m_sock(sock)
+    Session(Server *srv, quint64 id, QTcpSocket *sock) : m_srv(srv), m_id(id), m_sock(sock)
     {
         m_sock->setParent(this);
         m_peer = m_sock->peerAddress().toString();
@@ -35,21 +35,22 @@ public:
             qCInfo(lcServer) << m_peer << "timed out" << (m_helloDone ? "between frames" : "before its hello");
             close();
         });
-        connect(m_sock, &QSslSocket::readyRead, this, &Session::readable);
+        connect(m_sock, &QIODevice::readyRead, this, &Session::readable);
         connect(m_sock, &QAbstractSocket::disconnected, this, &Session::close);
         connect(m_sock, &QAbstractSocket::errorOccurred, this, [this](QAbstractSocket::SocketError e) {
             if (e != QAbstractSocket::RemoteHostClosedError) qCInfo(lcServer) << m_peer << m_sock->errorString();
             close();
         });
-        connect(m_sock, &QSslSocket::sslErrors, this, [this] { close(); });
         m_timer.start(m_srv->m_cfg.helloTimeoutMs);
     }
 
     void begin(bool tls)
     {
-        if (!tls) return;
-        connect(m_sock, &QSslSocket::encrypted, this, &Session::readable);
-        m_sock->startServerEncryption();
+        auto *ssl = qobject_cast<QSslSocket *>(m_sock);
+        if (!tls || !ssl) return;
+        connect(ssl, &QSslSocket::sslErrors, this, [this] { close(); });
+        connect(ssl, &QSslSocket::encrypted, this, &Session::readable);
+        ssl->startServerEncryption();
     }
 
     void replied(const Delivery &d)
@@ -77,7 +78,8 @@ public:
 private:
     void readable()
     {
-        if (m_closing || (m_sock->isEncrypted() == false && m_srv->m_cfg.tlsCert.size() > 0)) return;
+        auto *ssl = qobject_cast<QSslSocket *>(m_sock);
+        if (m_closing || (ssl && !ssl->isEncrypted())) return;
         m_in += m_sock->readAll();
         process();
     }
@@ -199,7 +201,7 @@ private:
         m_timer.stop();
         m_sock->disconnect(this);
         m_srv->forget(m_id);
-        QSslSocket *s = m_sock;
+        QTcpSocket *s = m_sock;
         connect(s, &QAbstractSocket::disconnected, this, &QObject::deleteLater);
         // A client that never reads does not hold the connection open.
         QTimer::singleShot(5000, this, &QObject::deleteLater);
@@ -208,7 +210,7 @@ private:
 
     Server *m_srv;
     quint64 m_id;
-    QSslSocket *m_sock;
+    QTcpSocket *m_sock;  // a QSslSocket when the server speaks TLS
     QString m_peer, m_method;
     QByteArray m_in;
     QTimer m_timer;
@@ -305,7 +307,9 @@ void Server::stop()
 
 void Server::incomingConnection(qintptr fd)
 {
-    auto *sock = new QSslSocket;
+    const bool tls = !m_cfg.tlsCert.isEmpty();
+    // Plain connections skip the TLS socket's extra buffer and relays.
+    QTcpSocket *sock = tls ? new QSslSocket : new QTcpSocket;
     if (!sock->setSocketDescriptor(fd)) {
         delete sock;
         return;
@@ -322,11 +326,10 @@ void Server::incomingConnection(qintptr fd)
         return;
     }
     sock->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    const bool tls = !m_cfg.tlsCert.isEmpty();
-    if (tls) {
-        sock->setLocalCertificate(QSslCertificate(m_cert, QSsl::Pem));
-        sock->setPrivateKey(QSslKey(m_key, QSsl::KeyAlgorithm(m_keyAlgorithm), QSsl::Pem));
-        sock->setPeerVerifyMode(QSslSocket::VerifyNone);
+    if (auto *ssl = qobject_cast<QSslSocket *>(sock)) {
+        ssl->setLocalCertificate(QSslCertificate(m_cert, QSsl::Pem));
+        ssl->setPrivateKey(QSslKey(m_key, QSsl::KeyAlgorithm(m_keyAlgorithm), QSsl::Pem));
+        ssl->setPeerVerifyMode(QSslSocket::VerifyNone);
     }
     const quint64 id = ++m_seq;
     auto *s = new Session(this, id, sock);

@@ -4,6 +4,7 @@
 // connection in arrival order.
 #include "appserver.h"
 #include <QMutex>
+#include <atomic>
 #include <QWaitCondition>
 #include <deque>
 #include <vector>
@@ -33,7 +34,10 @@ private:
     QMutex m_mutex;
     QWaitCondition m_wake;
     std::deque<Job> m_jobs;
-    bool m_stopping = false;
+    std::atomic<bool> m_stopping{false};
+    std::atomic<int> m_pending{0};   // jobs queued, read without the lock
+    std::atomic<int> m_spinning{0};  // a worker waiting awake for the next job
+    static constexpr qint64 kSpinNs = 150000;
 };
 
 }  // namespace appsrv

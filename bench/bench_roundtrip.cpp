@@ -1,5 +1,8 @@
 // Remote call round trip on loopback against a raw TCP echo of the same size.
-// Usage: bench_roundtrip [calls]   Prints both medians and their ratio.
+// Usage: bench_roundtrip [calls] [--calls-only|--echo-only]   Prints both
+// medians and their ratio; with one side only, runs that side alone, for
+// counting its system calls (bench/syscalls_per_call).
+
 #include "appserver.h"
 #include "codec.h"
 #include "netconnection.h"
@@ -62,6 +65,8 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     const int n = argc > 1 ? atoi(argv[1]) : 20000;
+    const QString only = argc > 2 ? QString(argv[2]) : QString();
+    const bool calls = only != "--echo-only", echoes = only != "--calls-only";
     appsrv::Config cfg;
     cfg.database = "sqlite::memory:";
     appsrv::ServerThread server(cfg, [](appsrv::Server &s) { s.registerObject("Bench.Echo", [] { return std::make_unique<Echo>(); }); });
@@ -93,10 +98,13 @@ int main(int argc, char **argv)
         tCall.clear();
         tRaw.clear();
         for (int i = 0; i < n; ++i) {
-            t.start();
-            const wire::Reply r = net.Call("ping", {TNetArg::Ref(payload)});
-            tCall.push_back(t.nsecsElapsed() / 1000.0);
-            if (!r.ok()) { std::fprintf(stderr, "%s\n", qPrintable(r.message)); return 1; }
+            if (calls) {
+                t.start();
+                const wire::Reply r = net.Call("ping", {TNetArg::Ref(payload)});
+                tCall.push_back(t.nsecsElapsed() / 1000.0);
+                if (!r.ok()) { std::fprintf(stderr, "%s\n", qPrintable(r.message)); return 1; }
+            }
+            if (!echoes) continue;
             t.start();
             raw.write(frame);
             raw.waitForBytesWritten(1000);
@@ -110,6 +118,10 @@ int main(int argc, char **argv)
     }
     raw.disconnectFromHost();
     echo.wait();
+    if (!calls || !echoes) {
+        std::printf("%s: median %.1f us over %d\n", calls ? "remote calls" : "raw echoes", median(calls ? tCall : tRaw), n);
+        return 0;
+    }
     const double mc = median(tCall), mr = median(tRaw);
     std::printf("remote call round trip: median %.1f us over %d calls\n", mc, n);
     std::printf("raw TCP echo, same size: median %.1f us\n", mr);
