@@ -1,6 +1,7 @@
 // appserver-call --server HOST:PORT [--token-file F] [--csv] OBJECT METHOD ARG...
 // ARG: TEXT (by value), ref:TEXT (by reference), date:DD/MM/YYYY (date:, the empty date).
 #include "codec.h"
+#include "packettext.h"
 #include "tlstrust.h"
 
 #include <QCommandLineParser>
@@ -11,23 +12,6 @@
 #include <cstdio>
 
 namespace {
-QString cellText(const QVariant &v, wire::FieldKind k)
-{
-    if (!v.isValid() || v.isNull()) return {};
-    if (k == wire::FieldKind::DateTime) {
-        const QDateTime dt = wire::fromOleDate(v.toDouble());
-        return dt.time() == QTime(0, 0) ? dt.date().toString("dd/MM/yyyy") : dt.toString("dd/MM/yyyy HH:mm:ss");
-    }
-    if (k == wire::FieldKind::Float) return QString::number(v.toDouble(), 'g', 15);
-    return v.toString();
-}
-QString csv(const QString &s)
-{
-    if (!s.contains(QLatin1Char(',')) && !s.contains(QLatin1Char('"')) && !s.contains(QLatin1Char('\n'))) return s;
-    QString e = s;
-    e.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-    return QLatin1Char('"') + e + QLatin1Char('"');
-}
 int fail(const QString &m)
 {
     std::fprintf(stderr, "%s\n", qPrintable(m));
@@ -96,29 +80,19 @@ int main(int argc, char **argv)
         sock.connectToHost(server.left(colon), quint16(server.mid(colon + 1).toInt()));
         if (!sock.waitForConnected(10000)) return fail(QStringLiteral("conexão falhou: %1").arg(sock.errorString()));
     }
-    QByteArray answer;
+    wire::Reply r;
     for (const QByteArray &frame : {wire::encodeHello({token}), wire::encodeCall(call)}) {
+        QByteArray answer;
         if (!wire::writeFrame(&sock, frame, 30000) ||
             wire::readFrame(&sock, &answer, wire::kMaxFrameBytes, 120000) != wire::ReadStatus::Ok)
             return fail(QStringLiteral("o servidor não respondeu"));
-        const auto r = wire::decodeReply(answer);
-        if (!r) return fail(QStringLiteral("resposta inválida"));
-        if (!r->ok()) return fail(r->message);
+        auto decoded = wire::decodeReply(answer);
+        if (!decoded) return fail(QStringLiteral("resposta inválida"));
+        if (!decoded->ok()) return fail(decoded->message);
+        r = std::move(*decoded);  // the frame goes; the rows stay, compactly
     }
-    const auto r = *wire::decodeReply(answer);
     FILE *out = stdout;
     for (int i = 0; i < r.refs.size(); ++i) std::fprintf(p.isSet("csv") ? stderr : out, "ref %d: %s\n", i + 1, qPrintable(r.refs[i]));
-    QStringList head;
-    for (const auto &f : r.packet.fields) head << f.name;
-    const QString sep = p.isSet("csv") ? QStringLiteral(",") : QStringLiteral("\t");
-    std::fprintf(out, "%s\n", qPrintable(head.join(sep)));
-    for (const auto &row : r.packet.rows) {
-        QStringList cells;
-        for (int i = 0; i < row.size(); ++i) {
-            const QString t = cellText(row[i], r.packet.fields[i].kind);
-            cells << (p.isSet("csv") ? csv(t) : t);
-        }
-        std::fprintf(out, "%s\n", cells.join(sep).toUtf8().constData());
-    }
+    appsrv::printPacket(out, r.packet, p.isSet("csv"));
     return 0;
 }

@@ -39,7 +39,7 @@ void writePacket(QByteArray *out, const DataPacket &p)
 // reply is built first, so a large history costs about its rows once.
 class ReplyReader {
 public:
-    explicit ReplyReader(const QByteArray &cbor) : m_r(cbor) {}
+    explicit ReplyReader(const QByteArray &cbor) : m_r(cbor), m_size(cbor.size()) {}
 
     bool reply(Reply *out, QString *why)
     {
@@ -98,6 +98,40 @@ private:
         return chunk.status == QCborStreamReader::EndOfString;
     }
 
+    bool utf8(QByteArray *out)
+    {
+        if (!m_r.isString()) return false;
+        out->clear();
+        QCborStreamReader::StringResult<qsizetype> r;
+        do {
+            const qsizetype chunk = m_r.currentStringChunkSize();
+            if (chunk < 0) return false;
+            const qsizetype at = out->size();
+            out->resize(at + chunk);
+            r = m_r.readStringChunk(out->data() + at, chunk);
+            out->resize(r.status == QCborStreamReader::Ok ? at + r.data : at);
+        } while (r.status == QCborStreamReader::Ok);
+        return r.status == QCborStreamReader::EndOfString && QUtf8StringView(*out).isValidUtf8();
+    }
+
+    // A text read straight into the rows' buffer when its length is given
+    // (always, from this server), otherwise gathered first.
+    bool textInto(Rows *rows)
+    {
+        if (!m_r.isString()) return false;
+        if (m_r.isLengthKnown() && m_r.length() <= quint64(kMaxFrameBytes)) {
+            const qsizetype n = qsizetype(m_r.length());
+            char *dst = rows->addUtf8Slot(n);
+            const auto r = m_r.readStringChunk(dst, n);
+            if (r.status != QCborStreamReader::Ok || r.data != n) return false;
+            if (m_r.readStringChunk(nullptr, 0).status != QCborStreamReader::EndOfString) return false;
+            return QUtf8StringView(dst, n).isValidUtf8();
+        }
+        if (!utf8(&m_utf8)) return false;
+        rows->addUtf8(m_utf8.constData(), m_utf8.size());
+        return true;
+    }
+
     bool number(double *out)
     {
         if (m_r.isDouble()) *out = m_r.toDouble();
@@ -153,32 +187,38 @@ private:
         if (!m_r.isArray() || !m_r.enterContainer()) return fail(why, QStringLiteral("pacote ilegível"));
         const int n = p->fields.size();
         if (m_r.isLengthKnown()) p->rows.reserve(qsizetype(std::min<quint64>(m_r.length(), 10000000)));
+        // The rows take about what they took on the wire: grown once, not step by step.
+        p->rows.reserveBytes(m_size);
         while (m_r.hasNext()) {
             if (!m_r.isArray() || !m_r.enterContainer()) return fail(why, QStringLiteral("pacote ilegível"));
-            Row row(n);
+            p->rows.beginRow(n);
             int i = 0;
             while (m_r.hasNext()) {
                 if (i >= n) return fail(why, QStringLiteral("linha com número de colunas errado"));
                 if (m_r.isNull() || m_r.isUndefined()) {
                     m_r.next();
+                    if (p->fields[i].kind == FieldKind::Float || p->fields[i].kind == FieldKind::DateTime)
+                        p->rows.addNullNumber();
+                    else
+                        p->rows.addNull();
                 } else if (p->fields[i].kind == FieldKind::Float || p->fields[i].kind == FieldKind::DateTime) {
                     double d = 0;
                     if (!number(&d)) return fail(why, QStringLiteral("valor numérico inválido"));
-                    row[i] = d;
+                    p->rows.addNumber(d);
                 } else {
-                    QString t;
-                    if (!text(&t)) return fail(why, QStringLiteral("valor de texto inválido"));
-                    row[i] = std::move(t);
+                    // The text's UTF-8 goes into the rows as it is, once checked.
+                    if (!textInto(&p->rows)) return fail(why, QStringLiteral("valor de texto inválido"));
                 }
                 ++i;
             }
             if (i != n || !m_r.leaveContainer()) return fail(why, QStringLiteral("linha com número de colunas errado"));
-            p->rows.push_back(std::move(row));
         }
         return m_r.leaveContainer() || fail(why, QStringLiteral("pacote ilegível"));
     }
 
     QCborStreamReader m_r;
+    qsizetype m_size;
+    QByteArray m_utf8;
 };
 
 }  // namespace

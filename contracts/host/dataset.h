@@ -145,8 +145,10 @@ private:
     void notifyControls(const std::function<void()> &tell);
     QVector<TField *> m_fieldList;
     std::vector<std::unique_ptr<TField>> m_fields;
-    QVector<wire::Row> m_rows;
-    wire::Row m_editBuffer;
+    wire::Rows m_rows;       // as the packet brought them, shared with it
+    QVector<int> m_cellOf;   // each field's cell in those rows
+    wire::Row m_editBuffer;  // in field order
+    QVector<bool> m_edited;  // the fields set since Edit
     int m_cur = -1;
     bool m_eof = true;
     bool m_bof = true;

@@ -13,7 +13,7 @@ TField::TField(TClientDataSet *ds, QString name, TFieldKind kind, int size)
 
 QVariant TField::Value() const
 {
-    if (m_ds->m_state == TDataSetState::Edit) return m_ds->m_editBuffer.value(m_index);
+    if (m_ds->m_state == TDataSetState::Edit && m_ds->m_edited.value(m_index)) return m_ds->m_editBuffer.value(m_index);
     return m_ds->valueAt(m_ds->m_cur, m_index);
 }
 
@@ -39,6 +39,7 @@ void TField::SetValue(const QVariant &v)
         }
     }
     m_ds->m_editBuffer[m_index] = stored;
+    m_ds->m_edited[m_index] = true;
 }
 
 bool TField::IsNull() const
@@ -238,15 +239,10 @@ void TClientDataSet::LoadFromPacket(const wire::DataPacket &p)
                                             wire::kindName(want)));
         src[f->Index()] = i;
     }
-    QVector<wire::Row> rows;
-    rows.reserve(p.rows.size());
-    const int n = m_fieldList.size();
-    for (const wire::Row &pr : p.rows) {
-        wire::Row r(n);
-        for (int k = 0; k < n; ++k) r[k] = pr.value(src[k]);
-        rows.push_back(std::move(r));
-    }
-    m_rows = std::move(rows);
+    // The packet's rows are kept as they came (shared, not copied); fields
+    // find their cells through the map.
+    m_rows = p.rows;
+    m_cellOf = std::move(src);
     m_editBuffer.clear();
     setState(TDataSetState::Browse);
     notifyControls([this] { emit contentReset(); });
@@ -303,14 +299,17 @@ void TClientDataSet::Edit()
     if (m_state == TDataSetState::Edit) return;
     if (m_state == TDataSetState::Inactive || m_cur < 0)
         throw host::EHostError(QStringLiteral("%1: não há registro para editar.").arg(objectName()));
-    m_editBuffer = m_rows[m_cur];
+    // Only what is set is kept; the rest is read from the row.
+    m_editBuffer = wire::Row(m_fieldList.size());
+    m_edited.fill(false, m_fieldList.size());
     setState(TDataSetState::Edit);
 }
 
 void TClientDataSet::Post()
 {
     if (m_state != TDataSetState::Edit) return;
-    m_rows[m_cur] = m_editBuffer;
+    for (int k = 0; k < m_editBuffer.size() && k < m_cellOf.size(); ++k)
+        if (m_edited.value(k) && m_cellOf[k] >= 0) m_rows.setValue(m_cur, m_cellOf[k], m_editBuffer[k]);
     m_editBuffer.clear();
     setState(TDataSetState::Browse);
     notifyControls([this] { emit rowChanged(m_cur); });
@@ -325,8 +324,8 @@ void TClientDataSet::Cancel()
 
 QVariant TClientDataSet::valueAt(int row, int field) const
 {
-    if (row < 0 || row >= m_rows.size() || field < 0) return {};
-    return m_rows[row].value(field);
+    if (row < 0 || row >= m_rows.size() || field < 0 || field >= m_cellOf.size()) return {};
+    return m_rows.value(row, m_cellOf[field]);
 }
 
 void TClientDataSet::DisableControls() { ++m_controlsOff; }

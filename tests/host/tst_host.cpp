@@ -48,6 +48,7 @@ private slots:
     void dataSetRefusesIncompletePacketAndKeepsRows_data();
     void dataSetRefusesIncompletePacketAndKeepsRows();
     void editPostAndTexts();
+    void editGoesThroughTheFieldMap();
     void maskFilterAndText_data();
     void maskFilterAndText();
     void maskedEditAcceptsOnlyDigits();
@@ -102,7 +103,11 @@ void TstHost::dataSetRefusesIncompletePacketAndKeepsRows()
     wire::DataPacket bad = packet(5);
     if (drop >= 0) {
         bad.fields.remove(drop);
-        for (auto &r : bad.rows) r.remove(drop);
+        for (qsizetype i = 0; i < bad.rows.size(); ++i) {
+            wire::Row r = bad.rows[i];
+            r.remove(drop);
+            bad.rows.replace(i, r);
+        }
     }
     if (retype == 1) bad.fields[1].kind = FieldKind::String;
     if (retype == 2) bad.fields[2].kind = FieldKind::Float;
@@ -136,6 +141,34 @@ void TstHost::editPostAndTexts()
     ds->First();
     QCOMPARE(ds->State(), TDataSetState::Browse);
     QCOMPARE(ds->valueAt(1, 0).toString(), QString("X"));
+}
+
+// A packet whose fields come in another order: the table reads and writes
+// each field's own cell, an edit changes only what was set, Cancel changes
+// nothing, and the packet given keeps its values.
+void TstHost::editGoesThroughTheFieldMap()
+{
+    QObject owner;
+    TClientDataSet *ds = table(&owner);
+    wire::DataPacket p;
+    p.fields = {{"DT", FieldKind::DateTime, 0}, {"EXTRA", FieldKind::String, 3}, {"CODE", FieldKind::String, 4},
+                {"VALUE", FieldKind::Float, 0}};
+    p.rows << wire::Row{45000.0, "a", "X1", QVariant()} << wire::Row{45001.0, "b", "X2", 2.5};
+    ds->LoadFromPacket(p);
+    QCOMPARE(ds->FieldByName("CODE")->AsString(), QString("X1"));
+    ds->Edit();
+    ds->FieldByName("VALUE")->SetAsFloat(9.75);
+    QCOMPARE(ds->FieldByName("CODE")->AsString(), QString("X1"));  // not set: read from the row
+    QCOMPARE(ds->FieldByName("VALUE")->AsFloat(), 9.75);
+    ds->Post();
+    QCOMPARE(ds->valueAt(0, 1).toDouble(), 9.75);
+    QCOMPARE(ds->valueAt(0, 0).toString(), QString("X1"));
+    QCOMPARE(ds->valueAt(0, 2).toDouble(), 45000.0);
+    ds->Edit();
+    ds->FieldByName("CODE")->SetAsString("ZZ");
+    ds->Cancel();
+    QCOMPARE(ds->FieldByName("CODE")->AsString(), QString("X1"));
+    QCOMPARE(p.rows.at(0), wire::Row({45000.0, "a", "X1", QVariant()}));
 }
 
 void TstHost::maskFilterAndText_data()

@@ -4,6 +4,7 @@
 #include "sqlpacket.h"
 
 #include <QBuffer>
+#include <QCborStreamWriter>
 #include <QSqlQuery>
 #include <QTest>
 #include <cmath>
@@ -18,6 +19,8 @@ private slots:
     void replyRoundTripKeepsKindsAndNulls();
     void preEncodedPacketReadsLikeBuiltOne();
     void errorReply();
+    void compactRowsReadAndChangeInPlace();
+    void textThatIsNotUtf8IsRefused();
     void malformedInputIsRefused_data();
     void malformedInputIsRefused();
     void framesAndSizeLimit();
@@ -104,6 +107,78 @@ void TstWire::preEncodedPacketReadsLikeBuiltOne()
     QCOMPARE(back->packet.rows.size(), 3);
     QCOMPARE(back->packet.rows[0][0].toString(), QString("Ação"));
     QVERIFY(back->packet.rows[1][2].isNull());
+}
+
+// Rows are kept encoded: what was read comes back cell by cell, changes stay
+// with the copy that made them, and a row that grows moves without touching
+// the others.
+void TstWire::compactRowsReadAndChangeInPlace()
+{
+    const QString longText = QString(300, QChar(0xE9));  // 600 UTF-8 bytes
+    Reply r;
+    r.packet.fields = {{"NOME", FieldKind::String, 40}, {"VALOR", FieldKind::Float, 0},
+                       {"DATA", FieldKind::DateTime, 0}, {"OBS", FieldKind::String, 400}};
+    r.packet.rows << Row{"Ação", 1.5, QVariant(), longText} << Row{"", QVariant(), 45000.0, QVariant()};
+    const auto back = decodeReply(encodeReply(r));
+    QVERIFY(back);
+    Rows rows = back->packet.rows;
+    QCOMPARE(rows.size(), 2);
+    QCOMPARE(rows.value(0, 0), QVariant("Ação"));
+    QCOMPARE(rows.value(0, 3).toString(), longText);
+    QVERIFY(rows.value(0, 2).isNull());
+    QVERIFY(rows.value(0, 9).isNull());  // past the row's end
+    QVarLengthArray<Rows::CellView, 64> cells;
+    rows.cellsOf(0, &cells);
+    QCOMPARE(cells.size(), 4);
+    QCOMPARE(cells[0].utf8, QByteArrayView("Ação"));
+    QCOMPARE(cells[1].kind, Rows::CellView::Number);
+    QCOMPARE(cells[2].kind, Rows::CellView::Null);
+    QCOMPARE(cells[3].utf8.size(), 600);
+
+    const qsizetype before = rows.byteSize();
+    rows.setValue(1, 1, 7.25);           // an empty number set where it is
+    rows.setValue(0, 2, 45001.5);
+    QCOMPARE(rows.byteSize(), before);
+    rows.setValue(0, 0, "Ação bem maior que antes");  // the row grows and moves
+    rows.setValue(0, 3, QVariant());
+    QCOMPARE(rows.at(0), Row({"Ação bem maior que antes", 1.5, 45001.5, QVariant()}));
+    QCOMPARE(rows.at(1), Row({"", 7.25, 45000.0, QVariant()}));
+    // The packet read keeps what it had.
+    QCOMPARE(back->packet.rows.at(0), Row({"Ação", 1.5, QVariant(), longText}));
+    QVERIFY(back->packet.rows.value(1, 1).isNull());
+    // Rows that grow again and again do not pile up their old bytes.
+    for (int i = 0; i < 300; ++i) rows.setValue(1, 0, QString(i, 'x'));
+    QCOMPARE(rows.value(1, 0).toString(), QString(299, 'x'));
+    QCOMPARE(rows.value(0, 0).toString(), QString("Ação bem maior que antes"));
+    QVERIFY2(rows.byteSize() < 4 * 1024, qPrintable(QString::number(rows.byteSize())));
+}
+
+void TstWire::textThatIsNotUtf8IsRefused()
+{
+    QByteArray cbor;
+    QCborStreamWriter w(&cbor);
+    w.startMap(1);
+    w.append(QLatin1StringView("p"));
+    w.startMap(2);
+    w.append(QLatin1StringView("f"));
+    w.startArray(1);
+    w.startArray(3);
+    w.append(QLatin1StringView("NOME"));
+    w.append(quint64(1));
+    w.append(qint64(10));
+    w.endArray();
+    w.endArray();
+    w.append(QLatin1StringView("r"));
+    w.startArray(1);
+    w.startArray(1);
+    w.appendTextString("a\xff\xfe", 3);
+    w.endArray();
+    w.endArray();
+    w.endMap();
+    w.endMap();
+    QString why;
+    QVERIFY(!decodeReply(cbor, &why));
+    QCOMPARE(why, QString("valor de texto inválido"));
 }
 
 void TstWire::errorReply()
