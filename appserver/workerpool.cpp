@@ -145,8 +145,9 @@ void WorkerPool::submit(wire::Call call, Done done)
     {
         QMutexLocker lock(&m_mutex);
         m_jobs.push_back({std::move(call), std::move(done)});
-        m_pending.fetch_add(1);
     }
+    // Counted once the lock is free, so the worker waiting awake finds it free.
+    m_pending.fetch_add(1);
     // A worker still awake takes it; it looks at the queue before it sleeps.
     if (m_spinning.load() == 0) m_wake.wakeOne();
 }
