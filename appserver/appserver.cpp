@@ -1,4 +1,5 @@
 #include "appserver.h"
+#include "channel.h"
 #include "codec.h"
 #include "rdmhistoricobem.h"
 #include "trq01300_methods.h"
@@ -15,6 +16,7 @@
 #include <QtEndian>
 #include <cerrno>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -23,44 +25,38 @@ namespace appsrv {
 
 // One client connection, served by the server's event loop. Bytes are gathered
 // until a whole frame is there, however they arrive; one call at a time runs
-// on the pool, and the frames behind it wait in the buffer.
+// on the pool, and the frames behind it wait. While a call runs on a plain
+// connection the loop stops reading it: its worker answers on the socket and
+// may take the desktop's next call from it directly.
 class Session : public QObject {
 public:
-    Session(Server *srv, quint64 id, QTcpSocket *sock) : m_srv(srv), m_id(id), m_sock(sock)
+    Session(Server *srv, quint64 id, std::unique_ptr<Channel> ch) : m_srv(srv), m_id(id), m_ch(std::move(ch))
     {
-        m_sock->setParent(this);
-        m_peer = m_sock->peerAddress().toString();
+        m_ch->setParent(this);
+        m_peer = m_ch->peer();
         m_timer.setSingleShot(true);
         connect(&m_timer, &QTimer::timeout, this, [this] {
             qCInfo(lcServer) << m_peer << "timed out" << (m_helloDone ? "between frames" : "before its hello");
             close();
         });
-        connect(m_sock, &QIODevice::readyRead, this, &Session::readable);
-        connect(m_sock, &QAbstractSocket::disconnected, this, &Session::close);
-        connect(m_sock, &QAbstractSocket::errorOccurred, this, [this](QAbstractSocket::SocketError e) {
-            if (e != QAbstractSocket::RemoteHostClosedError) qCInfo(lcServer) << m_peer << m_sock->errorString();
-            close();
-        });
+        m_ch->onReadable = [this] { readable(); };
+        m_ch->onClosed = [this] { close(); };
         m_timer.start(m_srv->m_cfg.helloTimeoutMs);
     }
 
-    void begin(bool tls)
-    {
-        auto *ssl = qobject_cast<QSslSocket *>(m_sock);
-        if (!tls || !ssl) return;
-        connect(ssl, &QSslSocket::sslErrors, this, [this] { close(); });
-        connect(ssl, &QSslSocket::encrypted, this, &Session::readable);
-        ssl->startServerEncryption();
-    }
+    const QString &peer() const { return m_peer; }
 
     void replied(const Delivery &d)
     {
         if (m_closing) return;
         m_busy = false;
-        if (!d.unsent.isEmpty()) m_sock->write(d.unsent);
+        if (!d.unsent.isEmpty()) m_ch->write(d.unsent);
         qCInfo(lcServer).noquote() << m_peer << m_method << m_clock.elapsed() << "ms"
                                    << (d.ok ? QStringLiteral("ok") : QStringLiteral("erro %1").arg(d.error)) << d.bytes
-                                   << "bytes";
+                                   << "bytes" << (d.chained ? QStringLiteral("(+%1 seguidas)").arg(d.chained) : QString());
+        // What the worker read past its last call comes before anything still on the socket.
+        m_in += d.readAhead;
+        m_ch->pauseReading(false);
         process();
     }
 
@@ -69,8 +65,9 @@ public:
         if (m_closing) return;
         m_closing = true;
         m_timer.stop();
-        m_sock->disconnect(this);
-        m_sock->abort();
+        m_ch->onReadable = nullptr;
+        m_ch->onClosed = nullptr;
+        m_ch->close();
         m_srv->forget(m_id);
         deleteLater();
     }
@@ -78,9 +75,8 @@ public:
 private:
     void readable()
     {
-        auto *ssl = qobject_cast<QSslSocket *>(m_sock);
-        if (m_closing || (ssl && !ssl->isEncrypted())) return;
-        m_in += m_sock->readAll();
+        if (m_closing || !m_ch->ready()) return;
+        m_in += m_ch->readAll();
         process();
     }
 
@@ -138,7 +134,13 @@ private:
         m_clock.start();
         m_busy = true;
         m_timer.stop();
-        m_srv->dispatch(m_id, *call, directFd());
+        // A duplicate descriptor, so that the socket closing meanwhile can never
+        // leave the worker on a number reused by another connection. The worker
+        // reads the next call only when nothing is waiting here before it.
+        const int fd = m_ch->duplicate();
+        const bool mayRead = fd >= 0 && m_in.isEmpty();
+        if (mayRead) m_ch->pauseReading(true);
+        m_srv->dispatch(m_id, *call, fd, mayRead, m_peer);
     }
 
     void hello(const QByteArray &payload)
@@ -176,22 +178,11 @@ private:
         send(wire::Reply{});
     }
 
-    // A plain connection with nothing left to send lets the worker answer on
-    // the socket itself, sparing the reply two thread hand-overs. A duplicate
-    // descriptor, so that the socket closing meanwhile can never leave the
-    // worker writing to a number reused by another connection.
-    int directFd() const
-    {
-        if (!m_srv->m_cfg.tlsCert.isEmpty() || m_sock->bytesToWrite() > 0) return -1;
-        const qintptr fd = m_sock->socketDescriptor();
-        return fd < 0 ? -1 : ::fcntl(int(fd), F_DUPFD_CLOEXEC, 0);
-    }
-
     // The whole frame in one write.
     qint64 send(const wire::Reply &r)
     {
         const QByteArray out = wire::replyFrame(r);
-        m_sock->write(out);
+        m_ch->write(out);
         return out.size();
     }
 
@@ -199,18 +190,18 @@ private:
     {
         m_closing = true;
         m_timer.stop();
-        m_sock->disconnect(this);
+        m_ch->onReadable = nullptr;
+        m_ch->onClosed = nullptr;
         m_srv->forget(m_id);
-        QTcpSocket *s = m_sock;
-        connect(s, &QAbstractSocket::disconnected, this, &QObject::deleteLater);
+        m_ch->onFinished = [this] { deleteLater(); };
         // A client that never reads does not hold the connection open.
         QTimer::singleShot(5000, this, &QObject::deleteLater);
-        s->disconnectFromHost();
+        m_ch->closeAfterWrite();
     }
 
     Server *m_srv;
     quint64 m_id;
-    QTcpSocket *m_sock;  // a QSslSocket when the server speaks TLS
+    std::unique_ptr<Channel> m_ch;
     QString m_peer, m_method;
     QByteArray m_in;
     QTimer m_timer;
@@ -308,33 +299,35 @@ void Server::stop()
 void Server::incomingConnection(qintptr fd)
 {
     const bool tls = !m_cfg.tlsCert.isEmpty();
-    // Plain connections skip the TLS socket's extra buffer and relays.
-    QTcpSocket *sock = tls ? new QSslSocket : new QTcpSocket;
-    if (!sock->setSocketDescriptor(fd)) {
-        delete sock;
-        return;
-    }
     if (m_sessions.size() >= m_maxConnections) {
-        qCWarning(lcServer) << "connection cap" << m_maxConnections << "reached; refusing" << sock->peerAddress().toString();
-        if (m_cfg.tlsCert.isEmpty()) {
-            sock->write(wire::replyFrame(
-                errorReply(wire::ErrorCode::Transport, QStringLiteral("Servidor de aplicação ocupado; tente novamente."))));
-            sock->flush();
+        qCWarning(lcServer) << "connection cap" << m_maxConnections << "reached; refusing" << peerAddressOf(int(fd));
+        if (!tls) {
+            const QByteArray busy = wire::replyFrame(
+                errorReply(wire::ErrorCode::Transport, QStringLiteral("Servidor de aplicação ocupado; tente novamente.")));
+            (void)::send(int(fd), busy.constData(), size_t(busy.size()), MSG_NOSIGNAL | MSG_DONTWAIT);
         }
-        sock->abort();
-        delete sock;
+        ::close(int(fd));
         return;
     }
-    sock->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    if (auto *ssl = qobject_cast<QSslSocket *>(sock)) {
+    std::unique_ptr<Channel> ch;
+    if (tls) {
+        auto *ssl = new QSslSocket;
+        if (!ssl->setSocketDescriptor(fd)) {
+            delete ssl;
+            ::close(int(fd));
+            return;
+        }
+        ssl->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         ssl->setLocalCertificate(QSslCertificate(m_cert, QSsl::Pem));
         ssl->setPrivateKey(QSslKey(m_key, QSsl::KeyAlgorithm(m_keyAlgorithm), QSsl::Pem));
         ssl->setPeerVerifyMode(QSslSocket::VerifyNone);
+        ch = tlsChannel(ssl);
+    } else {
+        ch = plainChannel(int(fd));
     }
     const quint64 id = ++m_seq;
-    auto *s = new Session(this, id, sock);
+    auto *s = new Session(this, id, std::move(ch));
     m_sessions.insert(id, s);
-    s->begin(tls);
 }
 
 namespace {
@@ -378,27 +371,74 @@ Delivery deliver(const wire::Reply &r, int fd)
 }
 }  // namespace
 
-void Server::dispatch(quint64 id, const wire::Call &call, int directFd)
+wire::Reply Server::precheck(const wire::Call &call) const
+{
+    const auto proto = m_prototypes.value(call.object);
+    if (!proto)
+        return errorReply(wire::ErrorCode::UnknownObject,
+                          QStringLiteral("Objeto '%1' desconhecido no servidor.").arg(quoted(call.object)));
+    return checkCall(*proto, call);
+}
+
+void Server::dispatch(quint64 id, const wire::Call &call, int directFd, bool mayRead, const QString &peer)
 {
     auto fd = std::make_shared<DirectFd>(directFd);
-    const auto proto = m_prototypes.value(call.object);
-    wire::Reply early;
-    if (!proto) {
-        early = errorReply(wire::ErrorCode::UnknownObject,
-                           QStringLiteral("Objeto '%1' desconhecido no servidor.").arg(quoted(call.object)));
-    } else {
-        early = checkCall(*proto, call);
-    }
+    const wire::Reply early = precheck(call);
     if (!early.ok()) {
         const Delivery d = deliver(early, -1);
         QMetaObject::invokeMethod(this, [this, id, d] { finished(id, d); }, Qt::QueuedConnection);
         return;
     }
-    m_pool->submit(call, [this, id, fd](const wire::Reply &r) {
-        const Delivery d = deliver(r, fd->fd);
+    struct Chain {
+        int calls = 0;
+        QString method;
+        QElapsedTimer clock;
+    };
+    auto chain = std::make_shared<Chain>();
+    m_pool->submit(call, [this, id, fd, mayRead, peer, chain](const wire::Reply &r) -> std::optional<wire::Call> {
+        Delivery d = deliver(r, fd->fd);
+        if (chain->calls > 0)
+            qCInfo(lcServer).noquote() << peer << chain->method << chain->clock.elapsed() << "ms"
+                                       << (d.ok ? QStringLiteral("ok") : QStringLiteral("erro %1").arg(d.error)) << d.bytes
+                                       << "bytes (seguida)";
+        // The desktop's next call, taken from the socket when it comes at once
+        // and no other desktop's call is waiting for a worker.
+        if (mayRead && fd->fd >= 0 && d.unsent.isEmpty() && chain->calls < kChainedCallsMax && m_pool->idle()) {
+            if (auto next = nextCall(fd->fd, &d.readAhead)) {
+                ++chain->calls;
+                chain->method = next->method.left(60);
+                chain->clock.start();
+                return next;
+            }
+        }
+        d.chained = chain->calls;
         fd->close();  // now, not when the worker takes its next job
         QMetaObject::invokeMethod(this, [this, id, d] { finished(id, d); }, Qt::QueuedConnection);
+        return std::nullopt;
     });
+}
+
+std::optional<wire::Call> Server::nextCall(int fd, QByteArray *readAhead) const
+{
+    // Briefly: a desktop walking a history asks again within a fraction of a millisecond.
+    pollfd p{fd, POLLIN, 0};
+    const timespec wait{0, kNextCallWaitNs};
+    if (::ppoll(&p, 1, &wait, nullptr) <= 0 || !(p.revents & POLLIN)) return std::nullopt;
+    QByteArray bytes(64 * 1024, Qt::Uninitialized);
+    const ssize_t n = ::recv(fd, bytes.data(), size_t(bytes.size()), MSG_DONTWAIT);
+    if (n <= 0) return std::nullopt;  // gone or nothing: the event loop sees to it
+    bytes.resize(n);
+    // Exactly one whole, sound call: anything else goes back to the event loop,
+    // in order, with its usual answers.
+    if (n >= 4) {
+        const quint32 len = qFromBigEndian<quint32>(bytes.constData());
+        if (qint64(len) + 4 == n && len <= quint32(wire::kMaxCallFrameBytes)) {
+            auto call = wire::decodeCall(bytes.mid(4));
+            if (call && precheck(*call).ok()) return call;
+        }
+    }
+    *readAhead = bytes;
+    return std::nullopt;
 }
 
 void Server::finished(quint64 session, const Delivery &delivery)

@@ -12,6 +12,7 @@
 #include <QThread>
 #include <functional>
 #include <memory>
+#include <optional>
 
 Q_DECLARE_LOGGING_CATEGORY(lcServer)
 
@@ -52,6 +53,8 @@ struct Delivery {
     int error = 0;
     qint64 bytes = 0;
     QByteArray unsent;
+    QByteArray readAhead;  // bytes the worker read past the calls it ran
+    int chained = 0;       // calls the worker took from the socket itself
 };
 
 class Server : public QTcpServer {
@@ -72,7 +75,14 @@ private:
     friend class Session;
     // directFd: a duplicate of the connection's socket that the worker may send
     // the reply on at once (plain connections), or -1; it is closed in any case.
-    void dispatch(quint64 session, const wire::Call &call, int directFd);
+    // mayRead: the session stopped reading, so the worker may take the next
+    // call from the socket when it is already there.
+    void dispatch(quint64 session, const wire::Call &call, int directFd, bool mayRead, const QString &peer);
+    wire::Reply precheck(const wire::Call &call) const;
+    // On a worker: the next call if one whole call arrives at once; other bytes read go to readAhead.
+    std::optional<wire::Call> nextCall(int fd, QByteArray *readAhead) const;
+    static constexpr int kChainedCallsMax = 64;
+    static constexpr long kNextCallWaitNs = 300000;
     void finished(quint64 session, const Delivery &delivery);
     void forget(quint64 session);
     bool authAllowed(const QString &peer);

@@ -22,7 +22,11 @@ public:
         ready.release();
         if (!failure.isEmpty()) return;
         Job job;
-        while (m_pool->next(&job)) job.done(execute(job.call));
+        while (m_pool->next(&job)) {
+            std::optional<wire::Call> next = job.done(execute(job.call));
+            while (next) next = job.done(execute(*next));
+            job = {};  // what the job holds (a descriptor) goes now
+        }
         m_objects.clear();
         m_db = QSqlDatabase();
         dbconnect::close(m_name);

@@ -7,20 +7,25 @@
 #include <atomic>
 #include <QWaitCondition>
 #include <deque>
+#include <optional>
 #include <vector>
 
 namespace appsrv {
 
 class WorkerPool {
 public:
-    using Done = std::function<void(const wire::Reply &)>;
+    // Runs on the worker thread with the call's reply; a call it gives back
+    // (the same desktop's next one, read meanwhile) runs at once on the same
+    // worker, and its reply comes to the same function.
+    using Done = std::function<std::optional<wire::Call>(const wire::Reply &)>;
     WorkerPool(const Config &cfg, const QHash<QString, ObjectFactory> &factories);
     ~WorkerPool();
     // Opens every session and runs the objects' probes; false with the reason.
     bool start(QString *why);
     void stop();
-    // done runs on the worker thread.
     void submit(wire::Call call, Done done);
+    // No call waits for a worker: one may wait a little for a desktop's next call.
+    bool idle() const { return m_pending.load() <= 0; }
 private:
     class Worker;
     struct Job {

@@ -127,6 +127,7 @@ private slots:
     void initTestCase();
     void frameInPiecesIsOneCall();
     void slowReaderGetsWholeRepliesAndNothingStaysOpen();
+    void callsRightBehindTheirAnswersKeepTheirOrder();
     void deadlinesBeforeHelloAndWhileIdle();
     void connectionCapRefusesClearlyAndRecovers();
     void clientNeverSendsACallTwice();
@@ -217,6 +218,49 @@ void TstTransport::slowReaderGetsWholeRepliesAndNothingStaysOpen()
         QVERIFY(!c.answer(200));
     }
     QTRY_COMPARE_WITH_TIMEOUT(openSockets(), before, 3000);
+}
+
+// A desktop asks again as soon as it has its answer (the worker may take
+// those calls from the socket itself); calls that arrive while one runs, whole,
+// together or in pieces, are answered one by one in their order.
+void TstTransport::callsRightBehindTheirAnswersKeepTheirOrder()
+{
+    auto srv = serve(config());
+    Raw c;
+    QVERIFY(c.open(srv->port()));
+    const auto eco = [](const QString &t) {
+        return wire::frame(wire::encodeCall({"Teste.Sonda", "eco", {A::Val(t).arg, A::Date(QDate(2024, 1, 2)).arg}}));
+    };
+    for (int i = 0; i < 300; ++i) {
+        c.s.write(eco(QString::number(i)));
+        const auto r = c.answer();
+        QVERIFY(r);
+        QCOMPARE(r->refs, QVector<QString>({QString::number(i)}));
+    }
+    c.s.write(wire::frame(wire::encodeCall({"Teste.Sonda", "lento", {A::Val("300").arg}})));
+    c.s.flush();
+    QThread::msleep(100);
+    const QByteArray third = eco("c");
+    c.s.write(eco("a") + eco("b") + third.left(7));
+    c.s.flush();
+    QThread::msleep(50);
+    c.s.write(third.mid(7));
+    QVector<QString> got;
+    for (int i = 0; i < 4; ++i) {
+        const auto r = c.answer();
+        QVERIFY(r);
+        got << r->refs.value(0);
+    }
+    QCOMPARE(got, QVector<QString>({"300", "a", "b", "c"}));
+    QVERIFY(!c.answer(200));
+    // A bad call right behind an answer gets its usual reply, and the connection goes on.
+    c.s.write(wire::frame(wire::encodeCall({"Teste.Sonda", "naoExiste", {}})));
+    const auto bad = c.answer();
+    QVERIFY(bad && !bad->ok());
+    c.s.write(eco("depois"));
+    const auto after = c.answer();
+    QVERIFY(after);
+    QCOMPARE(after->refs, QVector<QString>({"depois"}));
 }
 
 void TstTransport::deadlinesBeforeHelloAndWhileIdle()

@@ -1,0 +1,185 @@
+#include "channel.h"
+
+#include <QHostAddress>
+#include <QSslSocket>
+#include <QTimer>
+#include <arpa/inet.h>
+#include <cerrno>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <utility>
+
+namespace appsrv {
+
+namespace {
+
+}  // namespace
+
+QString peerAddressOf(int fd)
+{
+    sockaddr_storage ss{};
+    socklen_t len = sizeof ss;
+    if (::getpeername(fd, reinterpret_cast<sockaddr *>(&ss), &len) != 0) return QStringLiteral("?");
+    QHostAddress a(reinterpret_cast<sockaddr *>(&ss));
+    return a.toString();
+}
+
+namespace {
+
+// Plain TCP straight on the descriptor: no second buffer, and reading can be
+// paused while a worker reads the next call itself.
+class PlainChannel : public Channel {
+public:
+    explicit PlainChannel(int fd)
+        : m_fd(fd), m_read(qintptr(fd), QSocketNotifier::Read), m_write(qintptr(fd), QSocketNotifier::Write)
+    {
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+        const int one = 1;
+        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        m_peer = peerAddressOf(fd);
+        m_write.setEnabled(false);
+        connect(&m_read, &QSocketNotifier::activated, this, [this] { readSome(); });
+        connect(&m_write, &QSocketNotifier::activated, this, [this] { flush(); });
+    }
+    ~PlainChannel() override { close(); }
+
+    QString peer() const override { return m_peer; }
+    QByteArray readAll() override { return std::exchange(m_inbox, {}); }
+    qint64 pendingOut() const override { return m_out.size(); }
+    void pauseReading(bool paused) override
+    {
+        if (m_fd >= 0) m_read.setEnabled(!paused);
+    }
+    int duplicate() const override { return m_fd < 0 || !m_out.isEmpty() ? -1 : ::fcntl(m_fd, F_DUPFD_CLOEXEC, 0); }
+
+    void write(const QByteArray &bytes) override
+    {
+        if (m_fd < 0 || bytes.isEmpty()) return;
+        m_out.append(bytes);
+        flush();
+    }
+
+    void close() override
+    {
+        if (m_fd < 0) return;
+        m_read.setEnabled(false);
+        m_write.setEnabled(false);
+        ::close(m_fd);
+        m_fd = -1;
+    }
+
+    void closeAfterWrite() override
+    {
+        m_closeWhenSent = true;
+        m_read.setEnabled(false);
+        flush();
+    }
+
+private:
+    void readSome()
+    {
+        char buf[64 * 1024];
+        bool gone = false;
+        for (;;) {
+            const ssize_t n = ::recv(m_fd, buf, sizeof buf, MSG_DONTWAIT);
+            if (n > 0) {
+                m_inbox.append(buf, n);
+                if (n < qsizetype(sizeof buf)) break;
+            } else if (n == 0) {
+                gone = true;
+                break;
+            } else if (errno == EINTR) {
+                continue;
+            } else {
+                gone = errno != EAGAIN && errno != EWOULDBLOCK;
+                break;
+            }
+        }
+        if (!m_inbox.isEmpty() && onReadable) onReadable();
+        if (gone) lost();
+    }
+
+    void flush()
+    {
+        while (m_fd >= 0 && !m_out.isEmpty()) {
+            const ssize_t n = ::send(m_fd, m_out.constData(), size_t(m_out.size()), MSG_NOSIGNAL | MSG_DONTWAIT);
+            if (n > 0) {
+                m_out.remove(0, n);
+            } else if (n < 0 && errno == EINTR) {
+                continue;
+            } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+                m_write.setEnabled(true);
+                return;
+            } else {
+                m_out.clear();
+                // Told from the event loop, not from inside the caller's write.
+                QTimer::singleShot(0, this, [this] { lost(); });
+                return;
+            }
+        }
+        m_write.setEnabled(false);
+        if (m_closeWhenSent) {
+            close();
+            if (onFinished) QTimer::singleShot(0, this, [this] { onFinished(); });
+        }
+    }
+
+    void lost()
+    {
+        if (std::exchange(m_lost, true)) return;
+        close();
+        if (onClosed) onClosed();
+    }
+
+    int m_fd;
+    QSocketNotifier m_read, m_write;
+    QString m_peer;
+    QByteArray m_inbox, m_out;
+    bool m_closeWhenSent = false;
+    bool m_lost = false;
+};
+
+class TlsChannel : public Channel {
+public:
+    explicit TlsChannel(QSslSocket *sock) : m_sock(sock)
+    {
+        m_sock->setParent(this);
+        m_peer = m_sock->peerAddress().toString();
+        connect(m_sock, &QIODevice::readyRead, this, [this] { if (onReadable) onReadable(); });
+        connect(m_sock, &QSslSocket::encrypted, this, [this] { if (onReadable) onReadable(); });
+        connect(m_sock, &QAbstractSocket::disconnected, this, [this] { if (onClosed) onClosed(); });
+        connect(m_sock, &QAbstractSocket::errorOccurred, this, [this] { if (onClosed) onClosed(); });
+        connect(m_sock, &QSslSocket::sslErrors, this, [this] { if (onClosed) onClosed(); });
+        m_sock->startServerEncryption();
+    }
+    QString peer() const override { return m_peer; }
+    QByteArray readAll() override { return m_sock->readAll(); }
+    void write(const QByteArray &bytes) override { m_sock->write(bytes); }
+    qint64 pendingOut() const override { return m_sock->bytesToWrite(); }
+    bool ready() const override { return m_sock->isEncrypted(); }
+    void close() override
+    {
+        m_sock->disconnect(this);
+        m_sock->abort();
+    }
+    void closeAfterWrite() override
+    {
+        m_sock->disconnect(this);
+        connect(m_sock, &QAbstractSocket::disconnected, this, [this] { if (onFinished) onFinished(); });
+        m_sock->disconnectFromHost();
+    }
+
+private:
+    QSslSocket *m_sock;
+    QString m_peer;
+};
+
+}  // namespace
+
+std::unique_ptr<Channel> plainChannel(int fd) { return std::make_unique<PlainChannel>(fd); }
+std::unique_ptr<Channel> tlsChannel(QSslSocket *sock) { return std::make_unique<TlsChannel>(sock); }
+
+}  // namespace appsrv
