@@ -187,8 +187,10 @@ private:
         if (!m_r.isArray() || !m_r.enterContainer()) return fail(why, QStringLiteral("pacote ilegível"));
         const int n = p->fields.size();
         if (m_r.isLengthKnown()) p->rows.reserve(qsizetype(std::min<quint64>(m_r.length(), 10000000)));
-        // The rows take about what they took on the wire: grown once, not step by step.
-        p->rows.reserveBytes(m_size);
+        // The rows take about what they took on the wire, a little more where
+        // numbers are empty (kept at their full width): room is made once,
+        // rather than grown, which would copy the rows and hold both for a while.
+        p->rows.reserveBytes(m_size + m_size / 4);
         while (m_r.hasNext()) {
             if (!m_r.isArray() || !m_r.enterContainer()) return fail(why, QStringLiteral("pacote ilegível"));
             p->rows.beginRow(n);
