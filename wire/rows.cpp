@@ -98,12 +98,19 @@ void Rows::encode(QByteArray &out, const QVariant &v) const
 
 const char *Rows::cellAt(qsizetype row, int cell, int *cells) const
 {
-    const char *p = m_data.constData() + m_at[row];
-    *cells = load<quint16>(p);
+    const char *start = m_data.constData() + m_at[row];
+    *cells = load<quint16>(start);
     if (cell >= *cells) return nullptr;
-    p += 2;
-    for (int i = 0; i < cell; ++i) p += cellSize(p);
-    return p;
+    if (m_offsetsRow != row) {
+        m_offsets.resize(*cells);
+        const char *p = start + 2;
+        for (int i = 0; i < *cells; ++i) {
+            m_offsets[i] = quint32(p - start);
+            p += cellSize(p);
+        }
+        m_offsetsRow = row;
+    }
+    return start + m_offsets[cell];
 }
 
 qsizetype Rows::rowBytes(qsizetype row) const
@@ -220,6 +227,7 @@ char *Rows::addUtf8Slot(qsizetype n)
 
 void Rows::replace(qsizetype row, const Row &r)
 {
+    m_offsetsRow = -1;
     Q_ASSERT(row >= 0 && row < size());
     QByteArray enc;
     const int n = int(std::min<qsizetype>(r.size(), kMaxCells));
@@ -279,6 +287,7 @@ void Rows::compactIfWasteful()
 
 void Rows::clear()
 {
+    m_offsetsRow = -1;
     m_data.clear();
     m_at.clear();
     m_garbage = 0;

@@ -107,6 +107,11 @@ private:
     QByteArray m_data;
     QVector<qsizetype> m_at;  // where each row starts in m_data
     qsizetype m_garbage = 0;  // bytes of rows replaced by longer ones
+    // Where the cells of the row read last start, from the row's start: a
+    // grid or an export reads a row's cells one after another. Not for rows
+    // read from two threads at once.
+    mutable qsizetype m_offsetsRow = -1;
+    mutable QVarLengthArray<quint32, 64> m_offsets;
 };
 
 struct DataPacket {

@@ -140,6 +140,7 @@ void TstWire::compactRowsReadAndChangeInPlace()
     rows.setValue(0, 2, 45001.5);
     QCOMPARE(rows.byteSize(), before);
     rows.setValue(0, 0, "Ação bem maior que antes");  // the row grows and moves
+    QCOMPARE(rows.value(0, 2).toDouble(), 45001.5);
     rows.setValue(0, 3, QVariant());
     QCOMPARE(rows.at(0), Row({"Ação bem maior que antes", 1.5, 45001.5, QVariant()}));
     QCOMPARE(rows.at(1), Row({"", 7.25, 45000.0, QVariant()}));
