@@ -173,6 +173,17 @@ void Rows::cellsOf(qsizetype row, QVarLengthArray<CellView, 64> *out) const
     }
 }
 
+QByteArrayView Rows::utf8(qsizetype row, int cell, bool *text) const
+{
+    *text = false;
+    if (row < 0 || row >= size() || cell < 0) return {};
+    int n = 0;
+    const char *p = cellAt(row, cell, &n);
+    if (!p || (p[0] != ShortText && p[0] != LongText)) return {};
+    *text = true;
+    return p[0] == ShortText ? QByteArrayView(p + 2, quint8(p[1])) : QByteArrayView(p + 5, load<quint32>(p + 1));
+}
+
 int Rows::cellCount(qsizetype row) const { return row >= 0 && row < size() ? load<quint16>(m_data.constData() + m_at[row]) : 0; }
 
 void Rows::append(const Row &r)

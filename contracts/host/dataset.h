@@ -128,6 +128,9 @@ public:
     bool ControlsDisabled() const { return m_controlsOff > 0; }
 
     QVariant valueAt(int row, int field) const;
+    // A stored text's UTF-8, for writing many rows out without converting each
+    // text twice; *text false when the cell holds no text or the row is being edited.
+    QByteArrayView utf8At(int row, int field, bool *text) const;
 
     std::function<void(TClientDataSet *)> AfterScroll;
     std::function<void(TClientDataSet *)> AfterOpen;

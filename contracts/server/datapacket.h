@@ -49,6 +49,8 @@ public:
         QByteArrayView utf8;
     };
     void cellsOf(qsizetype row, QVarLengthArray<CellView, 64> *out) const;
+    // A text cell's UTF-8 as stored (*text false for a number or an empty cell).
+    QByteArrayView utf8(qsizetype row, int cell, bool *text) const;
     int cellCount(qsizetype row) const;
 
     void append(const Row &r);

@@ -328,6 +328,14 @@ QVariant TClientDataSet::valueAt(int row, int field) const
     return m_rows.value(row, m_cellOf[field]);
 }
 
+QByteArrayView TClientDataSet::utf8At(int row, int field, bool *text) const
+{
+    *text = false;
+    if (row < 0 || row >= m_rows.size() || field < 0 || field >= m_cellOf.size()) return {};
+    if (m_state == TDataSetState::Edit && row == m_cur) return {};
+    return m_rows.utf8(row, m_cellOf[field], text);
+}
+
 void TClientDataSet::DisableControls() { ++m_controlsOff; }
 
 void TClientDataSet::EnableControls()

@@ -234,6 +234,17 @@ bool exportGridXlsx(TDBGrid *g, const QString &file, QString *why)
                 batch.cells.push_back({xr, xc, false, dt.time() == QTime(0, 0) ? dateFmt : dateTimeFmt,
                                        lxw_datetime_to_excel_datetime(&d), 0});
             } else {
+                // A text shown as stored goes over in the UTF-8 it is kept in.
+                bool stored = false;
+                const QByteArrayView u = !f->OnGetText && f->EditMask.isEmpty() ? ds->utf8At(r, f->Index(), &stored)
+                                                                               : QByteArrayView();
+                if (stored) {
+                    if (u.isEmpty()) continue;
+                    batch.cells.push_back({xr, xc, true, nullptr, 0, batch.text.size()});
+                    batch.text.append(u.data(), size_t(u.size()));
+                    batch.text += '\0';
+                    continue;
+                }
                 const QString t = shownText(f, r);
                 if (t.isEmpty()) continue;
                 const size_t at = batch.text.size();
