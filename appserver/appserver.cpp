@@ -32,7 +32,6 @@ class Session : public QObject {
 public:
     Session(Server *srv, quint64 id, std::unique_ptr<Channel> ch) : m_srv(srv), m_id(id), m_ch(std::move(ch))
     {
-        m_ch->setParent(this);
         m_peer = m_ch->peer();
         m_timer.setSingleShot(true);
         connect(&m_timer, &QTimer::timeout, this, [this] {

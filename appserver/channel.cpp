@@ -1,4 +1,5 @@
 #include "channel.h"
+#include "appserver.h"
 
 #include <QHostAddress>
 #include <QSslSocket>
@@ -151,7 +152,10 @@ public:
         connect(m_sock, &QIODevice::readyRead, this, [this] { if (onReadable) onReadable(); });
         connect(m_sock, &QSslSocket::encrypted, this, [this] { if (onReadable) onReadable(); });
         connect(m_sock, &QAbstractSocket::disconnected, this, [this] { if (onClosed) onClosed(); });
-        connect(m_sock, &QAbstractSocket::errorOccurred, this, [this] { if (onClosed) onClosed(); });
+        connect(m_sock, &QAbstractSocket::errorOccurred, this, [this](QAbstractSocket::SocketError e) {
+            if (e != QAbstractSocket::RemoteHostClosedError) qCInfo(lcServer) << m_peer << m_sock->errorString();
+            if (onClosed) onClosed();
+        });
         connect(m_sock, &QSslSocket::sslErrors, this, [this] { if (onClosed) onClosed(); });
         m_sock->startServerEncryption();
     }
