@@ -353,19 +353,11 @@ Delivery deliver(const wire::Reply &r, int fd)
     d.error = int(r.error);
     d.unsent = wire::replyFrame(r);
     d.bytes = d.unsent.size();
-    qint64 sent = 0;
-    while (fd >= 0 && sent < d.unsent.size()) {
-        const ssize_t n = ::send(fd, d.unsent.constData() + sent, size_t(d.unsent.size() - sent), MSG_NOSIGNAL | MSG_DONTWAIT);
-        if (n > 0) sent += n;
-        else if (n < 0 && errno == EINTR) continue;
-        else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
-        else {
-            // The client went away; the event loop sees the connection close.
-            sent = d.unsent.size();
-            break;
-        }
-    }
-    if (sent > 0) d.unsent.remove(0, sent);
+    if (fd < 0) return d;
+    const qint64 sent = wire::sendNow(fd, d.unsent.constData(), d.unsent.size());
+    // A client gone away: nothing is left to send, and the event loop sees the connection close.
+    if (sent < 0) d.unsent.clear();
+    else d.unsent.remove(0, sent);
     return d;
 }
 }  // namespace

@@ -1,5 +1,6 @@
 #include "channel.h"
 #include "appserver.h"
+#include "codec.h"
 
 #include <QHostAddress>
 #include <QSslSocket>
@@ -105,19 +106,17 @@ private:
 
     void flush()
     {
-        while (m_fd >= 0 && !m_out.isEmpty()) {
-            const ssize_t n = ::send(m_fd, m_out.constData(), size_t(m_out.size()), MSG_NOSIGNAL | MSG_DONTWAIT);
-            if (n > 0) {
-                m_out.remove(0, n);
-            } else if (n < 0 && errno == EINTR) {
-                continue;
-            } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-                m_write.setEnabled(true);
-                return;
-            } else {
+        if (m_fd >= 0 && !m_out.isEmpty()) {
+            const qint64 sent = wire::sendNow(m_fd, m_out.constData(), m_out.size());
+            if (sent < 0) {
                 m_out.clear();
                 // Told from the event loop, not from inside the caller's write.
                 QTimer::singleShot(0, this, [this] { lost(); });
+                return;
+            }
+            m_out.remove(0, sent);
+            if (!m_out.isEmpty()) {
+                m_write.setEnabled(true);
                 return;
             }
         }

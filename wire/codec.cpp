@@ -504,19 +504,27 @@ static ReadStatus recvExactly(int fd, char *dst, qint64 n, int msecs, bool waitF
     return ReadStatus::Ok;
 }
 
+qint64 sendNow(int fd, const char *data, qint64 n)
+{
+    qint64 sent = 0;
+    while (sent < n) {
+        const ssize_t r = ::send(fd, data + sent, size_t(n - sent), MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (r > 0) sent += r;
+        else if (r < 0 && errno == EINTR) continue;
+        else if (r < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
+        else return -1;
+    }
+    return sent;
+}
+
 static bool sendAll(int fd, const char *src, qint64 n, int msecs)
 {
     qint64 sent = 0;
     while (sent < n) {
-        const ssize_t r = ::send(fd, src + sent, size_t(n - sent), MSG_NOSIGNAL | MSG_DONTWAIT);
-        if (r > 0) sent += r;
-        else if (r < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            if (!waitReady(fd, POLLOUT, msecs)) return false;
-        } else if (r < 0 && errno == EINTR) {
-            continue;
-        } else {
-            return false;
-        }
+        const qint64 r = sendNow(fd, src + sent, n - sent);
+        if (r < 0) return false;
+        sent += r;
+        if (sent < n && !waitReady(fd, POLLOUT, msecs)) return false;
     }
     return true;
 }

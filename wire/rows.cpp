@@ -4,7 +4,6 @@
 // 8 bytes so that setting it later changes nothing around it.
 #include "datapacket.h"
 
-#include <QStringEncoder>
 #include <cstring>
 
 namespace wire {
@@ -39,18 +38,51 @@ qsizetype cellSize(const char *p)
     }
 }
 
-QVariant decode(const char *p)
+Rows::CellView view(const char *p)
 {
+    Rows::CellView c;
     switch (p[0]) {
     case Null:
-    case NullNumber: return {};
-    case Number: return load<double>(p + 1);
-    case ShortText: return QString::fromUtf8(p + 2, quint8(p[1]));
-    default: return QString::fromUtf8(p + 5, load<quint32>(p + 1));
+    case NullNumber: break;
+    case Number:
+        c.kind = Rows::CellView::Number;
+        c.number = load<double>(p + 1);
+        break;
+    case ShortText:
+        c.kind = Rows::CellView::Text;
+        c.utf8 = QByteArrayView(p + 2, quint8(p[1]));
+        break;
+    default:
+        c.kind = Rows::CellView::Text;
+        c.utf8 = QByteArrayView(p + 5, load<quint32>(p + 1));
+    }
+    return c;
+}
+
+QVariant decode(const char *p)
+{
+    const Rows::CellView c = view(p);
+    switch (c.kind) {
+    case Rows::CellView::Null: return {};
+    case Rows::CellView::Number: return c.number;
+    default: return QString::fromUtf8(c.utf8);
     }
 }
 
-void appendUtf8(QByteArray &out, const char *utf8, qsizetype n)
+bool isNumber(const QVariant &v)
+{
+    switch (v.metaType().id()) {
+    case QMetaType::Double:
+    case QMetaType::Float:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong: return true;
+    default: return false;
+    }
+}
+
+void appendTextHeader(QByteArray &out, qsizetype n)
 {
     if (n < 255) {
         out.append(char(ShortText));
@@ -59,6 +91,11 @@ void appendUtf8(QByteArray &out, const char *utf8, qsizetype n)
         out.append(char(LongText));
         store<quint32>(out, quint32(n));
     }
+}
+
+void appendUtf8(QByteArray &out, const char *utf8, qsizetype n)
+{
+    appendTextHeader(out, n);
     out.append(utf8, n);
 }
 }  // namespace
@@ -72,28 +109,20 @@ void Rows::encode(QByteArray &out, const QVariant &v) const
 {
     if (!v.isValid() || v.isNull()) {
         out.append(char(Null));
-        return;
-    }
-    switch (v.metaType().id()) {
-    case QMetaType::QString: {
-        const QByteArray u = v.toString().toUtf8();
-        appendUtf8(out, u.constData(), u.size());
-        return;
-    }
-    case QMetaType::Double:
-    case QMetaType::Float:
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
+    } else if (isNumber(v)) {
         out.append(char(Number));
         store<double>(out, v.toDouble());
-        return;
-    default: {
+    } else {
         const QByteArray u = v.toString().toUtf8();
         appendUtf8(out, u.constData(), u.size());
     }
-    }
+}
+
+void Rows::encodeRow(QByteArray &out, const Row &r) const
+{
+    const int n = int(std::min<qsizetype>(r.size(), kMaxCells));
+    store<quint16>(out, quint16(n));
+    for (int i = 0; i < n; ++i) encode(out, r[i]);
 }
 
 const char *Rows::cellAt(qsizetype row, int cell, int *cells) const
@@ -152,23 +181,7 @@ void Rows::cellsOf(qsizetype row, QVarLengthArray<CellView, 64> *out) const
     const int n = load<quint16>(p);
     p += 2;
     for (int i = 0; i < n; ++i) {
-        CellView c;
-        switch (p[0]) {
-        case Null:
-        case NullNumber: break;
-        case Number:
-            c.kind = CellView::Number;
-            c.number = load<double>(p + 1);
-            break;
-        case ShortText:
-            c.kind = CellView::Text;
-            c.utf8 = QByteArrayView(p + 2, quint8(p[1]));
-            break;
-        default:
-            c.kind = CellView::Text;
-            c.utf8 = QByteArrayView(p + 5, load<quint32>(p + 1));
-        }
-        out->append(c);
+        out->append(view(p));
         p += cellSize(p);
     }
 }
@@ -179,18 +192,18 @@ QByteArrayView Rows::utf8(qsizetype row, int cell, bool *text) const
     if (row < 0 || row >= size() || cell < 0) return {};
     int n = 0;
     const char *p = cellAt(row, cell, &n);
-    if (!p || (p[0] != ShortText && p[0] != LongText)) return {};
-    *text = true;
-    return p[0] == ShortText ? QByteArrayView(p + 2, quint8(p[1])) : QByteArrayView(p + 5, load<quint32>(p + 1));
+    if (!p) return {};
+    const CellView c = view(p);
+    *text = c.kind == CellView::Text;
+    return c.utf8;
 }
 
 int Rows::cellCount(qsizetype row) const { return row >= 0 && row < size() ? load<quint16>(m_data.constData() + m_at[row]) : 0; }
 
 void Rows::append(const Row &r)
 {
-    const int n = int(std::min<qsizetype>(r.size(), kMaxCells));
-    beginRow(n);
-    for (int i = 0; i < n; ++i) encode(m_data, r[i]);
+    m_at.append(m_data.size());
+    encodeRow(m_data, r);
 }
 
 void Rows::beginRow(int cells)
@@ -224,13 +237,7 @@ void Rows::addUtf8(const char *utf8, qsizetype n) { appendUtf8(m_data, utf8, n);
 
 char *Rows::addUtf8Slot(qsizetype n)
 {
-    if (n < 255) {
-        m_data.append(char(ShortText));
-        m_data.append(char(quint8(n)));
-    } else {
-        m_data.append(char(LongText));
-        store<quint32>(m_data, quint32(n));
-    }
+    appendTextHeader(m_data, n);
     const qsizetype at = m_data.size();
     m_data.resize(at + n);
     return m_data.data() + at;
@@ -241,9 +248,7 @@ void Rows::replace(qsizetype row, const Row &r)
     m_offsetsRow = -1;
     Q_ASSERT(row >= 0 && row < size());
     QByteArray enc;
-    const int n = int(std::min<qsizetype>(r.size(), kMaxCells));
-    store<quint16>(enc, quint16(n));
-    for (int i = 0; i < n; ++i) encode(enc, r[i]);
+    encodeRow(enc, r);
     const qsizetype old = rowBytes(row);
     if (enc.size() <= old) {
         // In place; a shorter row leaves a few unused bytes behind it.
@@ -264,10 +269,7 @@ void Rows::setValue(qsizetype row, int cell, const QVariant &v)
     char *p = const_cast<char *>(cellAt(row, cell, &cells));
     const bool numericSlot = p && (p[0] == Number || p[0] == NullNumber);
     const bool empty = !v.isValid() || v.isNull();
-    const int type = v.metaType().id();
-    const bool numeric = type == QMetaType::Double || type == QMetaType::Float || type == QMetaType::Int ||
-                         type == QMetaType::UInt || type == QMetaType::LongLong || type == QMetaType::ULongLong;
-    if (numericSlot && (empty || numeric)) {
+    if (numericSlot && (empty || isNumber(v))) {
         const qsizetype at = p - m_data.constData();
         p = m_data.data() + at;  // a copy sharing the buffer keeps the old value
         p[0] = empty ? NullNumber : Number;

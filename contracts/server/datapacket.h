@@ -103,6 +103,7 @@ public:
 
 private:
     void encode(QByteArray &out, const QVariant &v) const;
+    void encodeRow(QByteArray &out, const Row &r) const;
     const char *cellAt(qsizetype row, int cell, int *cells) const;
     qsizetype rowBytes(qsizetype row) const;
     void compactIfWasteful();

@@ -68,6 +68,16 @@ void placeOverlay(QWidget *form)
     g_overlay->adjustSize();
     g_overlay->move((form->width() - g_overlay->width()) / 2, (form->height() - g_overlay->height()) / 2);
 }
+
+bool overlayShown() { return g_depth > 0 && g_overlay && g_overlay->isVisible(); }
+
+// Painted at once: the step that shows it keeps the event loop busy.
+void showOverlayText(const QString &text)
+{
+    g_overlay->setText(text);
+    placeOverlay(g_overlay->parentWidget());
+    g_overlay->repaint();
+}
 }  // namespace
 
 namespace host {
@@ -116,23 +126,18 @@ void DeactiveShowAvi()
 
 void BusyProgress(const QString &what, int done, int total)
 {
-    if (g_depth == 0 || !g_overlay || !g_overlay->isVisible()) return;
+    if (!overlayShown()) return;
     if (!g_running.isValid() || g_running.elapsed() < g_progressDelayMs) return;
     // Painted a few times a second, and always at the end.
     if (done < total && g_lastProgress.isValid() && g_lastProgress.elapsed() < 100) return;
     g_lastProgress.start();
     const QLocale br(QLocale::Portuguese, QLocale::Brazil);
-    g_overlay->setText(QStringLiteral("Aguarde, %1: %2 de %3 linhas…").arg(what, br.toString(done), br.toString(total)));
-    placeOverlay(g_overlay->parentWidget());
-    g_overlay->repaint();
+    showOverlayText(QStringLiteral("Aguarde, %1: %2 de %3 linhas…").arg(what, br.toString(done), br.toString(total)));
 }
 
 void BusyStage(const QString &what)
 {
-    if (g_depth == 0 || !g_overlay || !g_overlay->isVisible()) return;
-    g_overlay->setText(QStringLiteral("Aguarde, %1…").arg(what));
-    placeOverlay(g_overlay->parentWidget());
-    g_overlay->repaint();
+    if (overlayShown()) showOverlayText(QStringLiteral("Aguarde, %1…").arg(what));
 }
 
 bool BusyPoll()

@@ -3,6 +3,7 @@
 // and verification, and a client that never sends a call twice.
 #include "appserver.h"
 #include "codec.h"
+#include "opendescriptors.h"
 #include "dbconnect.h"
 #include "generator.h"
 #include "netconnection.h"
@@ -20,7 +21,6 @@
 #include <QTest>
 #include <QThread>
 #include <cmath>
-#include <unistd.h>
 
 using A = TNetArg;
 
@@ -35,17 +35,7 @@ QString bigText(int n)
     return t;
 }
 
-int openSockets()
-{
-    int n = 0;
-    const QDir fds("/proc/self/fd");
-    for (const QString &fd : fds.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
-        char target[256];
-        const ssize_t len = ::readlink(QFile::encodeName(fds.filePath(fd)).constData(), target, sizeof target);
-        if (len > 0 && QByteArray(target, int(len)).startsWith("socket:")) ++n;
-    }
-    return n;
-}
+int openSockets() { return openDescriptors([](const QByteArray &t) { return t.startsWith("socket:"); }); }
 
 // A server object with a slow method, a failing one, an echo and a large answer.
 class Probe : public appsrv::ServerObject {

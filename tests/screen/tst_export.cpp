@@ -2,6 +2,7 @@
 // the files read back.
 #include "screenfixture.h"
 #include "module.h"
+#include "opendescriptors.h"
 
 #include "dbgrid.h"
 #include "dispatch.h"
@@ -14,24 +15,12 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
-#include <unistd.h>
 
 using namespace trq01300;
 
 namespace {
 // Work files are unlinked as soon as they are made; an open one shows as "(deleted)".
-int openDeletedFiles()
-{
-    int n = 0;
-    const QDir fds("/proc/self/fd");
-    for (const QString &fd : fds.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot))
-    {
-        char target[4096];
-        const ssize_t len = ::readlink(QFile::encodeName(fds.filePath(fd)).constData(), target, sizeof target);
-        if (len > 0 && QByteArray(target, int(len)).endsWith(" (deleted)")) ++n;
-    }
-    return n;
-}
+int openDeletedFiles() { return openDescriptors([](const QByteArray &t) { return t.endsWith(" (deleted)"); }); }
 
 // The number format a cell style of styles.xml stands for.
 QString formatOfStyle(const QString &styles, int style)
