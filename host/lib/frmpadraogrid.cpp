@@ -1,4 +1,5 @@
 #include "frmpadraogrid.h"
+#include "formshortcuts.h"
 #include "vantiro.h"
 #include "dbcontrols.h"
 #include "dbgrid.h"
@@ -29,6 +30,7 @@
 TfrmPadraoGrid::TfrmPadraoGrid(QWidget *parent) : QWidget(parent)
 {
     setAttribute(Qt::WA_DeleteOnClose);
+    host::keepFormShortcutsFirst();
     auto *root = new QVBoxLayout(this);
     root->setContentsMargins(0, 0, 0, 0);
     root->setSpacing(0);

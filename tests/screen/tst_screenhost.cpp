@@ -515,6 +515,22 @@ void TstScreenHost::keyboardLookupsVerifyAndMnemonics()
     QCOMPARE(QApplication::focusWidget(), f->medCdEmpresa);
     QTest::keyClick(f->medCdEmpresa, Qt::Key_F, Qt::AltModifier);
     QCOMPARE(QApplication::focusWidget(), f->edtSgIndice);
+    // The screen's Ctrl+E exports even from an edit that claims the key, as a
+    // line edit does for "end of line" under the X11 key scheme.
+    struct ClaimsEveryKey : QObject {
+        bool eventFilter(QObject *, QEvent *e) override
+        {
+            if (e->type() != QEvent::ShortcutOverride) return false;
+            e->accept();
+            return true;
+        }
+    } claims;
+    f->edtSgIndice->installEventFilter(&claims);
+    fx.sp.clear();
+    fx.sp.fileAnswers.clear();
+    QTest::keyClick(f->edtSgIndice, Qt::Key_E, Qt::ControlModifier);
+    f->edtSgIndice->removeEventFilter(&claims);
+    QCOMPARE(fx.sp.texts("saveFile").size() + fx.sp.texts("error").size(), 1);
 }
 
 void TstScreenHost::columnLayoutComesBackWithTheScreen()
