@@ -4,11 +4,35 @@
 
 #include <QApplication>
 #include <QEvent>
-#include <QWindowStateChangeEvent>
+#include <QFocusEvent>
 #include <QMdiSubWindow>
 #include <QWidget>
+#include <QWindowStateChangeEvent>
 
 namespace host {
+
+namespace {
+// Focus the window system or Qt gives on its own: activation, a popup or the
+// menu bar closing. Never a user's move.
+bool handOverReason(int reason)
+{
+    return reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason ||
+           reason == Qt::MenuBarFocusReason || reason == Qt::NoFocusReason;
+}
+
+// A move the user makes in the form, as opposed to one Qt or a handler makes.
+bool userReason(int reason)
+{
+    return reason == Qt::MouseFocusReason || reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason ||
+           reason == Qt::ShortcutFocusReason;
+}
+
+QString nameOf(const QWidget *w)
+{
+    if (!w) return {};
+    return w->objectName().isEmpty() ? QString::fromLatin1(w->metaObject()->className()) : w->objectName();
+}
+}  // namespace
 
 FocusTracker *FocusTracker::instance()
 {
@@ -24,38 +48,44 @@ FocusTracker::FocusTracker(QObject *parent) : QObject(parent)
 
 bool FocusTracker::eventFilter(QObject *o, QEvent *e)
 {
-    // While a form is minimised, restored or maximised, Qt moves the focus
-    // among its controls on its own. Those moves are no user's: they are
-    // ignored, and once the form has settled it gets back its own control.
-    if (e->type() == QEvent::WindowStateChange && o->isWidgetType()) {
-        auto *w = static_cast<QWidget *>(o);
-        const Qt::WindowStates sizing = Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen;
-        const auto was = static_cast<QWindowStateChangeEvent *>(e)->oldState();
-        if (formOf(w) == w && ((was ^ w->windowState()) & sizing)) settleLater(w);
+    switch (e->type()) {
+    case QEvent::FocusIn:
+        // Qt sends the event just before it reports the change (then the same
+        // event to the style): the reason tells a user's move from the
+        // system's hand-over.
+        if (!o->isWidgetType()) break;
+        m_focusInObject = o;
+        m_focusInReason = static_cast<QFocusEvent *>(e)->reason();
+        break;
+    case QEvent::WindowActivate:
+        // The window is active already, and Qt is about to give it a focus of
+        // its own choosing: the form that had the focus there gets its own
+        // control first, so that Qt finds it in place. Under a window manager
+        // this comes whenever it pleases, also while a handler still runs.
+        if (o->isWidgetType() && static_cast<QWidget *>(o)->isWindow()) {
+            QWidget *form = m_formOfWindow.value(o);
+            QWidget *target = form ? intended(form) : nullptr;
+            if (form && form->window() == o && canHold(form, target) && QApplication::focusWidget() != target) {
+                qCDebug(lcHost) << "window activated: focus back to" << nameOf(target);
+                placeQuietly(form, target);
+            }
+        }
+        break;
+    case QEvent::WindowStateChange:
+        // While a form is minimised, restored or maximised, Qt moves the focus
+        // among its controls on its own; once the form has settled it gets back
+        // its own control.
+        if (o->isWidgetType()) {
+            auto *w = static_cast<QWidget *>(o);
+            const Qt::WindowStates sizing = Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen;
+            const auto was = static_cast<QWindowStateChangeEvent *>(e)->oldState();
+            if (formOf(w) == w && ((was ^ w->windowState()) & sizing)) settleLater(w);
+        }
+        break;
+    default:
+        break;
     }
     return QObject::eventFilter(o, e);
-}
-
-void FocusTracker::settleLater(QWidget *form)
-{
-    if (m_settling.contains(form)) return;
-    m_settling.insert(form);
-    QPointer<QWidget> guard(form);
-    QMetaObject::invokeMethod(this, [this, form, guard] {
-        m_settling.remove(form);
-        if (guard) giveBackFocus(guard);
-    }, Qt::QueuedConnection);
-}
-
-void FocusTracker::giveBackFocus(QWidget *form)
-{
-    QWidget *keep = m_last.value(form);
-    QWidget *cur = QApplication::focusWidget();
-    if (!keep || keep == cur || !isLive(form) || !cur || formOf(cur) != form) return;
-    if (!keep->isVisible() || !keep->isEnabled() || formOf(keep) != form) return;
-    m_busy.insert(form);
-    keep->setFocus(Qt::ActiveWindowFocusReason);
-    m_busy.remove(form);
 }
 
 QWidget *FocusTracker::formOf(QWidget *w)
@@ -71,7 +101,52 @@ bool FocusTracker::isLive(QWidget *form)
     return form && form->isVisible() && !(form->windowState() & Qt::WindowMinimized);
 }
 
+bool FocusTracker::canHold(QWidget *form, QWidget *w)
+{
+    return w && w != form && formOf(w) == form && w->isVisible() && w->isEnabled();
+}
+
 QWidget *FocusTracker::focusedIn(QWidget *form) const { return m_last.value(form); }
+
+QWidget *FocusTracker::intended(QWidget *form) const
+{
+    const auto mv = m_moves.constFind(form);
+    if (mv == m_moves.cend()) return m_last.value(form);
+    return mv->sent ? mv->sent : mv->to;
+}
+
+void FocusTracker::placeQuietly(QWidget *form, QWidget *target)
+{
+    m_quiet.insert(form);
+    target->setFocus(Qt::ActiveWindowFocusReason);
+    m_quiet.remove(form);
+}
+
+void FocusTracker::settleLater(QWidget *form)
+{
+    if (m_settling.contains(form)) return;
+    m_settling.insert(form);
+    QPointer<QWidget> guard(form);
+    QMetaObject::invokeMethod(this, [this, form, guard] {
+        m_settling.remove(form);
+        if (guard) settle(guard);
+    }, Qt::QueuedConnection);
+}
+
+void FocusTracker::settle(QWidget *form)
+{
+    QWidget *cur = QApplication::focusWidget();
+    if (!cur || formOf(cur) != form || !isLive(form)) return;
+    QWidget *target = intended(form);
+    if (canHold(form, target)) {
+        if (target != cur) placeQuietly(form, target);
+    } else if (!m_moves.contains(form) && cur != form) {
+        // The form's own control went away (hidden, disabled): where the
+        // focus settled is the form's own now.
+        qCDebug(lcHost) << "focus settled on" << nameOf(cur);
+        m_last[form] = cur;
+    }
+}
 
 FocusTracker::Handlers &FocusTracker::handlersFor(QWidget *w)
 {
@@ -85,41 +160,68 @@ void FocusTracker::setOnExit(QWidget *w, std::function<void()> fn) { handlersFor
 
 void FocusTracker::onFocusChanged(QWidget *old, QWidget *now)
 {
-    qCDebug(lcHost) << "focus" << (old ? old->objectName() : QString()) << "->" << (now ? now->objectName() : QString());
+    const int reason = m_focusInObject == now ? m_focusInReason : int(Qt::OtherFocusReason);
+    qCDebug(lcHost) << "focus" << nameOf(old) << "->" << nameOf(now) << Qt::FocusReason(reason);
     if (!now) return;  // the application lost the focus
     QWidget *form = formOf(now);
     if (!form) return;
-    if (m_busy.contains(form)) {
-        // Back from a dialog or message box that a handler of this form opened.
+    if (m_quiet.contains(form)) {
         m_activeForm = form;
+        return;
+    }
+    m_formOfWindow[now->window()] = form;
+    // The control that had the focus was hidden or disabled (a page switch):
+    // Qt passes the focus on by itself.
+    const bool oldWentAway = old && formOf(old) == form && (!old->isVisible() || !old->isEnabled());
+    const bool handOver = handOverReason(reason) || oldWentAway;
+    auto mv = m_moves.find(form);
+    if (mv != m_moves.end()) {
+        // A handler of this form is running. What its code focuses is where
+        // the move goes on; what the system gives back is put right.
+        m_activeForm = form;
+        if (!handOver) {
+            if (now != form) mv->sent = now;
+            return;
+        }
+        QWidget *target = intended(form);
+        if (target != now && canHold(form, target)) placeQuietly(form, target);
         return;
     }
     // The form's own frame only passes the focus on (as when Tab leaves the
     // last control). On a form that is not shown or is changing its window
-    // state (minimised, restored, closing) Qt moves the focus by itself: that
-    // is no move between its controls, and once the form has settled it gets
-    // back its own control.
+    // state Qt moves the focus by itself.
     if (now == form) return;
     if (!isLive(form) || !now->isVisible() || m_settling.contains(form)) {
         settleLater(form);
         return;
     }
-    QWidget *prev = m_last.value(form);
-    if (prev == now) {
-        m_activeForm = form;
-        return;
-    }
-    if (prev && (formOf(prev) != form || !prev->isVisible())) prev = nullptr;
-    // Focus handed over because the form that had it went away (closed,
-    // hidden, minimised) only activates this form: nothing fires. The first
-    // control focused in a form enters every container down to it. The form
-    // that had the focus last is remembered across moments without any focus
-    // (the window system may pass through none between two controls).
+    QWidget *own = m_last.value(form);
+    const bool activation = m_activeForm != form;
     QWidget *left = m_activeForm;
     m_activeForm = form;
+    if (own == now) return;
+    if (own && !canHold(form, own)) own = nullptr;
+    if (!own) {
+        // The first control focused in a form enters every container down to
+        // it; after a hand-over that left the form nothing of its own, the
+        // control the focus settles on becomes its own.
+        if (handOver && m_last.contains(form)) {
+            settleLater(form);
+            return;
+        }
+        m_last[form] = now;
+        runMove(form, nullptr, now, 0);
+        return;
+    }
+    // Activating a form (back from a dialog, a message box, another window or
+    // MDI child, or one that went away) gives it its own control back; only a
+    // click or a key of the user's makes that a move on to another control.
+    if (handOver || (activation && !userReason(reason)) || (left && left != form && !isLive(left))) {
+        placeQuietly(form, own);
+        return;
+    }
     m_last[form] = now;
-    if (left && left != form && !isLive(left)) return;
-    runMove(form, prev, now, 0);
+    runMove(form, own, now, 0);
 }
 
 void FocusTracker::runMove(QWidget *form, QWidget *from, QWidget *to, int depth)
@@ -132,8 +234,8 @@ void FocusTracker::runMove(QWidget *form, QWidget *from, QWidget *to, int depth)
         up.removeLast();
         down.removeLast();
     }
-    m_busy.insert(form);
-    QPointer<QWidget> guardTo(to), guardFrom(from), guardForm(form);
+    m_moves.insert(form, Move{from, to, nullptr});
+    QPointer<QWidget> guardForm(form);
     bool cancelled = false;
     for (QWidget *w : up) {
         auto it = m_handlers.find(w);
@@ -151,30 +253,34 @@ void FocusTracker::runMove(QWidget *form, QWidget *from, QWidget *to, int depth)
             auto it = m_handlers.find(down[i]);
             if (it == m_handlers.end() || !it->enter) continue;
             auto fn = it->enter;
+            qCDebug(lcHost) << "enter" << down[i]->objectName();
             if (!dispatch(fn)) break;
         }
     }
-    m_busy.remove(form);
     if (!guardForm) return;  // a handler closed the form
-    QWidget *cur = QApplication::focusWidget();
-    if (cur && formOf(cur) != form) cur = nullptr;
+    QWidget *sent = intended(form);
+    const Move mv = m_moves.take(form);
+    if (sent == mv.to) sent = nullptr;
     if (cancelled) {
-        // The focus stays where the handler put it, or returns to the control
-        // left, as long as that control is still there to take it.
-        QWidget *target = (cur && cur != guardTo) ? cur : guardFrom.data();
-        if (!target || !target->isVisible() || !isLive(form)) return;
+        // The focus stays where the handler put it, or returns to the control left.
+        QWidget *target = sent ? sent : mv.from.data();
+        if (!canHold(form, target)) return;
         m_last[form] = target;
-        if (QApplication::focusWidget() != target) {
-            m_busy.insert(form);
-            target->setFocus(Qt::OtherFocusReason);
-            m_busy.remove(form);
-        }
+        if (QApplication::focusWidget() != target) placeQuietly(form, target);
         return;
     }
-    if (cur && cur != guardTo && depth < 8 && cur->isVisible()) {
+    if (sent && depth < 8 && canHold(form, sent)) {
         // A handler moved the focus on: that is a move of its own.
-        m_last[form] = cur;
-        runMove(form, guardTo ? guardTo.data() : cur, cur, depth + 1);
+        m_last[form] = sent;
+        if (QApplication::focusWidget() != sent) placeQuietly(form, sent);
+        runMove(form, mv.to ? mv.to.data() : sent, sent, depth + 1);
+        return;
+    }
+    // The move lands where the user was going.
+    if (canHold(form, mv.to)) {
+        if (QApplication::focusWidget() != mv.to && isLive(form)) placeQuietly(form, mv.to);
+    } else if (mv.to) {
+        settleLater(form);
     }
 }
 

@@ -1,4 +1,6 @@
 #include "screenfixture.h"
+
+#include <QDeadlineTimer>
 #include "testguards.h"
 #include "module.h"
 
@@ -91,6 +93,14 @@ TfrmHistoricoBem *ScreenFixture::screen()
     mdi->setActiveSubWindow(qobject_cast<QMdiSubWindow *>(f->parentWidget()));
     QApplication::processEvents();
     return f;
+}
+
+bool ScreenFixture::backToMain()
+{
+    main->activateWindow();
+    QDeadlineTimer deadline(2000);
+    while (QApplication::activeWindow() != main.get() && !deadline.hasExpired()) QTest::qWait(5);
+    return QApplication::activeWindow() == main.get();
 }
 
 TfrmHistoricoBem *ScreenFixture::recordedScreen()

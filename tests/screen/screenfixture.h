@@ -37,6 +37,9 @@ public:
     // History rows: operation number, asset, header, item, acquisition date, value.
     static void loadHistory(TfrmHistoricoBem *f, const QVector<wire::Row> &rows);
     static wire::DataPacket indexValues(const TClientDataSet *table, const QVector<double> &values);
+    // The main window made active again (after a dialog), as the window system
+    // does it: the screen's own control gets the focus back.
+    bool backToMain();
 
     host::ScriptedPrompter sp;
     Recorder rec;

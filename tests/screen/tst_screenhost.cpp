@@ -469,8 +469,7 @@ void TstScreenHost::keyboardLookupsVerifyAndMnemonics()
 {
     TfrmHistoricoBem *f = fx.headerLeft(true);
     QVERIFY(f);
-    fx.main->activateWindow();  // back from the filter dialog
-    QVERIFY(QTest::qWaitForWindowActive(fx.main.get()));
+    QVERIFY(fx.backToMain());  // back from the filter dialog
     // F4 opens the lookup of the edit that has the focus; the edit keeps it.
     f->medCdEmpresa->setFocus();
     QApplication::processEvents();
@@ -496,8 +495,7 @@ void TstScreenHost::keyboardLookupsVerifyAndMnemonics()
     // ...and the re-query from the grid, leaving the focus there.
     fx.cancelFilterWhenShown();
     f->dbgPadrao->setFocus();  // leaving the header opens the filter dialog, cancelled here
-    fx.main->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(fx.main.get()));
+    QVERIFY(fx.backToMain());
     fx.cancelFilterWhenShown();
     f->dbgPadrao->setFocus();
     QApplication::processEvents();

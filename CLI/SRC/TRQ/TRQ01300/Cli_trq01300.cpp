@@ -146,6 +146,11 @@ TfrmHistoricoBem::TfrmHistoricoBem(QWidget *parent)
     netHistoricoBem->Host = QStringLiteral("servidor-nao-configurado");
     netHistoricoBem->ThrowException = false;
 
+    // The header comes first: a new screen's focus lands in "Empresa", and Tab
+    // from the index box goes on to the history grid, then the details.
+    QWidget *order[] = {medCdEmpresa, depDtInicial, depDtFinal, edtSgIndice, dbgPadrao, dbgEspecOper, memObsOperacao, dbgCTBLOper};
+    for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
+
     buildTables();
     buildGrids();
     wireHandlers();
