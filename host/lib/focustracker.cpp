@@ -200,17 +200,17 @@ void FocusTracker::onFocusChanged(QWidget *old, QWidget *now)
     QWidget *left = m_activeForm;
     m_activeForm = form;
     if (own == now) return;
-    if (own && !canHold(form, own)) own = nullptr;
-    if (!own) {
-        // The first control focused in a form enters every container down to
-        // it; after a hand-over that left the form nothing of its own, the
-        // control the focus settles on becomes its own.
-        if (handOver && m_last.contains(form)) {
-            settleLater(form);
-            return;
-        }
+    if (!own && !m_last.contains(form)) {
+        // The first control focused in a form enters every container down to it.
         m_last[form] = now;
         runMove(form, nullptr, now, 0);
+        return;
+    }
+    if (!canHold(form, own)) {
+        // The form's own control went away (its page was switched, it was
+        // hidden or disabled): Qt passes the focus on by itself, through the
+        // form's frame and whatever comes next, until it settles.
+        settleLater(form);
         return;
     }
     // Activating a form (back from a dialog, a message box, another window or

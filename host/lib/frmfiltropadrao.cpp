@@ -179,10 +179,13 @@ void TfrmFiltroPadrao::btfLoadOpcClick()
 }
 
 namespace {
-// The criteria controls whose states travel with the options.
+// The criteria controls whose states travel with the options: those the user
+// can see and set.
 bool keepsState(QWidget *w)
 {
     if (w->objectName().isEmpty()) return false;
+    QWidget *panel = w->window()->findChild<QWidget *>(QStringLiteral("grbFiltroPadrao"));
+    if (panel && !QRect(w->mapTo(panel, QPoint()), w->size()).intersects(panel->rect())) return false;
     if (qobject_cast<QRadioButton *>(w) || qobject_cast<QCheckBox *>(w)) return true;
     auto *e = qobject_cast<QLineEdit *>(w);
     return e && e->isEnabled() && !e->isReadOnly();

@@ -7,6 +7,7 @@
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -145,6 +146,7 @@ ListPickerDialog::ListPickerDialog(TClientDataSet *ds, const QString &keyField, 
     m_search = new QLineEdit(this);
     m_search->setObjectName(QStringLiteral("edtPesquisa"));
     m_search->setPlaceholderText(QStringLiteral("Pesquisar…"));
+    m_search->setAccessibleName(QStringLiteral("Pesquisar"));
     m_search->setClearButtonEnabled(true);
     lay->addWidget(m_search);
     m_empty = new QLabel(title.section(QLatin1Char('|'), 1), this);
@@ -154,6 +156,7 @@ ListPickerDialog::ListPickerDialog(TClientDataSet *ds, const QString &keyField, 
     lay->addWidget(m_empty);
     m_view = new QTableView(this);
     m_view->setObjectName(QStringLiteral("dbgLista"));
+    m_view->setAccessibleName(windowTitle());
     m_view->setModel(m_filter);
     m_view->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_view->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -165,7 +168,10 @@ ListPickerDialog::ListPickerDialog(TClientDataSet *ds, const QString &keyField, 
     const int charW = m_view->fontMetrics().averageCharWidth();
     for (int c = 0; c < m_model->columnCount(); ++c)
         m_view->setColumnWidth(c, c == 0 ? 28 : m_model->displayWidth(c) * charW + 12);
+    // Tab leaves the list for the buttons, as it does every other control.
+    m_view->setTabKeyNavigation(false);
     m_view->installEventFilter(this);
+    m_search->installEventFilter(this);
     m_view->setVisible(m_model->rowCount() > 0);
     lay->addWidget(m_view, 1);
     auto *bottom = new QHBoxLayout;
@@ -231,9 +237,37 @@ void ListPickerDialog::toggleCurrent()
 
 bool ListPickerDialog::eventFilter(QObject *o, QEvent *e)
 {
-    if (o == m_view && e->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(e)->key() == Qt::Key_Space) {
-        toggleCurrent();
-        return true;
+    if (e->type() != QEvent::KeyPress) return QDialog::eventFilter(o, e);
+    auto *k = static_cast<QKeyEvent *>(e);
+    const bool plain = !(k->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
+    if (o == m_view) {
+        // Space marks the current row; whatever else is typed goes to the
+        // search box, which takes the focus.
+        if (k->key() == Qt::Key_Space) {
+            toggleCurrent();
+            return true;
+        }
+        const bool typing = plain && (k->key() == Qt::Key_Backspace || (!k->text().isEmpty() && k->text().at(0).isPrint()));
+        if (typing) {
+            m_search->setFocus(Qt::OtherFocusReason);
+            QKeyEvent copy(k->type(), k->key(), k->modifiers(), k->text(), k->isAutoRepeat(), k->count());
+            QCoreApplication::sendEvent(m_search, &copy);
+            return true;
+        }
+    } else if (o == m_search && plain && m_view->isVisible()) {
+        // The arrows move through the list while the search keeps the focus.
+        switch (k->key()) {
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown: {
+            QKeyEvent copy(k->type(), k->key(), k->modifiers(), k->text(), k->isAutoRepeat(), k->count());
+            QCoreApplication::sendEvent(m_view, &copy);
+            return true;
+        }
+        default:
+            break;
+        }
     }
     return QDialog::eventFilter(o, e);
 }

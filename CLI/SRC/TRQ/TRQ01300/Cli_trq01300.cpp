@@ -118,6 +118,8 @@ TfrmHistoricoBem::TfrmHistoricoBem(QWidget *parent)
     edtNmEmpresa->setFocusPolicy(Qt::NoFocus);
     edtNmIndice->setFocusPolicy(Qt::NoFocus);
     pgcPadrao->setTabText(0, QStringLiteral("Operações do Bem"));
+    pgcPadrao->setAccessibleName(QStringLiteral("Páginas do Histórico"));
+    dbgPadrao->setAccessibleName(QStringLiteral("Operações do Bem"));
     pgcPadrao->addTab(tshDadosComp, QStringLiteral("Dados Complementares"));
     pgcPadrao->SetPageEnabled(tshDadosComp, false);
     lblCodTela->setText(QStringLiteral("TRQ01300"));

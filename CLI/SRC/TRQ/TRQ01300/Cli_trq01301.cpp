@@ -17,6 +17,8 @@
 #include "trq01300_layouts.h"
 
 #include <QCheckBox>
+#include <QHash>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QRadioButton>
 
@@ -26,6 +28,40 @@ using trq01300::withBusy;
 
 namespace {
 const QString kT = QStringLiteral("T");
+
+// The list buttons take no focus: from the keyboard, F4 on either radio of a
+// criterion, or Enter on its "Lista" radio, chooses the list and opens it, as
+// choosing "Lista" and pressing the button do.
+class CriterionKeys : public QObject {
+public:
+    using QObject::QObject;
+    void add(QRadioButton *all, QRadioButton *list, TBtnPesquisa *button)
+    {
+        for (QRadioButton *r : {all, list}) {
+            m_groups.insert(r, {list, button});
+            r->installEventFilter(this);
+        }
+    }
+    bool eventFilter(QObject *o, QEvent *e) override
+    {
+        if (e->type() != QEvent::KeyPress) return false;
+        auto *k = static_cast<QKeyEvent *>(e);
+        const auto g = m_groups.constFind(o);
+        if (g == m_groups.cend() || k->modifiers() & ~Qt::KeypadModifier) return false;
+        const bool enter = k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter;
+        if (k->key() != Qt::Key_F4 && !(enter && o == g->list)) return false;
+        if (!g->list->isChecked()) g->list->click();
+        if (g->button->isEnabled()) g->button->click();
+        return true;
+    }
+
+private:
+    struct Group {
+        QRadioButton *list;
+        TBtnPesquisa *button;
+    };
+    QHash<QObject *, Group> m_groups;
+};
 }  // namespace
 
 TfrmFiltroHistOpBem::TfrmFiltroHistOpBem(QWidget *parent)
@@ -39,6 +75,9 @@ TfrmFiltroHistOpBem::TfrmFiltroHistOpBem(QWidget *parent)
     lblCodTela->setText(QStringLiteral("Trq01301"));
     ui->medNumero->SetEditMask(QStringLiteral("!9999999999;1; "));
     ui->medSerieNF->setMaxLength(5);
+    // The series boxes lie below the visible part of the panel: what cannot be
+    // seen takes no focus and no typing, so it never holds a series unseen.
+    ui->medSerieNF->setFocusPolicy(Qt::NoFocus);
     setFixedSize(495, 349);
     msgPadrao = new TMessages(this);
     msgPadrao->LoadFromFile(QStringLiteral(":/TRQ01300/Cli_trq01301.msg"));
@@ -163,7 +202,9 @@ void TfrmFiltroHistOpBem::wireHandlers()
          &TfrmFiltroHistOpBem::rbtLsClienteClick, ui->btpCliente, &TfrmFiltroHistOpBem::btpClienteClick},
         {ui->rbtTdFornec, &TfrmFiltroHistOpBem::rbtTdFornecClick, ui->rbtLsFornec, &TfrmFiltroHistOpBem::rbtLsFornecClick,
          ui->btpFornecedor, &TfrmFiltroHistOpBem::btpFornecedorClick}};
+    auto *keys = new CriterionKeys(this);
     for (const auto &[td, tdFn, ls, lsFn, btn, btnFn] : groups) {
+        keys->add(td, ls, btn);
         btn->setEnabled(ls->isChecked());
         connect(td, &QRadioButton::toggled, this, [this, fn = tdFn](bool on) {
             if (on) runHandler([this, fn] { (this->*fn)(); });

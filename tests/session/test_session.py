@@ -1,0 +1,368 @@
+"""The history screen in a real desktop session (Xvfb, openbox, the
+accessibility bus), driven with real X input and read through the
+accessibility tree and the focus log."""
+import os
+import re
+import unittest
+
+import session as s
+from session import App, key, type_text, wait_for
+
+SCREEN = "Histórico de Operações do Bem"
+FILTER = "Filtro de Histórico de Operações do Bem"
+HISTORY = "Operações do Bem"
+
+
+class SessionCase(unittest.TestCase):
+    """Starts the program with the screen open; on a failure saves a
+    screenshot and the program's log beside the other results."""
+
+    home = None
+
+    def setUp(self):
+        self.app = App(home=self.home, name=self.id().split(".")[-1])
+        self.frame = self.app.screen()
+
+    def run(self, result=None):
+        result = result if result is not None else self.defaultTestResult()
+        before = len(result.failures) + len(result.errors)
+        try:
+            return super().run(result)
+        finally:
+            app = getattr(self, "app", None)
+            if app is not None:
+                if len(result.failures) + len(result.errors) > before:
+                    shot = app.screenshot(self.id())
+                    print(f"\n  captura: {shot}\n  log: {app.log_path}")
+                app.quit()
+
+    # ---- steps a user takes ------------------------------------------------------
+
+    def history(self):
+        return self.app.find("table", HISTORY, root=self.frame)
+
+    def fill_header(self, company="01", start="01012023", end="31122026"):
+        """Types the company and the period from the company box, leaving the
+        focus in the index box."""
+        self.app.focus_is("text", "Empresa")
+        type_text(company)
+        key("Tab")
+        self.app.focus_is("text", "Período")
+        type_text(start)
+        key("Tab")
+        self.app.focus_is("text", "Data final do período")
+        type_text(end)
+        key("Tab")
+        self.app.focus_is("text", "Índice Financeiro")
+
+    def confirm_filter(self):
+        self.app.dialog(FILTER)
+        key("ctrl+Return")
+        self.app.no_dialog(FILTER)
+
+    def query_by_keyboard(self):
+        """Header filled, Tab out of it, the filter confirmed: the grid holds rows."""
+        self.fill_header()
+        key("Tab")
+        self.confirm_filter()
+        grid = self.history()
+        wait_for("linhas no histórico", lambda: self.app.rows(grid) > 0)
+        return grid
+
+    def assert_no_filter_opens(self, mark):
+        """Nothing since the mark left the header: the filter dialog did not open."""
+        self.assertNotIn('exit "panEmpresa"', self.app.handlers_since(mark))
+        self.assertNotIn('enter "panEmpresa"', self.app.handlers_since(mark))
+        self.assertFalse(any(w.name == FILTER for w in self.app.windows()))
+
+    def page_tab(self, name):
+        return self.app.find("page tab", name, root=self.frame)
+
+    def on_page(self, name):
+        """The tab shown as current names the page, and the page shown is that
+        page: its grid is on screen, the other page's is not."""
+        grids = {HISTORY: HISTORY, "Dados Complementares": "Especificações da Operação"}
+        other = next(g for p, g in grids.items() if p != name)
+
+        def agree():
+            tabs = self.app.child_of(self.frame, "page tab list")
+            mine = self.app.child_of(self.frame, "table", grids[name])
+            theirs = self.app.child_of(self.frame, "table", other)
+            return tabs is not None and tabs.name == name and mine is not None and theirs is None
+        wait_for(f"a página '{name}' sob a sua aba", agree)
+
+
+class FocusAfterTheFilter(SessionCase):
+    def test_keyboard_confirmation_lands_on_the_grid_and_stays(self):
+        grid = self.query_by_keyboard()
+        self.app.focus_is("table", HISTORY)
+        rows = self.app.rows(grid)
+        mark = self.app.log_mark()
+        # Arrows move in the grid; Tab and Shift+Tab never reopen the filter
+        # from the grid side.
+        key("Down", "Up")
+        self.app.focus_is("table", HISTORY)
+        self.assert_no_filter_opens(mark)
+        self.assertEqual(self.app.rows(grid), rows)
+
+    def test_first_click_on_the_grid_after_confirming_by_mouse(self):
+        self.fill_header()
+        grid = self.history()
+        self.app.click(grid)  # leaving the header by mouse opens the filter
+        dlg = self.app.dialog(FILTER)
+        self.app.click(self.app.find("push button", "Confirma", root=dlg))
+        self.app.no_dialog(FILTER)
+        wait_for("linhas no histórico", lambda: self.app.rows(grid) > 0)
+        self.app.focus_is("table", HISTORY)
+        rows = self.app.rows(grid)
+        mark = self.app.log_mark()
+        for _ in range(3):
+            self.app.click_at(grid, 120, 60)
+            self.app.focus_is("table", HISTORY)
+        self.app.click_at(grid, 120, 80, button=3)  # the grid's own menu, not the filter
+        key("Escape")
+        self.app.focus_is("table", HISTORY)
+        self.assert_no_filter_opens(mark)
+        self.assertEqual(self.app.rows(grid), rows)
+
+    def test_cancelling_the_filter_keeps_the_focus_on_its_way(self):
+        self.fill_header()
+        key("Tab")
+        self.app.dialog(FILTER)
+        key("Escape")
+        self.app.no_dialog(FILTER)
+        self.app.focus_is("table", HISTORY)
+        mark = self.app.log_mark()
+        self.app.click_at(self.history(), 120, 60)
+        self.app.click_at(self.history(), 120, 90)
+        self.app.focus_is("table", HISTORY)
+        self.assert_no_filter_opens(mark)
+        # Verificar and Filtrar are there to be used.
+        self.assertTrue(self.app.enabled(self.app.find("push button", "Verificar", root=self.frame)))
+
+    def test_filtrar_twice_with_a_maximised_screen(self):
+        self.app.click_at(self.frame, self.frame.queryComponent().getExtents(0).width - 35, 10)  # maximise
+        grid = self.query_by_keyboard()
+        rows = self.app.rows(grid)
+        for _ in range(2):
+            mark = self.app.log_mark()
+            key("ctrl+l")
+            self.confirm_filter()
+            self.app.focus_is("table", HISTORY)
+            self.app.click_at(grid, 150, 60)
+            self.app.focus_is("table", HISTORY)
+            self.assert_no_filter_opens(mark)
+        self.assertEqual(self.app.rows(grid), rows)
+
+
+class Pages(SessionCase):
+    def test_details_tab_after_a_row_keeps_the_results(self):
+        grid = self.query_by_keyboard()
+        rows = self.app.rows(grid)
+        self.app.click_at(grid, 150, 60)
+        mark = self.app.log_mark()
+        self.app.click(self.page_tab("Dados Complementares"))
+        self.on_page("Dados Complementares")
+        focused = wait_for("o foco na página de detalhes", self.app.focused)
+        self.assertIn(focused.name, ("Especificações da Operação", "Contabilização da Operação", "Observações da Operação"))
+        self.assert_no_filter_opens(mark)
+        self.assertTrue(self.app.enabled(self.app.find("push button", "Verificar", root=self.frame)))
+        # Back on the first page the rows are still there, tab and page agree.
+        self.app.click(self.page_tab(HISTORY))
+        self.on_page(HISTORY)
+        self.assertEqual(self.app.rows(self.history()), rows)
+        key("F5")
+        wait_for("o histórico de novo", lambda: self.app.rows(self.history()) == rows)
+        self.on_page(HISTORY)
+
+    def test_menu_and_keys_switch_pages(self):
+        grid = self.query_by_keyboard()
+        rows = self.app.rows(grid)
+        mark = self.app.log_mark()
+        key("alt+o")
+        self.app.click(self.app.find("menu item", "Dados Complementares", root=self.frame))
+        self.on_page("Dados Complementares")
+        key("ctrl+Prior")
+        self.on_page(HISTORY)
+        self.app.focus_is("table", HISTORY)
+        self.assert_no_filter_opens(mark)
+        self.assertEqual(self.app.rows(grid), rows)
+
+
+class KeyboardOnly(SessionCase):
+    def test_the_whole_path_by_keyboard(self):
+        self.fill_header()
+        key("Tab")
+        dlg = self.app.dialog(FILTER)
+        # F4 on a criterion's radio chooses the list and opens it.
+        self.app.focus_is("radio button", "Todos")
+        key("F4")
+        picker = self.app.dialog("Grupo de Bem")
+        self.app.focus_is("text", "Pesquisar")
+        key("Tab")
+        self.app.focus_is("table", "Grupo de Bem")
+        key("space", "Return")
+        self.app.no_dialog("Grupo de Bem")
+        self.app.focus_is("radio button", "Lista")
+        key("ctrl+Return")
+        self.app.no_dialog(FILTER)
+        grid = self.history()
+        wait_for("linhas no histórico", lambda: self.app.rows(grid) > 0)
+        self.app.focus_is("table", HISTORY)
+        key("Down")
+        key("ctrl+Next")
+        self.on_page("Dados Complementares")
+        key("F5")
+        key("ctrl+Prior")
+        self.app.focus_is("table", HISTORY)
+        path = os.path.join(s.OUT, "historico-teclado.csv")
+        if os.path.exists(path):
+            os.remove(path)
+        key("ctrl+e")
+        save = wait_for("a janela de salvar", lambda: next((w for w in self.app.windows() if s.role(w) == "dialog"), None))
+        key("ctrl+a")
+        type_text(path)
+        key("Return")
+        wait_for("o arquivo exportado", lambda: os.path.exists(path) and os.path.getsize(path) > 0)
+        with open(path, encoding="utf-8-sig") as f:
+            lines = f.read().splitlines()
+        self.assertEqual(len(lines), self.app.rows(grid) + 1)
+        key("ctrl+F4")
+        wait_for("a tela fechar", lambda: self.app._screen_frame() is None)
+        self.assertEqual(self.app.proc.poll(), None)
+
+    def test_series_box_is_out_of_reach_and_lists_keep_the_focus(self):
+        self.fill_header()
+        key("Tab")
+        dlg = self.app.dialog(FILTER)
+        number = self.app.find("text", "Número da Nota Fiscal", root=dlg)
+        self.app.click(number)
+        self.app.focus_is("text", "Número da Nota Fiscal")
+        key("Tab")
+        f = wait_for("o foco", self.app.focused)
+        self.assertNotEqual(f.name, "Série da Nota Fiscal")
+        type_text("77")
+        series = self.app.child_of(dlg, "text", "Série da Nota Fiscal")
+        self.assertFalse(series is not None and self.app.text_of(series))
+        # In the picker typing always reaches the search box.
+        key("shift+Tab")
+        self.app.click(self.app.find("radio button", "Lista", root=self.app.find("panel", "Filial", root=dlg)))
+        key("F4")
+        self.app.dialog("Filial")
+        key("Tab")
+        self.app.focus_is("table", "Filial")
+        type_text("x")
+        self.app.focus_is("text", "Pesquisar")
+        search = self.app.focused()
+        self.assertEqual(self.app.text_of(search), "x")
+        key("BackSpace", "Tab", "Tab")
+        f = wait_for("o foco", self.app.focused)
+        self.assertEqual(s.role(f), "push button")
+        key("Escape")
+        self.app.no_dialog("Filial")
+        key("Escape")
+        self.app.no_dialog(FILTER)
+
+
+class WindowStates(SessionCase):
+    def subwindow_button(self, from_right):
+        ext = self.frame.queryComponent().getExtents(0)
+        self.app.click_at(self.frame, ext.width - from_right, 10)
+
+    def run_states(self):
+        mark = self.app.log_mark()
+        s.xdo("search", "--name", "Retaguarda", "windowminimize", "--sync")
+        s.xdo("search", "--name", "Retaguarda", "windowactivate", "--sync")
+        self.subwindow_button(35)  # maximise the screen
+        self.subwindow_button(15)  # and restore it (the buttons move into the menu bar)
+        wait_for("a tela de volta", lambda: s.showing(self.frame))
+        self.assertEqual([w.name for w in self.app.windows() if s.role(w) in ("dialog", "alert")], [])
+        self.assertNotIn('exit "panEmpresa"', self.app.handlers_since(mark))
+
+    def test_states_with_an_empty_and_a_filled_header(self):
+        self.app.focus_is("text", "Empresa")
+        self.run_states()
+        self.app.focus_is("text", "Empresa")
+        type_text("01")
+        self.run_states()
+        self.app.focus_is("text", "Empresa")
+        key("ctrl+F4")
+        wait_for("a tela fechar", lambda: self.app._screen_frame() is None)
+        self.assertEqual([w.name for w in self.app.windows() if s.role(w) in ("dialog", "alert")], [])
+
+    def test_reopening_twice_comes_back_where_it_was(self):
+        self.subwindow_button(35)  # maximised
+        for _ in range(2):
+            key("ctrl+F4")
+            wait_for("a tela fechar", lambda: self.app._screen_frame() is None)
+            key("ctrl+shift+h")
+            self.frame = self.app.screen()
+            self.app.focus_is("text", "Empresa")
+            frames = [a for a in s.walk(self.app.main) if s.role(a) in ("frame", "internal frame") and a is not self.app.main]
+            self.assertEqual(len(frames), 1, [f.name for f in frames])
+            mdi = self.frame.queryComponent().getExtents(0)
+            self.assertGreater(mdi.width, 1200)  # maximised, as left
+
+
+class Names(SessionCase):
+    def unnamed(self, root):
+        return [f"{s.role(a)} em '{root.name}'" for a in s.walk(root)
+                if s.has(a, s.pyatspi.STATE_FOCUSABLE) and not a.name.strip() and s.role(a) not in ("page tab",)]
+
+    def test_every_control_a_user_reaches_has_a_name(self):
+        self.assertEqual(self.unnamed(self.frame), [])
+        self.fill_header()
+        key("Tab")
+        dlg = self.app.dialog(FILTER)
+        self.assertEqual(self.unnamed(dlg), [])
+        key("F4")
+        picker = self.app.dialog("Grupo de Bem")
+        self.assertEqual(self.unnamed(picker), [])
+        key("Escape")
+        self.app.no_dialog("Grupo de Bem")
+        key("Escape")
+
+
+class SavedOptions(unittest.TestCase):
+    def test_a_set_saved_survives_a_restart(self):
+        home = None
+        app = App(name="salvar")
+        try:
+            home = app.home
+            SessionCase.fill_header(type("C", (), {"app": app})())
+            key("Tab")
+            dlg = app.dialog(FILTER)
+            app.click(app.find("check box", "Cancelada", root=dlg))
+            app.click(app.find("push button", "Salvar", root=dlg))
+            ask = app.dialog("Salvar Opções")
+            type_text("Canceladas")
+            key("Return")
+            app.no_dialog("Salvar Opções")
+            key("Escape")
+            app.no_dialog(FILTER)
+        finally:
+            app.quit()
+        app = App(home=home, name="carregar")
+        try:
+            SessionCase.fill_header(type("C", (), {"app": app})())
+            key("Tab")
+            dlg = app.dialog(FILTER)
+            box = app.find("check box", "Cancelada", root=dlg)
+            app.click(box)  # unchecked again, then the saved set puts it back
+            self.assertFalse(s.has(box, s.pyatspi.STATE_CHECKED))
+            app.click(app.find("push button", "Carregar", root=dlg))
+            app.dialog("Carregar Opções")
+            key("Return")
+            app.no_dialog("Carregar Opções")
+            wait_for("a caixa marcada", lambda: s.has(box, s.pyatspi.STATE_CHECKED))
+            key("Escape")
+            app.no_dialog(FILTER)
+        except Exception:
+            app.screenshot(self.id())
+            raise
+        finally:
+            app.quit()
+
+
+if __name__ == "__main__":
+    unittest.main()
