@@ -9,6 +9,7 @@
 #include "prompter.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -121,6 +122,10 @@ TfrmPadraoGrid::TfrmPadraoGrid(QWidget *parent) : QWidget(parent)
         if (sbtVerificar->isEnabled()) sbtVerificar->click();
     });
     sbtVerificar->setToolTip(QStringLiteral("Verificar (F5)"));
+    // Ctrl+F4 closes the screen as "Fechar" does (the button takes no focus).
+    auto *close = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_F4), this, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
+    connect(close, &QShortcut::activated, this, [this] { CloseForm(); });
+    sbtFechar->setToolTip(QStringLiteral("Fechar (Ctrl+F4)"));
     bind(sbtAjuda, [this] { sbtAjudaClick(); });
     bind(sbtFechar, [this] { CloseForm(); });
     sbtImprimir->setEnabled(false);
@@ -159,6 +164,16 @@ void TfrmPadraoGrid::CloseForm()
 void TfrmPadraoGrid::notifyActivated()
 {
     host::dispatch([this] { FormActivate(); });
+    // A screen that has no control with the focus yet gets the first one in
+    // its tab order, as a new window does.
+    QWidget *now = QApplication::focusWidget();
+    if (now && (now == this || isAncestorOf(now))) return;
+    if (focusWidget() && focusWidget()->isVisible() && focusWidget()->isEnabled()) return;
+    for (QWidget *w = nextInFocusChain(); w && w != this; w = w->nextInFocusChain()) {
+        if (!isAncestorOf(w) || !(w->focusPolicy() & Qt::TabFocus) || !w->isVisible() || !w->isEnabled()) continue;
+        w->setFocus(Qt::TabFocusReason);
+        return;
+    }
 }
 
 void TfrmPadraoGrid::FormCreate() {}
@@ -234,8 +249,12 @@ void TfrmPadraoGrid::saveLayout()
     auto s = layoutStore(lblCodTela->text());
     for (TDBGrid *g : findChildren<TDBGrid *>())
         if (!g->objectName().isEmpty()) s->setValue(g->objectName(), g->SaveLayout());
-    if (auto *sw = qobject_cast<QMdiSubWindow *>(parentWidget()))
+    if (auto *sw = qobject_cast<QMdiSubWindow *>(parentWidget())) {
+        // The normal place is kept apart from being maximised, so that a
+        // screen closed maximised comes back maximised and restores to its place.
         if (!sw->isMinimized() && !sw->isMaximized()) s->setValue(QStringLiteral("geometry"), sw->geometry());
+        if (!sw->isMinimized()) s->setValue(QStringLiteral("maximized"), sw->isMaximized());
+    }
 }
 
 void TfrmPadraoGrid::restoreLayout()
@@ -250,6 +269,13 @@ void TfrmPadraoGrid::restoreLayout()
     if (sw && r.isValid() && r.width() >= 200 && r.height() >= 150 && sw->parentWidget() &&
         sw->parentWidget()->rect().intersects(r))
         sw->setGeometry(r);
+    // Maximised once the opening is done (opening a screen restores its state).
+    if (sw && s->value(QStringLiteral("maximized")).toBool()) {
+        QPointer<QMdiSubWindow> guard(sw);
+        QMetaObject::invokeMethod(sw, [guard] {
+            if (guard && guard->isVisible() && !guard->isMinimized()) guard->showMaximized();
+        }, Qt::QueuedConnection);
+    }
 }
 
 void TfrmPadraoGrid::showEvent(QShowEvent *e)

@@ -9,6 +9,7 @@ TPageControl::TPageControl(QWidget *parent) : QTabWidget(parent)
     // The tabs take no focus, as toolbar buttons do not: Tab goes from the
     // header straight to the page's grid, and a click on a tab leaves the focus
     // on the page, where the page switch carries it.
+    setFocusPolicy(Qt::NoFocus);
     tabBar()->setFocusPolicy(Qt::NoFocus);
     connect(this, &QTabWidget::currentChanged, this, [this] {
         if (!m_programmatic && OnChange) host::dispatch(OnChange);

@@ -195,6 +195,15 @@ void TstScreen::leavingHeaderOpensFilterAndCancelKeepsTablesClosed()
     f->medCdEmpresa->SetText("01");
     f->depDtInicial->SetDate({});
     f->depDtFinal->SetDate({});
+    // From the grid with a history shown, back into the header: the tables close.
+    ScreenFixture::cancelFilterWhenShown();
+    f->dbgPadrao->setFocus();
+    f->activateWindow();  // back from the dialog, as the window system does it
+    QTRY_COMPARE(QApplication::focusWidget(), f->dbgPadrao);
+    ScreenFixture::loadHistory(f, {{"1", "A", "1", "1", QVariant(), 1.0}});
+    QVERIFY(f->cdsHistoricoBem->Active());
+    f->medCdEmpresa->setFocus();
+    QVERIFY(!f->cdsHistoricoBem->Active());
     bool opened = false;
     QTimer::singleShot(0, [&] {
         if (frmFiltroHistOpBem && frmFiltroHistOpBem->isVisible()) {

@@ -162,12 +162,13 @@ void TstScreenHost::windowStateChangesRunNoHeaderChecks()
 
 void TstScreenHost::enteringTheHeaderClosesAllThreeTables()
 {
-    TfrmHistoricoBem *f = fx.recordedScreen();
+    TfrmHistoricoBem *f = fx.headerLeft(true);
     QVERIFY(f);
+    QVERIFY(fx.backToMain());
+    QCOMPARE(QApplication::focusWidget(), f->dbgPadrao);
     ScreenFixture::loadHistory(f, {{"1", "A", "1", "1", QVariant(), 1.0}});
     f->cdsEspecOper->LoadFromPacket(packetOf(f->cdsEspecOper));
     f->cdsCTBLOper->LoadFromPacket(packetOf(f->cdsCTBLOper));
-    f->dbgPadrao->setFocus();
     f->pgcPadrao->SetPageEnabled(f->tshDadosComp, true);
     f->dtsPadrao->SetDataSet(f->cdsHistoricoBem);
     fx.sp.clear();

@@ -51,6 +51,7 @@ public:
         const bool enter = k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter;
         if (k->key() != Qt::Key_F4 && !(enter && o == g->list)) return false;
         if (!g->list->isChecked()) g->list->click();
+        g->list->setFocus(Qt::OtherFocusReason);
         if (g->button->isEnabled()) g->button->click();
         return true;
     }
