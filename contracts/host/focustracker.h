@@ -66,6 +66,8 @@ private:
     void settleLater(QWidget *form);
     void settle(QWidget *form);
     static bool canHold(QWidget *form, QWidget *w);
+    // Forgets a form once it is gone.
+    void track(QWidget *form);
     Handlers &handlersFor(QWidget *w);
     QHash<QObject *, Handlers> m_handlers;
     QHash<QObject *, QPointer<QWidget>> m_last;
@@ -73,6 +75,7 @@ private:
     QHash<QObject *, QPointer<QWidget>> m_formOfWindow;
     QSet<QObject *> m_settling;
     QSet<QObject *> m_quiet;
+    QSet<QObject *> m_tracked;
     QPointer<QWidget> m_activeForm;
     QPointer<QObject> m_focusInObject;
     int m_focusInReason = 0;

@@ -148,6 +148,19 @@ void FocusTracker::settle(QWidget *form)
     }
 }
 
+void FocusTracker::track(QWidget *form)
+{
+    if (m_tracked.contains(form)) return;
+    m_tracked.insert(form);
+    connect(form, &QObject::destroyed, this, [this](QObject *o) {
+        m_tracked.remove(o);
+        m_last.remove(o);
+        m_moves.remove(o);
+        m_settling.remove(o);
+        m_formOfWindow.remove(o);
+    });
+}
+
 FocusTracker::Handlers &FocusTracker::handlersFor(QWidget *w)
 {
     if (!m_handlers.contains(w))
@@ -169,6 +182,7 @@ void FocusTracker::onFocusChanged(QWidget *old, QWidget *now)
         m_activeForm = form;
         return;
     }
+    track(form);
     m_formOfWindow[now->window()] = form;
     // The control that had the focus was hidden or disabled (a page switch):
     // Qt passes the focus on by itself.
@@ -257,10 +271,9 @@ void FocusTracker::runMove(QWidget *form, QWidget *from, QWidget *to, int depth)
             if (!dispatch(fn)) break;
         }
     }
-    if (!guardForm) return;  // a handler closed the form
-    QWidget *sent = intended(form);
     const Move mv = m_moves.take(form);
-    if (sent == mv.to) sent = nullptr;
+    if (!guardForm) return;  // a handler closed the form
+    QWidget *sent = mv.sent != mv.to ? mv.sent.data() : nullptr;
     if (cancelled) {
         // The focus stays where the handler put it, or returns to the control left.
         QWidget *target = sent ? sent : mv.from.data();

@@ -8,11 +8,14 @@
 #include "inkspan.h"
 #include "listpicker.h"
 #include "maskedit.h"
+#include "pagecontrol.h"
 #include "prompter.h"
 #include "testguards.h"
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDialog>
+#include <QTabBar>
 #include <QFrame>
 #include <QLineEdit>
 #include <QMainWindow>
@@ -28,11 +31,16 @@ class TstHostWidgets : public QObject {
     Q_OBJECT
 private slots:
     void mdiWindowStateChangesFireNoFocusEvents();
+    void focusTheSystemGivesIsNoMove_data();
+    void focusTheSystemGivesIsNoMove();
+    void pageSwitchCarriesTheFocusWithoutEvents();
+    void moveCompletesWhereItWasGoingAfterADialog();
     void gridPaintsEachRowWithItsOwnAlignment();
     void gridScrollsToTheCurrentRowPastAHiddenFirstColumn();
     void gridDisplayErrorIsToldOnceAfterPainting();
     void listPickerMarksSearchesAndQuotes();
     void listPickerCancelKeepsTheSelection();
+    void listPickerTypingReachesTheSearch();
     void maskedEditRefusesWhatTheMaskForbids_data();
     void maskedEditRefusesWhatTheMaskForbids();
 };
@@ -123,6 +131,173 @@ void TstHostWidgets::mdiWindowStateChangesFireNoFocusEvents()
     QTest::qWait(20);
     QCOMPARE(log, QStringList());
     QCOMPARE(sp.shown.size(), 0);
+}
+
+namespace {
+// A form in an MDI window: a header panel (code, date) with enter and exit
+// handlers that log, and a page control with an edit on each page.
+struct HeaderForm {
+    QMainWindow main;
+    QMdiArea *mdi = new QMdiArea(&main);
+    QWidget *form = new QWidget;
+    QFrame *pan = new QFrame(form);
+    QLineEdit *code = new QLineEdit(pan), *date = new QLineEdit(pan);
+    TPageControl *pages = new TPageControl(form);
+    QLineEdit *first = new QLineEdit, *second = new QLineEdit;
+    QMdiSubWindow *sw = nullptr;
+    QStringList log;
+    std::function<void()> onExit;
+
+    HeaderForm()
+    {
+        main.setCentralWidget(mdi);
+        main.resize(800, 600);
+        code->setObjectName("code");
+        date->setObjectName("date");
+        first->setObjectName("first");
+        second->setObjectName("second");
+        auto *pl = new QVBoxLayout(pan);
+        pl->addWidget(code);
+        pl->addWidget(date);
+        auto *lay = new QVBoxLayout(form);
+        lay->addWidget(pan);
+        lay->addWidget(pages);
+        pages->addTab(first, "Um");
+        pages->addTab(second, "Dois");
+        auto *ft = host::FocusTracker::instance();
+        ft->setOnEnter(pan, [this] { log << "panEnter"; });
+        ft->setOnExit(pan, [this] {
+            log << "panExit";
+            if (onExit) onExit();
+        });
+        sw = mdi->addSubWindow(form);
+    }
+    bool show()
+    {
+        main.show();
+        main.activateWindow();
+        if (!QTest::qWaitForWindowActive(&main)) return false;
+        mdi->setActiveSubWindow(sw);
+        code->setFocus();
+        QApplication::processEvents();
+        log.clear();
+        return QApplication::focusWidget() == code;
+    }
+};
+}  // namespace
+
+void TstHostWidgets::focusTheSystemGivesIsNoMove_data()
+{
+    QTest::addColumn<int>("reason");
+    QTest::addColumn<bool>("isMove");
+    QTest::newRow("window activated") << int(Qt::ActiveWindowFocusReason) << false;
+    QTest::newRow("popup closed") << int(Qt::PopupFocusReason) << false;
+    QTest::newRow("menu bar left") << int(Qt::MenuBarFocusReason) << false;
+    QTest::newRow("click") << int(Qt::MouseFocusReason) << true;
+    QTest::newRow("tab") << int(Qt::TabFocusReason) << true;
+    QTest::newRow("shortcut") << int(Qt::ShortcutFocusReason) << true;
+    QTest::newRow("code") << int(Qt::OtherFocusReason) << true;
+}
+
+void TstHostWidgets::focusTheSystemGivesIsNoMove()
+{
+    QFETCH(int, reason);
+    QFETCH(bool, isMove);
+    host::ScriptedPrompter sp;
+    PrompterGuard guard(&sp);
+    HeaderForm h;
+    QVERIFY(h.show());
+    // The window system puts the focus somewhere else than the form's own
+    // control: given back, nothing fires. A user's or a handler's move fires.
+    h.first->setFocus(Qt::FocusReason(reason));
+    QApplication::processEvents();
+    if (isMove) {
+        QCOMPARE(h.log, QStringList({"panExit"}));
+        QCOMPARE(QApplication::focusWidget(), h.first);
+        QCOMPARE(host::FocusTracker::instance()->focusedIn(h.sw), h.first);
+    } else {
+        QCOMPARE(h.log, QStringList());
+        QCOMPARE(QApplication::focusWidget(), h.code);
+        QCOMPARE(host::FocusTracker::instance()->focusedIn(h.sw), h.code);
+    }
+}
+
+void TstHostWidgets::pageSwitchCarriesTheFocusWithoutEvents()
+{
+    host::ScriptedPrompter sp;
+    PrompterGuard guard(&sp);
+    HeaderForm h;
+    QVERIFY(h.show());
+    h.first->setFocus();
+    QCOMPARE(h.log, QStringList({"panExit"}));
+    h.log.clear();
+    // A click on a tab (or Ctrl+PgDown) hides the control that has the focus:
+    // Qt passes it on through the form, then into the page shown. Nothing of
+    // the header fires and the page's control becomes the form's own.
+    QTest::keyClick(h.first, Qt::Key_PageDown, Qt::ControlModifier);
+    QCOMPARE(h.pages->currentWidget(), h.second);
+    QTRY_COMPARE(host::FocusTracker::instance()->focusedIn(h.sw), h.second);
+    QCOMPARE(QApplication::focusWidget(), h.second);
+    QCOMPARE(h.log, QStringList());
+    h.pages->setCurrentIndex(0);
+    QTRY_COMPARE(host::FocusTracker::instance()->focusedIn(h.sw), h.first);
+    QCOMPARE(h.log, QStringList());
+    // Under a window manager Qt passes the focus of a hidden control on along
+    // the tab chain, through the form's frame and into the header, before the
+    // page shown takes it: no step of that is a move.
+    h.first->hide();
+    h.sw->setFocus(Qt::TabFocusReason);
+    h.code->setFocus(Qt::TabFocusReason);
+    h.first->show();
+    h.first->setFocus(Qt::OtherFocusReason);
+    QApplication::processEvents();
+    QCOMPARE(h.log, QStringList());
+    QCOMPARE(QApplication::focusWidget(), h.first);
+    // The tabs themselves never take the focus.
+    QCOMPARE(h.pages->tabBar()->focusPolicy(), Qt::NoFocus);
+    QCOMPARE(h.pages->focusPolicy(), Qt::NoFocus);
+    // A real move back into the header still enters it.
+    h.code->setFocus();
+    QCOMPARE(h.log, QStringList({"panEnter"}));
+}
+
+void TstHostWidgets::moveCompletesWhereItWasGoingAfterADialog()
+{
+    host::ScriptedPrompter sp;
+    PrompterGuard guard(&sp);
+    HeaderForm h;
+    QVERIFY(h.show());
+    // The exit handler opens a modal dialog, as leaving the header opens the
+    // filter; the window system gives the focus back when it pleases, here
+    // while the handler still runs and again after it returned, first to a
+    // control of its own choosing.
+    QWidget *wrong = h.code;
+    h.onExit = [&] {
+        QDialog dlg(&h.main);
+        auto *inside = new QLineEdit(&dlg);
+        QTimer::singleShot(0, &dlg, [&] {
+            inside->setFocus();
+            dlg.accept();
+        });
+        dlg.exec();
+        h.main.activateWindow();
+        QTRY_COMPARE(QApplication::activeWindow(), &h.main);
+        wrong->setFocus(Qt::ActiveWindowFocusReason);
+    };
+    h.first->setFocus(Qt::TabFocusReason);
+    QApplication::processEvents();
+    QCOMPARE(h.log, QStringList({"panExit"}));
+    QCOMPARE(QApplication::focusWidget(), h.first);
+    h.onExit = nullptr;
+    h.log.clear();
+    wrong->setFocus(Qt::ActiveWindowFocusReason);
+    QCOMPARE(QApplication::focusWidget(), h.first);
+    QCOMPARE(h.log, QStringList());
+    // The next click on the page is no move at all; a click into the header is.
+    h.first->setFocus(Qt::MouseFocusReason);
+    QCOMPARE(h.log, QStringList());
+    h.date->setFocus(Qt::MouseFocusReason);
+    QCOMPARE(h.log, QStringList({"panEnter"}));
 }
 
 void TstHostWidgets::gridPaintsEachRowWithItsOwnAlignment()
@@ -305,6 +480,44 @@ void TstHostWidgets::listPickerCancelKeepsTheSelection()
     });
     PesquisaLista(&src, "CODE", "Números", false, selection);
     QCOMPARE(selection, QString("'1','2'"));
+}
+
+void TstHostWidgets::listPickerTypingReachesTheSearch()
+{
+    QWidget owner;
+    auto *ds = new TClientDataSet(&owner, "cdsLista");
+    ds->AddField("CODE", TFieldKind::String, 4);
+    ds->AddField("NAME", TFieldKind::String, 20);
+    wire::DataPacket p;
+    p.fields = ds->Layout();
+    p.rows = {{"01", "Alfa"}, {"02", "Beta"}, {"03", "Gama"}};
+    ds->LoadFromPacket(p);
+    host::ListPickerDialog dlg(ds, "CODE", "Lista|Vazia", {});
+    dlg.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dlg));
+    QLineEdit *search = dlg.searchBox();
+    QTableView *view = dlg.view();
+    QCOMPARE(QApplication::focusWidget(), search);
+    // The arrows in the search box move through the list; the search keeps the focus.
+    QTest::keyClick(search, Qt::Key_Down);
+    QCOMPARE(view->currentIndex().row(), 1);
+    QCOMPARE(QApplication::focusWidget(), search);
+    // Tab leaves the list (no cell-to-cell Tab), Space marks only in the list.
+    QTest::keyClick(search, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), view);
+    QTest::keyClick(view, Qt::Key_Space);
+    QCOMPARE(dlg.model()->markedCount(), 1);
+    QTest::keyClick(view, Qt::Key_Tab);
+    QVERIFY(QApplication::focusWidget() != view);
+    view->setFocus();
+    // Typing in the list goes to the search box, which takes the focus.
+    QTest::keyClicks(view, "ga");
+    QCOMPARE(QApplication::focusWidget(), search);
+    QCOMPARE(search->text(), QString("ga"));
+    QCOMPARE(dlg.shownRows(), 1);
+    QTest::keyClick(search, Qt::Key_Space);
+    QCOMPARE(search->text(), QString("ga "));
+    QCOMPARE(dlg.model()->markedCount(), 1);
 }
 
 void TstHostWidgets::maskedEditRefusesWhatTheMaskForbids_data()

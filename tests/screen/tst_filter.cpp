@@ -41,6 +41,9 @@ private slots:
     void validatorsStopAtTheFirstFailure();
     void dependentListsSendTheParentCriterion();
     void listsHaveTheirTitlesAndPickerKeys();
+    void keysOnACriterionOpenItsList_data();
+    void keysOnACriterionOpenItsList();
+    void seriesBoxOutOfSightIsOutOfReach();
     void emptyHistoryStillClosesAndShowsTheGrid();
     void failingRemoteStep_data();
     void failingRemoteStep();
@@ -306,6 +309,63 @@ void TstFilter::listsHaveTheirTitlesAndPickerKeys()
     QVERIFY(!d->cdsMotivoOper->FieldByName("CHAVE")->Visible);
     QCOMPARE(d->qryCliente->FieldByName("NRINSJURCLIE")->EditMask, PictPess(""));
     QCOMPARE(d->qryFilial->FieldByName("NMFILIAL")->DisplayWidth, 60);
+}
+
+void TstFilter::keysOnACriterionOpenItsList_data()
+{
+    QTest::addColumn<QString>("radio");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<bool>("opens");
+    QTest::newRow("F4 on Todos") << "rbtTdFilial" << int(Qt::Key_F4) << true;
+    QTest::newRow("F4 on Lista") << "rbtLsFilial" << int(Qt::Key_F4) << true;
+    QTest::newRow("Enter on Lista") << "rbtLsFilial" << int(Qt::Key_Return) << true;
+    QTest::newRow("keypad Enter on Lista") << "rbtLsFilial" << int(Qt::Key_Enter) << true;
+    QTest::newRow("Enter on Todos") << "rbtTdFilial" << int(Qt::Key_Return) << false;
+    QTest::newRow("F3 on Lista") << "rbtLsFilial" << int(Qt::Key_F3) << false;
+}
+
+void TstFilter::keysOnACriterionOpenItsList()
+{
+    QFETCH(QString, radio);
+    QFETCH(int, key);
+    QFETCH(bool, opens);
+    QVERIFY(headerLeft(false));
+    TfrmFiltroHistOpBem *d = dialog();
+    QVERIFY(d->ui->rbtTdFilial->isChecked());
+    fx.sp.clear();
+    QTest::keyClick(d->findChild<QRadioButton *>(radio), Qt::Key(key));
+    if (!opens) {
+        QCOMPARE(fx.sp.shown.size(), 0);
+        QVERIFY(d->ui->rbtTdFilial->isChecked());
+        return;
+    }
+    // The list is chosen (its handler ran: the button is enabled) and opened.
+    QVERIFY(d->ui->rbtLsFilial->isChecked());
+    QVERIFY(d->ui->btpFilial->isEnabled());
+    QCOMPARE(fx.sp.texts("pickList"), QStringList({"Filial|Não há Filial cadastrada."}));
+}
+
+void TstFilter::seriesBoxOutOfSightIsOutOfReach()
+{
+    QVERIFY(headerLeft(false));
+    TfrmFiltroHistOpBem *d = dialog();
+    // Below the panel's visible height: no focus, so no typing, and never
+    // saved with or restored from an option set.
+    QVERIFY(d->ui->medSerieNF->y() >= d->grbFiltroPadrao->height());
+    QCOMPARE(d->ui->medSerieNF->focusPolicy(), Qt::NoFocus);
+    QVERIFY(d->ui->medNumero->focusPolicy() & Qt::TabFocus);
+    d->ui->medNumero->SetText("456");
+    auto states = d->ControlStates();
+    QStringList saved;
+    for (const auto &[name, value] : states) saved << name;
+    QVERIFY(saved.contains("medNumero"));
+    QVERIFY(!saved.contains("medSerieNF"));
+    // A set saved before holds a series: it is not put back where no one sees it.
+    states.push_back({"medSerieNF", "9"});
+    d->ui->medNumero->SetText("123");
+    QCOMPARE(d->RestoreControlStates(states), states.size() - 1);
+    QCOMPARE(d->ui->medSerieNF->Text(), QString());
+    QCOMPARE(d->ui->medNumero->Text().trimmed(), QString("456"));
 }
 
 void TstFilter::emptyHistoryStillClosesAndShowsTheGrid()

@@ -129,6 +129,9 @@ void TstScreen::factoriesAndLifetime()
     QTRY_VERIFY(!old);
     TfrmHistoricoBem *b = screen();
     QVERIFY(b);
+    // A new screen starts in its first control, "Empresa", in the header.
+    QCOMPARE(QApplication::focusWidget(), b->medCdEmpresa);
+    QVERIFY(!b->sbtVerificar->isEnabled());
     // The start date is defaulted once per package load only.
     QCOMPARE(b->depDtInicial->GetDate(), QDate::currentDate());
 }

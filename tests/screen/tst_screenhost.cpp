@@ -576,4 +576,16 @@ void TstScreenHost::columnLayoutComesBackWithTheScreen()
     QVERIFY(g->isColumnHidden(4));
     QVERIFY(g->columnWidth(5) < 2000);
     fx.sp.clear();
+    // Closed maximised, it opens maximised, and restores to the place it had;
+    // a reopened screen starts in "Empresa".
+    qobject_cast<QMdiSubWindow *>(f->parentWidget())->showMaximized();
+    f->CloseForm();
+    QTRY_VERIFY(!boIdCriado);
+    f = fx.screen();
+    QVERIFY(f);
+    frame = qobject_cast<QMdiSubWindow *>(f->parentWidget());
+    QTRY_VERIFY(frame->isMaximized());
+    QCOMPARE(QApplication::focusWidget(), f->medCdEmpresa);
+    frame->showNormal();
+    QCOMPARE(frame->geometry(), QRect(40, 30, 900, 560));
 }

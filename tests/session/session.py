@@ -111,7 +111,7 @@ class App:
             "QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1",
             "QT_ACCESSIBILITY": "1",
             "QT_LOGGING_RULES": "backoffice.host.debug=true",
-            "LANG": "pt_BR.UTF-8",
+            "LANG": "C.UTF-8",
         })
         env.pop("QT_QPA_PLATFORM", None)
         self.logfile = open(self.log_path, "w")
@@ -220,17 +220,23 @@ class App:
 
     # ---- input ---------------------------------------------------------------------
 
-    def click(self, acc, button=1):
-        comp = acc.queryComponent()
-        ext = comp.getExtents(pyatspi.DESKTOP_COORDS)
-        x, y = ext.x + ext.width // 2, ext.y + ext.height // 2
-        xdo("mousemove", "--sync", str(x), str(y))
+    @staticmethod
+    def click_point(x, y, button=1):
+        # "mousemove --sync" waits for the pointer to move: not when it is there already.
+        where = subprocess.run(["xdotool", "getmouselocation", "--shell"], check=True, capture_output=True,
+                               text=True).stdout
+        pos = dict(line.split("=", 1) for line in where.split())
+        if (int(pos["X"]), int(pos["Y"])) != (x, y):
+            xdo("mousemove", "--sync", str(x), str(y))
         xdo("click", str(button))
+
+    def click(self, acc, button=1):
+        ext = acc.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+        self.click_point(ext.x + ext.width // 2, ext.y + ext.height // 2, button)
 
     def click_at(self, acc, dx, dy, button=1):
         ext = acc.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
-        xdo("mousemove", "--sync", str(ext.x + dx), str(ext.y + dy))
-        xdo("click", str(button))
+        self.click_point(ext.x + dx, ext.y + dy, button)
 
     # ---- the log -------------------------------------------------------------------
 

@@ -75,6 +75,22 @@ class SessionCase(unittest.TestCase):
         self.assertNotIn('enter "panEmpresa"', self.app.handlers_since(mark))
         self.assertFalse(any(w.name == FILTER for w in self.app.windows()))
 
+    def frame_width(self):
+        return self.frame.queryComponent().getExtents(0).width
+
+    def maximise(self):
+        """A double click on the screen's title bar, as a user maximises it."""
+        ext = self.frame.queryComponent().getExtents(0)
+        s.xdo("mousemove", str(ext.x + ext.width // 2), str(ext.y + 10))
+        s.xdo("click", "--repeat", "2", "--delay", "60", "1")
+        wait_for("a tela maximizada", lambda: self.frame_width() > 1200)
+
+    def cascade(self):
+        """Janela → Cascata: the screens back to their normal size."""
+        self.app.click(self.app.find("menu item", "Janela", root=self.app.main))
+        self.app.click(self.app.find("menu item", "Cascata", root=self.app.acc))
+        wait_for("a tela em cascata", lambda: s.showing(self.frame) and self.frame_width() < 1200)
+
     def page_tab(self, name):
         return self.app.find("page tab", name, root=self.frame)
 
@@ -141,7 +157,7 @@ class FocusAfterTheFilter(SessionCase):
         self.assertTrue(self.app.enabled(self.app.find("push button", "Verificar", root=self.frame)))
 
     def test_filtrar_twice_with_a_maximised_screen(self):
-        self.app.click_at(self.frame, self.frame.queryComponent().getExtents(0).width - 35, 10)  # maximise
+        self.maximise()
         grid = self.query_by_keyboard()
         rows = self.app.rows(grid)
         for _ in range(2):
@@ -265,17 +281,14 @@ class KeyboardOnly(SessionCase):
 
 
 class WindowStates(SessionCase):
-    def subwindow_button(self, from_right):
-        ext = self.frame.queryComponent().getExtents(0)
-        self.app.click_at(self.frame, ext.width - from_right, 10)
-
     def run_states(self):
         mark = self.app.log_mark()
         s.xdo("search", "--name", "Retaguarda", "windowminimize", "--sync")
         s.xdo("search", "--name", "Retaguarda", "windowactivate", "--sync")
-        self.subwindow_button(35)  # maximise the screen
-        self.subwindow_button(15)  # and restore it (the buttons move into the menu bar)
-        wait_for("a tela de volta", lambda: s.showing(self.frame))
+        wait_for("a janela ativa de novo", lambda: s.has(self.app.main, s.pyatspi.STATE_ACTIVE))
+        self.app.focus_is("text", "Empresa")
+        self.maximise()
+        self.cascade()
         self.assertEqual([w.name for w in self.app.windows() if s.role(w) in ("dialog", "alert")], [])
         self.assertNotIn('exit "panEmpresa"', self.app.handlers_since(mark))
 
@@ -291,7 +304,7 @@ class WindowStates(SessionCase):
         self.assertEqual([w.name for w in self.app.windows() if s.role(w) in ("dialog", "alert")], [])
 
     def test_reopening_twice_comes_back_where_it_was(self):
-        self.subwindow_button(35)  # maximised
+        self.maximise()
         for _ in range(2):
             key("ctrl+F4")
             wait_for("a tela fechar", lambda: self.app._screen_frame() is None)
