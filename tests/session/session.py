@@ -158,13 +158,15 @@ class App:
         return None
 
     def dialog(self, title, timeout=WAIT):
+        """A window shown and active: keys typed from now on reach it (the
+        window manager gives it the focus a moment after it shows)."""
         def probe():
             for i in range(self.acc.childCount):
                 w = self.acc.getChildAtIndex(i)
-                if w is not None and w.name == title and showing(w):
+                if w is not None and w.name == title and showing(w) and has(w, pyatspi.STATE_ACTIVE):
                     return w
             return None
-        return wait_for(f"a janela '{title}'", probe, timeout)
+        return wait_for(f"a janela '{title}' ativa", probe, timeout)
 
     def no_dialog(self, title, timeout=WAIT):
         def probe():

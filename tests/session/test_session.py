@@ -235,7 +235,8 @@ class KeyboardOnly(SessionCase):
         if os.path.exists(path):
             os.remove(path)
         key("ctrl+e")
-        save = wait_for("a janela de salvar", lambda: next((w for w in self.app.windows() if s.role(w) == "dialog"), None))
+        wait_for("a janela de salvar ativa", lambda: next((w for w in self.app.windows()
+                                                          if s.role(w) == "dialog" and s.has(w, s.pyatspi.STATE_ACTIVE)), None))
         key("ctrl+a")
         type_text(path)
         key("Return")
