@@ -7,6 +7,7 @@
 
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QSemaphore>
 #include <QSslCertificate>
@@ -209,6 +210,56 @@ private:
 };
 
 namespace {
+// Whether a TLS handshake with this certificate and key succeeds: one over
+// loopback with the server's own material. A key that does not belong to the
+// certificate fails here, at start, instead of in every client's handshake.
+bool tlsPairWorks(const QByteArray &cert, const QByteArray &key, QSsl::KeyAlgorithm alg, QString *detail)
+{
+    QTcpServer listener;
+    if (!listener.listen(QHostAddress::LocalHost, 0)) {
+        *detail = listener.errorString();
+        return false;
+    }
+    QSslSocket client;
+    client.setPeerVerifyMode(QSslSocket::VerifyNone);
+    QSslSocket server;
+    QEventLoop loop;
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
+    bool failed = false;
+    auto fail = [&](const QString &why) {
+        if (!failed) *detail = why;
+        failed = true;
+        loop.quit();
+    };
+    auto check = [&] {
+        if (client.isEncrypted() && server.isEncrypted()) loop.quit();
+    };
+    QObject::connect(&listener, &QTcpServer::newConnection, &loop, [&] {
+        QTcpSocket *in = listener.nextPendingConnection();
+        const qintptr fd = in->socketDescriptor();
+        in->setParent(nullptr);
+        // The descriptor moves to the TLS socket.
+        if (!server.setSocketDescriptor(::dup(int(fd)))) return fail(server.errorString());
+        delete in;
+        server.setLocalCertificate(QSslCertificate(cert, QSsl::Pem));
+        server.setPrivateKey(QSslKey(key, alg, QSsl::Pem));
+        server.setPeerVerifyMode(QSslSocket::VerifyNone);
+        QObject::connect(&server, &QSslSocket::encrypted, &loop, check);
+        QObject::connect(&server, &QAbstractSocket::errorOccurred, &loop, [&] { fail(server.errorString()); });
+        server.startServerEncryption();
+    });
+    QObject::connect(&client, &QSslSocket::encrypted, &loop, check);
+    QObject::connect(&client, &QSslSocket::sslErrors, &client, [&](const QList<QSslError> &) { client.ignoreSslErrors(); });
+    QObject::connect(&client, &QAbstractSocket::errorOccurred, &loop, [&] { fail(client.errorString()); });
+    client.connectToHostEncrypted(QStringLiteral("127.0.0.1"), listener.serverPort());
+    deadline.start(5000);
+    loop.exec();
+    if (!failed && !(client.isEncrypted() && server.isEncrypted())) *detail = QStringLiteral("handshake timed out");
+    return !failed && client.isEncrypted() && server.isEncrypted();
+}
+
 // Connections the open-file limit leaves room for, after the server's own files.
 int connectionsAllowed(int workers)
 {
@@ -264,10 +315,20 @@ bool Server::start(QString *why)
             *why = QStringLiteral("A chave TLS %1 não é uma chave privada PEM válida (RSA, EC ou DSA).").arg(m_cfg.tlsKey);
             return false;
         }
-        if (cert.publicKey().algorithm() != QSsl::KeyAlgorithm(m_keyAlgorithm)) {
+        QString detail;
+        if (cert.publicKey().algorithm() != QSsl::KeyAlgorithm(m_keyAlgorithm) ||
+            !tlsPairWorks(m_cert, m_key, QSsl::KeyAlgorithm(m_keyAlgorithm), &detail)) {
+            qCWarning(lcServer) << "TLS key" << m_cfg.tlsKey << "and certificate" << m_cfg.tlsCert << "fail together:" << detail;
             *why = QStringLiteral("A chave TLS %1 não corresponde ao certificado %2.").arg(m_cfg.tlsKey, m_cfg.tlsCert);
             return false;
         }
+        const QDateTime now = QDateTime::currentDateTimeUtc();
+        if (cert.expiryDate() < now)
+            qCWarning(lcServer) << "the TLS certificate" << m_cfg.tlsCert << "expired on" << cert.expiryDate().toString(Qt::ISODate)
+                                << "; clients that verify it will refuse the connection";
+        else if (cert.effectiveDate() > now)
+            qCWarning(lcServer) << "the TLS certificate" << m_cfg.tlsCert << "is valid only from"
+                                << cert.effectiveDate().toString(Qt::ISODate);
     }
     m_pool = std::make_unique<WorkerPool>(m_cfg, m_factories);
     if (!m_pool->start(why)) {

@@ -69,7 +69,9 @@ int main(int argc, char **argv)
         token = QString::fromUtf8(f.readAll()).trimmed();
     }
     QSslSocket sock;
-    if (p.isSet("tls")) {
+    // Any TLS option means TLS: never a plain connection in its place.
+    const bool tls = p.isSet("tls") || p.isSet("tls-ca") || p.isSet("tls-fingerprint") || p.isSet("tls-insecure");
+    if (tls) {
         const wire::TlsTrust trust{p.value("tls-ca"), p.value("tls-fingerprint"), p.isSet("tls-insecure")};
         QString why;
         if (!wire::prepareTls(&sock, server.left(colon), trust, &why)) return fail(why);

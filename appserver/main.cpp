@@ -60,12 +60,24 @@ int main(int argc, char **argv)
         return 2;
     }
     if (p.isSet("token-file")) {
+        // Authentication asked for never turns itself off: an empty, unreadable
+        // or oversized credential is a start-up error.
         QFile f(p.value("token-file"));
         if (!f.open(QIODevice::ReadOnly)) {
-            std::fprintf(stderr, "appserver: não foi possível ler %s\n", qPrintable(f.fileName()));
+            std::fprintf(stderr, "appserver: não foi possível ler o arquivo de credencial %s\n", qPrintable(f.fileName()));
             return 2;
         }
-        cfg.token = QString::fromUtf8(f.readAll()).trimmed();
+        const QByteArray raw = f.read(4097);
+        cfg.token = QString::fromUtf8(raw).trimmed();
+        if (raw.size() > 4096) {
+            std::fprintf(stderr, "appserver: o arquivo de credencial %s passa de 4096 bytes\n", qPrintable(f.fileName()));
+            return 2;
+        }
+        if (cfg.token.isEmpty()) {
+            std::fprintf(stderr, "appserver: o arquivo de credencial %s está vazio; sem credencial o servidor não inicia\n",
+                         qPrintable(f.fileName()));
+            return 2;
+        }
     }
     if (p.isSet("tls-cert") != p.isSet("tls-key")) {
         std::fprintf(stderr, "appserver: --tls-cert e --tls-key vão juntos\n");

@@ -44,6 +44,16 @@ private:
         } catch (const dbconnect::Error &e) {
             return QString::fromUtf8(e.what());
         }
+        if (m_db.driverName() == QLatin1String("QSQLITE")) {
+            // Opening any file succeeds; reading its catalogue tells whether it is a database at all.
+            QSqlQuery q(m_db);
+            if (!q.exec(QStringLiteral("SELECT COUNT(*) FROM sqlite_master"))) {
+                qCWarning(lcServer) << "reading the catalogue failed:" << q.lastError().text();
+                QString path = m_pool->m_cfg.database;
+                if (path.startsWith(QLatin1String("sqlite:"))) path = path.mid(7);
+                return QStringLiteral("O arquivo %1 não é um banco de dados SQLite.").arg(path);
+            }
+        }
         for (auto it = m_pool->m_factories.cbegin(); it != m_pool->m_factories.cend(); ++it) {
             const QString probe = object(it.key()).probe();
             if (probe.isEmpty()) continue;

@@ -74,7 +74,8 @@ bool TNetConnection::ensureConnected(QString *why)
     m_sock = std::make_unique<QSslSocket>();
     m_sock->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     const QString unreachable = QStringLiteral("Não foi possível conectar ao servidor de aplicação %1:%2.").arg(Host).arg(Port);
-    if (UseTls) {
+    // Trust settings without UseTls still mean TLS: never a plain connection in its place.
+    if (UseTls || !TlsCaFile.isEmpty() || !TlsFingerprint.isEmpty() || TlsSkipVerify) {
         const wire::TlsTrust trust{TlsCaFile, TlsFingerprint, TlsSkipVerify};
         if (TlsSkipVerify) qCWarning(lcHost) << "TLS without verifying the server's certificate";
         if (!wire::prepareTls(m_sock.get(), Host, trust, why)) {

@@ -27,6 +27,11 @@ Settings &s()
     static Settings st;
     return st;
 }
+bool tlsOptionsGiven(const Settings &st)
+{
+    return !st.tlsCaFile.trimmed().isEmpty() || !st.tlsFingerprint.trimmed().isEmpty() || st.tlsNoVerify;
+}
+
 }  // namespace
 
 void Vantiro::ResetDefaults() { s() = Settings(); }
@@ -38,10 +43,11 @@ void Vantiro::Load(const QString &iniPath)
     st.webUrl = ini.value(QStringLiteral("Server/WebURL"), st.webUrl).toString();
     st.webPort = ini.value(QStringLiteral("Server/WebPort"), st.webPort).toInt();
     st.token = ini.value(QStringLiteral("Server/Token"), st.token).toString();
-    st.tls = ini.value(QStringLiteral("Server/Tls"), st.tls).toBool();
     st.tlsCaFile = ini.value(QStringLiteral("Server/TlsCaFile"), st.tlsCaFile).toString();
     st.tlsFingerprint = ini.value(QStringLiteral("Server/TlsFingerprint"), st.tlsFingerprint).toString();
     st.tlsNoVerify = ini.value(QStringLiteral("Server/TlsNoVerify"), st.tlsNoVerify).toBool();
+    // A TLS option without "Tls" means TLS (LoadChecked refuses "Tls=false" beside one).
+    st.tls = ini.value(QStringLiteral("Server/Tls"), st.tls).toBool() || tlsOptionsGiven(st);
     st.database = ini.value(QStringLiteral("Database/Url"), st.database).toString();
     st.op = ini.value(QStringLiteral("Session/Operator"), st.op).toString();
     st.pict[ptContCtbl] = ini.value(QStringLiteral("Pictures/ContaContabil"), st.pict[ptContCtbl]).toString();
@@ -65,6 +71,16 @@ bool Vantiro::LoadChecked(const QString &iniPath, QString *why)
     QSettings ini(iniPath, QSettings::IniFormat);
     if (ini.status() != QSettings::NoError) {
         *why = QStringLiteral("O arquivo de configuração %1 não está no formato INI.").arg(iniPath);
+        return false;
+    }
+    Settings probe;
+    probe.tlsCaFile = ini.value(QStringLiteral("Server/TlsCaFile")).toString();
+    probe.tlsFingerprint = ini.value(QStringLiteral("Server/TlsFingerprint")).toString();
+    probe.tlsNoVerify = ini.value(QStringLiteral("Server/TlsNoVerify")).toBool();
+    if (ini.contains(QStringLiteral("Server/Tls")) && !ini.value(QStringLiteral("Server/Tls")).toBool() &&
+        tlsOptionsGiven(probe)) {
+        *why = QStringLiteral("O arquivo de configuração %1 dá opções de TLS com Tls=false: use Tls=true ou retire-as.")
+                   .arg(iniPath);
         return false;
     }
     Load(iniPath);

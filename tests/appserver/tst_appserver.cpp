@@ -372,8 +372,26 @@ void TstAppServer::commandLineProgramsServeAndCall()
     QVERIFY(lines[1].startsWith("1,D,0001,04/03/2020,"));
     QCOMPARE(call({trq01300::kObjectName, "GetHistoricoOpBem", "99", "date:", "date:"}, &out, &err), 1);
     QCOMPARE(err.trimmed(), QString("Método GetHistoricoOpBem espera 27 argumentos, recebeu 3."));
+    // A TLS option means TLS: against this plain server the call fails
+    // rather than going out unencrypted.
+    QCOMPARE(call({"--tls-fingerprint", "AA:BB", "--csv", trq01300::kObjectName, "getIndFin", "ref:0001", "04/03/2020"}, &out, &err), 1);
+    QCOMPARE(out, QString());
     server.terminate();
     QVERIFY(server.waitForFinished(5000));
+    // Authentication never turns itself off: an empty or unreadable credential
+    // file stops the server from starting.
+    QFile empty(m_dir.filePath("vazio"));
+    QVERIFY(empty.open(QIODevice::WriteOnly));
+    empty.write(" \n\n");
+    empty.close();
+    for (const QString &file : {empty.fileName(), m_dir.filePath("nao-existe")}) {
+        QProcess refused;
+        refused.start(bin + "/appserver", {"--db", m_url, "--listen", "127.0.0.1:0", "--token-file", file});
+        QVERIFY(refused.waitForFinished(10000));
+        QCOMPARE(refused.exitCode(), 2);
+        QVERIFY2(QString::fromUtf8(refused.readAllStandardError()).contains(file), qPrintable(file));
+        QCOMPARE(refused.readAllStandardOutput(), QByteArray());
+    }
 }
 
 QTEST_GUILESS_MAIN(TstAppServer)

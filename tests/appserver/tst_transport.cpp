@@ -453,6 +453,17 @@ void TstTransport::unusableDatabaseRefusesToStart()
     empty.database = "sqlite:" + emptyFile;
     QVERIFY(!appsrv::ServerThread(empty).start(&why));
     QVERIFY2(why.contains("não tem as tabelas"), qPrintable(why));
+    // A file that is no database at all says so.
+    const QString textFile = m_dir.filePath("texto.db");
+    {
+        QFile f(textFile);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        for (int i = 0; i < 200; ++i) f.write("isto não é um banco de dados\n");
+    }
+    appsrv::Config text = config();
+    text.database = "sqlite:" + textFile;
+    QVERIFY(!appsrv::ServerThread(text).start(&why));
+    QCOMPARE(why, QString("O arquivo %1 não é um banco de dados SQLite.").arg(textFile));
 }
 
 bool TstTransport::makeCertificate(const QString &kind, QString *cert, QString *key)
@@ -462,7 +473,7 @@ bool TstTransport::makeCertificate(const QString &kind, QString *cert, QString *
     if (QFile::exists(*cert)) return true;
     QStringList args = {"req", "-x509", "-nodes", "-keyout", *key, "-out", *cert, "-days", "2", "-subj", "/CN=127.0.0.1",
                         "-addext", "subjectAltName=IP:127.0.0.1"};
-    if (kind == "ec") args << "-newkey" << "ec" << "-pkeyopt" << "ec_paramgen_curve:prime256v1";
+    if (kind.startsWith("ec")) args << "-newkey" << "ec" << "-pkeyopt" << "ec_paramgen_curve:prime256v1";
     else args << "-newkey" << "rsa:2048";
     QProcess p;
     p.start("openssl", args);
@@ -483,6 +494,11 @@ void TstTransport::tlsSetupIsCheckedAtStart()
     QVERIFY(refused(rsaCert, m_dir.filePath("sem-chave.pem")).contains("Não foi possível ler a chave TLS"));
     QVERIFY(refused(rsaCert, rsaCert).contains("não é uma chave privada PEM válida"));
     QVERIFY(refused(rsaCert, ecKey).contains("não corresponde ao certificado"));
+    // A key of the same kind that is not the certificate's: refused at start,
+    // not in every client's handshake.
+    QString otherCert, otherKey;
+    QVERIFY(makeCertificate("rsa-outra", &otherCert, &otherKey));
+    QCOMPARE(refused(rsaCert, otherKey), QString("A chave TLS %1 não corresponde ao certificado %2.").arg(otherKey, rsaCert));
     QVERIFY(refused(rsaKey, rsaKey).contains("não é um certificado PEM válido"));
     QCOMPARE(refused(ecCert, ecKey), QString());  // the key's type is read, not assumed
 }
@@ -499,6 +515,7 @@ void TstTransport::tlsClientVerifiesTheServer_data()
         QTest::addRow("%s pinned to another", kind) << kind << "badpin" << false;
         QTest::addRow("%s unverified on request", kind) << kind << "skip" << true;
         QTest::addRow("%s without TLS", kind) << kind << "plain" << false;
+        QTest::addRow("%s pinned, TLS not asked for", kind) << kind << "pinonly" << true;
     }
 }
 
@@ -517,10 +534,10 @@ void TstTransport::tlsClientVerifiesTheServer()
     const auto cOwner = desktop(srv->port(), trq01300::kObjectName);
     TNetConnection &c = *cOwner;
     c.TimeoutMs = 3000;
-    c.UseTls = trust != "plain";
+    c.UseTls = trust != "plain" && trust != "pinonly";
     if (trust == "ca") c.TlsCaFile = cert;
     const QString pin = QSslCertificate::fromPath(cert).first().digest(QCryptographicHash::Sha256).toHex(':');
-    if (trust == "pin") c.TlsFingerprint = pin;
+    if (trust == "pin" || trust == "pinonly") c.TlsFingerprint = pin;
     if (trust == "badpin") c.TlsFingerprint = QString(pin).replace(0, 2, pin.startsWith("00") ? "11" : "00");
     if (trust == "skip") c.TlsSkipVerify = true;
     const wire::Reply r = c.Call("getSetor", {A::Val("T")});

@@ -6,6 +6,7 @@
 #include "dispatch.h"
 #include "editmask.h"
 #include "focustracker.h"
+#include "netconnection.h"
 #include "maskedit.h"
 #include "messages.h"
 #include "prompter.h"
@@ -257,6 +258,24 @@ void TstHost::readmeIniLoadsAsWritten()
     QVERIFY(!Vantiro::LoadChecked(dir.filePath("nao-existe.ini"), &why));
     QCOMPARE(why, QString("Arquivo de configuração %1 não encontrado.").arg(dir.filePath("nao-existe.ini")));
     QCOMPARE(Vantiro::WebPort(), 8211);
+    // A TLS option means TLS; beside "Tls=false" it is a contradiction, refused.
+    auto iniWith = [&](const QByteArray &server) {
+        QFile f(dir.filePath("tls.ini"));
+        f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        f.write("[Server]\nWebURL=srv\nWebPort=8211\n" + server);
+        return f.fileName();
+    };
+    Vantiro::ResetDefaults();
+    QVERIFY(Vantiro::LoadChecked(iniWith("TlsFingerprint=AA:BB\n"), &why));
+    TNetConnection c(nullptr, "netTeste");
+    Vantiro::ApplyServer(&c);
+    QVERIFY(c.UseTls);
+    QVERIFY(!Vantiro::LoadChecked(iniWith("Tls=false\nTlsCaFile=/etc/ca.pem\n"), &why));
+    QVERIFY2(why.contains("Tls=false"), qPrintable(why));
+    Vantiro::ResetDefaults();
+    QVERIFY(Vantiro::LoadChecked(iniWith("Tls=false\nTlsCaFile=\n"), &why));
+    Vantiro::ApplyServer(&c);
+    QVERIFY(!c.UseTls);
     Vantiro::ResetDefaults();
 }
 
