@@ -50,25 +50,54 @@ TNetConnection *client(quint16 port)
     return c;
 }
 
+// The 23 criteria of the history call with no restriction: each selection
+// empty and its flag "T", every situation. The situation has no flag, so past it
+// the flags sit on the even slots.
+QVector<QString> allCriteria()
+{
+    QVector<QString> crit(23);
+    for (int k = 0; k < 23; ++k) crit[k] = k < 10 ? (k % 2 ? "T" : "") : k == 10 ? "_1_2_3_" : (k % 2 ? "" : "T");
+    return crit;
+}
+
+constexpr int kCallKinds = 5;
+
+// Operations that exist (number, asset), read once before the clients start,
+// so that the detail calls ask for real operations.
+QVector<QPair<QString, QString>> g_operations;
+
+void readOperations(TNetConnection &c)
+{
+    QVector<TNetArg> args{A::Val("01"), A::Date(QDate()), A::Date(QDate())};
+    QString dt = "T";
+    QVector<QString> crit = allCriteria();
+    args << A::Ref(dt);
+    for (QString &x : crit) args << A::Ref(x);
+    const wire::Reply r = c.Call("GetHistoricoOpBem", args);
+    const int op = r.packet.indexOf("NRSEQOPERABEM"), bem = r.packet.indexOf("CDBEMATIVO");
+    for (int i = 0; r.ok() && op >= 0 && bem >= 0 && i < r.packet.rows.size() && g_operations.size() < 5000; ++i)
+        g_operations.push_back({r.packet.rows.value(i, op).toString(), r.packet.rows.value(i, bem).toString()});
+}
+
 // One of the calls a desktop makes, chosen by i.
 wire::Reply mixedCall(TNetConnection &c, int i)
 {
     QString ref = "0001", empty, t = "T", op = QString::number(1 + i % 1400).rightJustified(8, '0');
-    switch (i % 5) {
+    switch (i % kCallKinds) {
     case 0: return c.Call("getSetor", {A::Val("T")});
     case 1: return c.Call("getIndFin", {A::Ref(ref), A::Val(QDate(2024, 1, 1).addDays(i % 700).toString("dd/MM/yyyy"))});
-    case 2: return c.Call("GetEspecOper", {A::Val("01"), A::Val("R"), A::Val(op), A::Val("000001")});
+    case 2: {
+        const auto &o = g_operations.isEmpty() ? QPair<QString, QString>{op, "000001"} : g_operations[(i / kCallKinds) % g_operations.size()];
+        return c.Call("GetEspecOper", {A::Val("01"), A::Val("R"), A::Val(o.first), A::Val(o.second)});
+    }
     case 3: return c.Call("getBem", {A::Val("01"), A::Ref(empty), A::Ref(t)});
     default: {
         QVector<TNetArg> args{A::Val("01"), A::Date(QDate(2024, 3, 1).addDays(i % 300)), A::Date(QDate(2024, 3, 8).addDays(i % 300))};
         QString dt;
-        static thread_local QVector<QString> crit(23);
+        static thread_local QVector<QString> crit;
+        crit = allCriteria();
         args << A::Ref(dt);
-        for (int k = 0; k < 23; ++k) {
-            crit[k] = k % 2 == 1 ? "T" : "";
-            if (k == 10) crit[k] = "_1_2_3_";
-            args << A::Ref(crit[k]);
-        }
+        for (QString &x : crit) args << A::Ref(x);
         return c.Call("GetHistoricoOpBem", args);
     }
     }
@@ -121,8 +150,8 @@ int main(int argc, char **argv)
         for (int i = 0; i < selection; ++i) codes << QString::number(i + 1).rightJustified(6, '0');
         std::unique_ptr<TNetConnection> c(client(port));
         QVector<TNetArg> args{A::Val("01"), A::Date(QDate(2024, 1, 1)), A::Date(QDate(2024, 3, 31))};
-        QString dt, crit[23];
-        for (int k = 0; k < 23; ++k) crit[k] = k < 10 ? (k % 2 ? "T" : "") : k == 10 ? "_1_2_3_" : (k % 2 ? "" : "T");
+        QString dt;
+        QVector<QString> crit = allCriteria();
         crit[2] = codes.join(',');
         crit[3].clear();
         args << A::Ref(dt);
@@ -165,9 +194,15 @@ int main(int argc, char **argv)
 
     // 2. Many clients, mixed calls.
     if (clients > 0) {
+        {
+            std::unique_ptr<TNetConnection> c(client(port));
+            readOperations(*c);
+            std::printf("  %lld operations for the detail calls\n", static_cast<long long>(g_operations.size()));
+        }
         std::vector<double> lat;
         std::mutex m;
         std::atomic<int> errors{0};
+        std::atomic<long long> rowsOfKind[kCallKinds] = {};
         QElapsedTimer t;
         t.start();
         std::vector<QThread *> threads;
@@ -179,8 +214,10 @@ int main(int argc, char **argv)
                 for (int i = 0; i < calls; ++i) {
                     QElapsedTimer ct;
                     ct.start();
-                    const wire::Reply r = mixedCall(*net, c * 7919 + i);
+                    const int which = c * 7919 + i;
+                    const wire::Reply r = mixedCall(*net, which);
                     mine.push_back(ct.nsecsElapsed() / 1e6);
+                    rowsOfKind[which % kCallKinds] += r.packet.rows.size();
                     if (!r.ok()) {
                         if (errors.fetch_add(1) < 5) std::printf("  error: %s\n", qPrintable(r.message));
                     }
@@ -197,6 +234,14 @@ int main(int argc, char **argv)
         std::printf("%d clients x %d mixed calls in %.1f s: %d errors; latency p50 %.1f ms, p95 %.1f ms, p99 %.1f ms\n",
                     clients, calls, t.elapsed() / 1000.0, int(errors), pct(lat, 0.5), pct(lat, 0.95), pct(lat, 0.99));
         if (errors > 0) status = 2;
+        // Figures that include no rows of some kind of call measure nothing of it.
+        const char *kinds[kCallKinds] = {"getSetor", "getIndFin", "GetEspecOper", "getBem", "GetHistoricoOpBem"};
+        std::printf("  rows read:");
+        for (int k = 0; k < kCallKinds; ++k) {
+            std::printf(" %s %lld", kinds[k], static_cast<long long>(rowsOfKind[k]));
+            if (rowsOfKind[k] == 0) status = 2;
+        }
+        std::printf("%s\n", status == 2 ? "  (a kind of call read no rows)" : "");
     }
 
     // 3. Fuzzer: valid frames with bytes flipped, cut, repeated or grown.
