@@ -63,6 +63,7 @@ public:
     void close()
     {
         if (m_closing) return;
+        qCDebug(lcServer) << m_peer << "closed";
         m_closing = true;
         m_timer.stop();
         m_ch->onReadable = nullptr;
@@ -387,6 +388,7 @@ void Server::incomingConnection(qintptr fd)
     }
     const quint64 id = ++m_seq;
     auto *s = new Session(this, id, std::move(ch));
+    qCDebug(lcServer) << s->peer() << "connected;" << m_sessions.size() + 1 << "connections";
     m_sessions.insert(id, s);
 }
 

@@ -42,9 +42,16 @@ int main(int argc, char **argv)
     p.addOption({"idle-timeout", "Segundos sem chamada até fechar a conexão; 0 = sem limite.", "S", "600"});
     p.addOption({"log-level", "warning, info (uma linha por chamada) ou debug.", "LEVEL", "warning"});
     p.process(app);
+    // One log format, on stderr: time, level, category, message (the journal
+    // adds its own time when the server runs as a service). The line saying
+    // where the server listens goes to stdout, for the scripts that start it.
+    if (qEnvironmentVariableIsEmpty("QT_MESSAGE_PATTERN"))
+        qSetMessagePattern(QStringLiteral("%{time yyyy-MM-ddTHH:mm:ss.zzz} %{type} %{category} %{message}"));
     const QString level = p.value("log-level");
+    // A rule "appserver.<level>" names the category "appserver" at that level.
     if (level == QLatin1String("info")) QLoggingCategory::setFilterRules(QStringLiteral("appserver.info=true"));
-    else if (level == QLatin1String("debug")) QLoggingCategory::setFilterRules(QStringLiteral("appserver.*=true"));
+    else if (level == QLatin1String("debug"))
+        QLoggingCategory::setFilterRules(QStringLiteral("appserver.info=true\nappserver.debug=true"));
     else if (level != QLatin1String("warning")) {
         std::fprintf(stderr, "appserver: --log-level inválido: %s\n", qPrintable(level));
         return 2;

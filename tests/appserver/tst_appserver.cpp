@@ -7,6 +7,7 @@
 #include "trq01300_methods.h"
 
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTcpSocket>
@@ -378,6 +379,25 @@ void TstAppServer::commandLineProgramsServeAndCall()
     QCOMPARE(out, QString());
     server.terminate();
     QVERIFY(server.waitForFinished(5000));
+    // Each level logs what the one below it does and more, in one format on stderr.
+    for (const QString level : {"info", "debug"}) {
+        QProcess logged;
+        logged.start(bin + "/appserver", {"--db", m_url, "--listen", "127.0.0.1:0", "--log-level", level});
+        QVERIFY(logged.waitForReadyRead(10000));
+        const QString at = QString::fromUtf8(logged.readLine()).trimmed().section(':', -1);
+        QProcess c;
+        c.start(bin + "/appserver-call", {"--server", "127.0.0.1:" + at, trq01300::kObjectName, "getSetor", "T"});
+        QVERIFY(c.waitForFinished(20000));
+        QCOMPARE(c.exitCode(), 0);
+        logged.terminate();
+        QVERIFY(logged.waitForFinished(5000));
+        const QString log = QString::fromUtf8(logged.readAllStandardError());
+        const QRegularExpression line("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3} (info|debug) appserver ",
+                                      QRegularExpression::MultilineOption);
+        QVERIFY2(log.contains(QRegularExpression("^\\S+ info appserver .*getSetor.* ok ", QRegularExpression::MultilineOption)), qPrintable(log));
+        QCOMPARE(log.contains(QRegularExpression("^\\S+ debug appserver .*connected", QRegularExpression::MultilineOption)), level == "debug");
+        QVERIFY2(line.match(log).hasMatch(), qPrintable(log));
+    }
     // Authentication never turns itself off: an empty or unreadable credential
     // file stops the server from starting.
     QFile empty(m_dir.filePath("vazio"));
