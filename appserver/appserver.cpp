@@ -153,26 +153,21 @@ private:
             closeAfterWrite();
             return;
         }
-        if (!cfg.token.isEmpty()) {
-            if (!m_srv->authAllowed(m_peer)) {
-                qCWarning(lcServer) << m_peer << "refused: too many failed hellos";
+        if (!cfg.token.isEmpty() && !sameSecret(h->token, cfg.token)) {
+            // Answered later, and later still as an address keeps failing, so
+            // guessing is slow; a right token is never held back.
+            bool over = false;
+            const int wait = m_srv->authFailed(m_peer, &over);
+            qCWarning(lcServer) << m_peer << "gave a wrong token; answered in" << wait << "ms";
+            m_busy = true;
+            m_timer.stop();
+            QTimer::singleShot(wait, this, [this, over] {
                 send(errorReply(wire::ErrorCode::NotAuthenticated,
-                                QStringLiteral("Muitas tentativas com credencial inválida; tente mais tarde.")));
+                                over ? QStringLiteral("Muitas tentativas com credencial inválida; tente mais tarde.")
+                                     : QStringLiteral("Credencial do servidor de aplicação inválida.")));
                 closeAfterWrite();
-                return;
-            }
-            if (!sameSecret(h->token, cfg.token)) {
-                m_srv->authFailed(m_peer);
-                qCWarning(lcServer) << m_peer << "gave a wrong token";
-                // Answered a little later, so guessing is slow.
-                m_busy = true;
-                m_timer.stop();
-                QTimer::singleShot(300, this, [this] {
-                    send(errorReply(wire::ErrorCode::NotAuthenticated, QStringLiteral("Credencial do servidor de aplicação inválida.")));
-                    closeAfterWrite();
-                });
-                return;
-            }
+            });
+            return;
         }
         m_helloDone = true;
         m_timer.stop();
@@ -271,7 +266,14 @@ int connectionsAllowed(int workers)
 }
 }  // namespace
 
-Server::Server(Config cfg, QObject *parent) : QTcpServer(parent), m_cfg(std::move(cfg)) {}
+Server::Server(Config cfg, QObject *parent)
+    : QTcpServer(parent), m_cfg(std::move(cfg)), m_auth(m_cfg.authFailuresAllowed), m_authPrune(new QTimer(this))
+{
+    // Addresses that stopped failing are forgotten, so the table shrinks back after a storm.
+    m_authPrune->setInterval(30000);
+    connect(m_authPrune, &QTimer::timeout, this, [this] { m_auth.prune(QDateTime::currentMSecsSinceEpoch()); });
+    m_authPrune->start();
+}
 
 Server::~Server() { stop(); }
 
@@ -503,24 +505,9 @@ void Server::finished(quint64 session, const Delivery &delivery)
 
 void Server::forget(quint64 session) { m_sessions.remove(session); }
 
-bool Server::authAllowed(const QString &peer)
+int Server::authFailed(const QString &peer, bool *over)
 {
-    const auto it = m_authFailures.find(peer);
-    if (it == m_authFailures.end()) return true;
-    const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    if (now - it->second > 60000) {
-        m_authFailures.erase(it);
-        return true;
-    }
-    return it->first < m_cfg.authFailuresAllowed;
-}
-
-void Server::authFailed(const QString &peer)
-{
-    auto &f = m_authFailures[peer];
-    const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    if (f.first == 0 || now - f.second > 60000) f = {0, now};
-    ++f.first;
+    return m_auth.failed(peer, QDateTime::currentMSecsSinceEpoch(), over);
 }
 
 void registerStandardObjects(Server &s)

@@ -2,6 +2,7 @@
 // The application server: hosts server objects by name. Connections are served
 // by one event loop (no thread per connection); calls run on a fixed pool of
 // workers, each with its own read-only database session.
+#include "auththrottle.h"
 #include "serverobject.h"
 #include <QHash>
 #include <QHostAddress>
@@ -10,6 +11,7 @@
 #include <QString>
 #include <QTcpServer>
 #include <QThread>
+#include <QTimer>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -29,7 +31,7 @@ struct Config {
     int helloTimeoutMs = 10000;  // from accepting to the hello (TLS handshake included)
     int frameTimeoutMs = 30000;  // from the first to the last byte of one frame
     int idleTimeoutMs = 600000;  // between frames; 0: no limit
-    int authFailuresAllowed = 5; // per client address and minute, then refused at once
+    int authFailuresAllowed = 5; // wrong tokens per client address and minute answered after 300 ms; then slower
 };
 
 using ObjectFactory = std::function<std::unique_ptr<ServerObject>()>;
@@ -85,14 +87,15 @@ private:
     static constexpr long kNextCallWaitNs = 300000;
     void finished(quint64 session, const Delivery &delivery);
     void forget(quint64 session);
-    bool authAllowed(const QString &peer);
-    void authFailed(const QString &peer);
+    // How long to wait before answering a wrong token from peer.
+    int authFailed(const QString &peer, bool *over);
     Config m_cfg;
     QHash<QString, ObjectFactory> m_factories;
     QHash<QString, std::shared_ptr<ServerObject>> m_prototypes;  // method tables
     std::unique_ptr<WorkerPool> m_pool;
     QHash<quint64, Session *> m_sessions;
-    QHash<QString, QPair<int, qint64>> m_authFailures;  // peer -> failures, first one (ms)
+    AuthThrottle m_auth;
+    QTimer *m_authPrune = nullptr;
     quint64 m_seq = 0;
     int m_maxConnections = 0;
     QByteArray m_cert, m_key;
