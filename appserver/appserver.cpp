@@ -411,12 +411,20 @@ struct DirectFd {
 
 // Sends what the socket takes now, without waiting: a client slow to read
 // gets the rest from the event loop and never holds a worker.
-Delivery deliver(const wire::Reply &r, int fd)
+Delivery deliver(const wire::Reply &r, int fd, qint64 cap)
 {
     Delivery d;
     d.ok = r.ok();
     d.error = int(r.error);
     d.unsent = wire::replyFrame(r);
+    if (d.unsent.size() - 4 > cap) {
+        // Never sent: a desktop would refuse it whole after waiting for it.
+        qCWarning(lcServer) << "a reply of" << d.unsent.size() << "bytes is over the cap of" << cap << "and was refused";
+        const wire::Reply refused = errorReply(wire::ErrorCode::BadValue, QString::fromUtf8(wire::kReplyTooLargeMessage));
+        d.ok = false;
+        d.error = int(refused.error);
+        d.unsent = wire::replyFrame(refused);
+    }
     d.bytes = d.unsent.size();
     if (fd < 0) return d;
     const qint64 sent = wire::sendNow(fd, d.unsent.constData(), d.unsent.size());
@@ -441,7 +449,7 @@ void Server::dispatch(quint64 id, const wire::Call &call, int directFd, bool may
     auto fd = std::make_shared<DirectFd>(directFd);
     const wire::Reply early = precheck(call);
     if (!early.ok()) {
-        const Delivery d = deliver(early, -1);
+        const Delivery d = deliver(early, -1, m_cfg.maxReplyBytes);
         QMetaObject::invokeMethod(this, [this, id, d] { finished(id, d); }, Qt::QueuedConnection);
         return;
     }
@@ -452,7 +460,7 @@ void Server::dispatch(quint64 id, const wire::Call &call, int directFd, bool may
     };
     auto chain = std::make_shared<Chain>();
     m_pool->submit(call, [this, id, fd, mayRead, peer, chain](const wire::Reply &r) -> std::optional<wire::Call> {
-        Delivery d = deliver(r, fd->fd);
+        Delivery d = deliver(r, fd->fd, m_cfg.maxReplyBytes);
         if (chain->calls > 0)
             qCInfo(lcServer).noquote() << peer << chain->method << chain->clock.elapsed() << "ms"
                                        << (d.ok ? QStringLiteral("ok") : QStringLiteral("erro %1").arg(d.error)) << d.bytes

@@ -49,6 +49,8 @@ struct Hello {
 };
 
 constexpr int kMaxFrameBytes = 64 * 1024 * 1024;
+// What a caller is told of a reply over the cap, refused before it is sent.
+constexpr const char *kReplyTooLargeMessage = "Consulta grande demais; restrinja o período ou os critérios.";
 constexpr int kMaxCallFrameBytes = 1024 * 1024;
 
 }  // namespace wire

@@ -126,6 +126,7 @@ private slots:
     void errorsCarryAReferenceNotTheDetail();
     void badValuesAnswerTheSameOnEitherDatabase();
     void oversizedSelectionIsRefused();
+    void replyOverTheCapIsRefusedNotSent();
     void wrongTokensAreSlowedThenRefused();
     void tokenThrottleIsPerAddressBoundedAndForgets();
     void unusableDatabaseRefusesToStart();
@@ -400,6 +401,24 @@ void TstTransport::oversizedSelectionIsRefused()
     QString two = "001,002";
     QCOMPARE(ok.packet.rows.size(), c.Call("getBem", {A::Val("01"), A::Ref(two), A::Ref(empty)}).packet.rows.size());
     QVERIFY(ok.packet.rows.size() > 0);
+}
+
+void TstTransport::replyOverTheCapIsRefusedNotSent()
+{
+    appsrv::Config cfg = config();
+    cfg.maxReplyBytes = 4000;
+    auto srv = serve(cfg);
+    const auto cOwner = desktop(srv->port(), trq01300::kObjectName);
+    TNetConnection &c = *cOwner;
+    QString t = "T", empty;
+    // The asset list of company 01 is far larger than 4 KB: one clear error,
+    // and the connection goes on serving what fits.
+    const wire::Reply big = c.Call("getBem", {A::Val("01"), A::Ref(empty), A::Ref(t)});
+    QCOMPARE(big.error, wire::ErrorCode::BadValue);
+    QCOMPARE(big.message, QString("Consulta grande demais; restrinja o período ou os critérios."));
+    const wire::Reply small = c.Call("getSetor", {A::Val("T")});
+    QVERIFY2(small.ok(), qPrintable(small.message));
+    QCOMPARE(small.packet.rows.size(), 7);
 }
 
 void TstTransport::wrongTokensAreSlowedThenRefused()

@@ -144,7 +144,12 @@ wire::Reply history(QSqlDatabase &db, const QVector<wire::Arg> &a)
     const QString notConverted = QStringLiteral("N"), dash = QStringLiteral(" - ");
     // Large histories are written straight into the reply, row by row.
     wire::PacketWriter pw(&r.packetCbor, fields);
+    // A history larger than any reply may be is stopped while it is read, not
+    // built whole and refused afterwards (room kept for the reply's head).
+    constexpr qsizetype kPacketCap = wire::kMaxFrameBytes - 1024 * 1024;
+    qsizetype rows = 0;
     while (q.next()) {
+        if ((++rows & 255) == 0 && r.packetCbor.size() > kPacketCap) throw BadValue(QString::fromUtf8(wire::kReplyTooLargeMessage));
         pw.beginRow();
         for (int i = 0; i < n; ++i) {
             if (i == kCaption) pw.text((q.value(column[kCode]).toString() + dash + q.value(column[kName]).toString()).left(63));
