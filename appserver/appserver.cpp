@@ -1,6 +1,7 @@
 #include "appserver.h"
 #include "channel.h"
 #include "codec.h"
+#include "dbconnect.h"
 #include "rdmhistoricobem.h"
 #include "trq01300_methods.h"
 #include "workerpool.h"
@@ -333,6 +334,7 @@ bool Server::start(QString *why)
             qCWarning(lcServer) << "the TLS certificate" << m_cfg.tlsCert << "is valid only from"
                                 << cert.effectiveDate().toString(Qt::ISODate);
     }
+    if (!checkDatabaseRole(why)) return false;
     m_pool = std::make_unique<WorkerPool>(m_cfg, m_factories);
     if (!m_pool->start(why)) {
         m_pool.reset();
@@ -346,6 +348,35 @@ bool Server::start(QString *why)
     }
     qCInfo(lcServer) << "listening on" << serverAddress().toString() << serverPort() << "workers" << m_cfg.workers
                      << "max connections" << m_maxConnections << "tls" << !m_cfg.tlsCert.isEmpty();
+    return true;
+}
+
+bool Server::checkDatabaseRole(QString *why)
+{
+    // The sessions are read-only either way; a role that could write anyway is
+    // a configuration fault an administrator should hear of, by name.
+    const QString name = QStringLiteral("appserver-role-check");
+    QStringList writable;
+    QString role;
+    try {
+        QSqlDatabase db = dbconnect::open(m_cfg.database, name, dbconnect::Mode::ReadOnly);
+        role = dbconnect::roleOf(db);
+        writable = dbconnect::writableTables(db);
+    } catch (const dbconnect::Error &) {
+        dbconnect::close(name);
+        return true;  // the workers' sessions say why the database cannot be used
+    }
+    dbconnect::close(name);
+    if (writable.isEmpty()) return true;
+    const QString tables = writable.mid(0, 8).join(QStringLiteral(", ")) + (writable.size() > 8 ? QStringLiteral("…") : QString());
+    if (m_cfg.requireReadOnlyRole) {
+        *why = QStringLiteral("O papel %1 do banco de dados pode gravar em %2 tabela(s) (%3); use um papel somente "
+                              "leitura (db/readonly_role.sql).").arg(role).arg(writable.size()).arg(tables);
+        return false;
+    }
+    qCWarning(lcServer).noquote() << "the database role" << role << "can write to" << writable.size() << "tables (" + tables +
+                                         "); give the servers a read-only role (db/readonly_role.sql) and start them with "
+                                         "--require-readonly-role";
     return true;
 }
 

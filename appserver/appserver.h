@@ -32,6 +32,7 @@ struct Config {
     int frameTimeoutMs = 30000;  // from the first to the last byte of one frame
     int idleTimeoutMs = 600000;  // between frames; 0: no limit
     qint64 maxReplyBytes = wire::kMaxFrameBytes;  // a larger reply is refused, never sent
+    bool requireReadOnlyRole = false;  // a database role that can write stops the start (else a warning)
     int authFailuresAllowed = 5; // wrong tokens per client address and minute answered after 300 ms; then slower
 };
 
@@ -88,6 +89,8 @@ private:
     static constexpr long kNextCallWaitNs = 300000;
     void finished(quint64 session, const Delivery &delivery);
     void forget(quint64 session);
+    // Warns of (or, when asked, refuses) a database role that can write.
+    bool checkDatabaseRole(QString *why);
     // How long to wait before answering a wrong token from peer.
     int authFailed(const QString &peer, bool *over);
     Config m_cfg;

@@ -40,6 +40,7 @@ int main(int argc, char **argv)
     p.addOption({"workers", "Sessões de banco que atendem todas as conexões.", "N", "4"});
     p.addOption({"max-connections", "Conexões simultâneas; 0 = o que o limite de arquivos abertos permite.", "N", "0"});
     p.addOption({"idle-timeout", "Segundos sem chamada até fechar a conexão; 0 = sem limite.", "S", "600"});
+    p.addOption({"require-readonly-role", "Não inicia se o papel do banco de dados puder gravar (recomendado)."});
     p.addOption({"log-level", "warning, info (uma linha por chamada) ou debug.", "LEVEL", "warning"});
     p.process(app);
     // One log format, on stderr: time, level, category, message (the journal
@@ -90,6 +91,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "appserver: --tls-cert e --tls-key vão juntos\n");
         return 2;
     }
+    cfg.requireReadOnlyRole = p.isSet("require-readonly-role");
     cfg.tlsCert = p.value("tls-cert");
     cfg.tlsKey = p.value("tls-key");
     bool okW = false, okC = false, okI = false;

@@ -4,6 +4,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUrl>
+#include <QUrlQuery>
 
 namespace dbconnect {
 
@@ -26,6 +27,13 @@ QSqlDatabase open(const QString &url, const QString &name, Mode mode)
         db.setUserName(u.userName());
         db.setPassword(u.password());
         db.setDatabaseName(u.path().mid(1));
+        // A database that does not answer is given up on after connect_timeout
+        // seconds (10 unless the URL says ?connect_timeout=N).
+        const QUrlQuery query(u);
+        const int connectTimeout = query.hasQueryItem(QStringLiteral("connect_timeout"))
+                                       ? query.queryItemValue(QStringLiteral("connect_timeout")).toInt()
+                                       : 10;
+        if (connectTimeout > 0) db.setConnectOptions(QStringLiteral("connect_timeout=%1").arg(connectTimeout));
     } else {
         throw Error(QStringLiteral("Banco de dados não reconhecido: '%1'. Use sqlite:CAMINHO ou postgresql://...")
                         .arg(url).toStdString());
@@ -39,6 +47,13 @@ QSqlDatabase open(const QString &url, const QString &name, Mode mode)
     if (readOnly && kind(db) == QLatin1String("postgresql")) {
         // A read-only session is a promise the caller relies on: checked, not assumed.
         QSqlQuery q(db);
+        // No statement runs longer than statement_timeout seconds (60 unless
+        // the URL says ?statement_timeout=N; 0: no limit).
+        const QUrlQuery query{QUrl(url)};
+        const int statementTimeout = query.hasQueryItem(QStringLiteral("statement_timeout"))
+                                         ? query.queryItemValue(QStringLiteral("statement_timeout")).toInt()
+                                         : 60;
+        if (statementTimeout > 0) q.exec(QStringLiteral("SET statement_timeout = %1").arg(qint64(statementTimeout) * 1000));
         const bool set = q.exec(QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY")) &&
                          q.exec(QStringLiteral("SHOW transaction_read_only")) && q.next() &&
                          q.value(0).toString() == QLatin1String("on");
@@ -63,6 +78,28 @@ void close(const QString &name)
     if (!QSqlDatabase::contains(name)) return;
     { QSqlDatabase::database(name, false).close(); }
     QSqlDatabase::removeDatabase(name);
+}
+
+QString roleOf(const QSqlDatabase &db)
+{
+    if (kind(db) != QLatin1String("postgresql")) return {};
+    QSqlQuery q(db);
+    return q.exec(QStringLiteral("SELECT current_user")) && q.next() ? q.value(0).toString() : QString();
+}
+
+QStringList writableTables(const QSqlDatabase &db)
+{
+    QStringList out;
+    if (kind(db) != QLatin1String("postgresql")) return out;
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral(
+            "SELECT c.relname FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace "
+            "WHERE n.nspname = current_schema() AND c.relkind IN ('r', 'p') "
+            "AND (has_table_privilege(c.oid, 'INSERT') OR has_table_privilege(c.oid, 'UPDATE') "
+            "OR has_table_privilege(c.oid, 'DELETE')) ORDER BY c.relname")))
+        return out;
+    while (q.next()) out << q.value(0).toString().toUpper();
+    return out;
 }
 
 }  // namespace dbconnect

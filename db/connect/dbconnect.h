@@ -2,6 +2,7 @@
 // Opens a database connection from "sqlite:PATH" or "postgresql://user:pw@host:port/db".
 #include <QSqlDatabase>
 #include <QString>
+#include <QStringList>
 #include <stdexcept>
 
 namespace dbconnect {
@@ -20,5 +21,10 @@ inline QSqlDatabase open(const QString &url, const QString &connectionName, bool
 }
 QString kind(const QSqlDatabase &db);  // "sqlite" or "postgresql"
 void close(const QString &connectionName);
+// PostgreSQL: the session's role and the tables of its schema that role may
+// insert into, update or delete from (ownership and inherited grants count).
+// SQLite has no roles: nothing.
+QString roleOf(const QSqlDatabase &db);
+QStringList writableTables(const QSqlDatabase &db);
 
 }  // namespace dbconnect

@@ -7,6 +7,8 @@
 #include "trq01300_methods.h"
 
 #include <QProcess>
+#include <QElapsedTimer>
+#include <QUrl>
 #include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -32,6 +34,7 @@ private slots:
     void clientReconnectsAfterServerRestart();
     void lostDatabaseSessionIsReopened();
     void commandLineProgramsServeAndCall();
+    void databaseRoleAndTimeouts();
 
 private:
     wire::Reply history(const QString &emp, const QDate &ini, const QDate &fim, const QString &geral,
@@ -412,6 +415,43 @@ void TstAppServer::commandLineProgramsServeAndCall()
         QVERIFY2(QString::fromUtf8(refused.readAllStandardError()).contains(file), qPrintable(file));
         QCOMPARE(refused.readAllStandardOutput(), QByteArray());
     }
+}
+
+void TstAppServer::databaseRoleAndTimeouts()
+{
+#ifndef TEST_ON_POSTGRESQL
+    QSKIP("roles and timeouts are PostgreSQL's");
+#else
+    // The test role owns the tables: it can write. Refused when asked for a
+    // read-only role, started (with a warning) otherwise.
+    appsrv::Config cfg;
+    cfg.database = m_url;
+    cfg.requireReadOnlyRole = true;
+    QString why;
+    QVERIFY(!appsrv::ServerThread(cfg).start(&why));
+    const QString role = QUrl(m_url).userName();
+    QVERIFY2(why.startsWith(QString("O papel %1 do banco de dados pode gravar em ").arg(role)), qPrintable(why));
+    QVERIFY2(why.contains("OPERABEM"), qPrintable(why));
+    // The select-only role that scripts/pg-test-server makes is accepted.
+    QUrl ro(m_url);
+    ro.setUserName(role + "_ro");
+    ro.setPassword(role + "_ro");
+    cfg.database = ro.toString();
+    {
+        appsrv::ServerThread s(cfg);
+        QVERIFY2(s.start(&why), qPrintable(why));
+    }
+    // No statement runs past the statement timeout of the URL.
+    {
+        QSqlDatabase db = dbconnect::open(m_url + "?statement_timeout=1", "lento", dbconnect::Mode::ReadOnly);
+        QElapsedTimer t;
+        t.start();
+        QSqlQuery q(db);
+        QVERIFY(!q.exec("SELECT pg_sleep(3)"));
+        QVERIFY2(t.elapsed() < 2500, qPrintable(QString::number(t.elapsed())));
+    }
+    dbconnect::close("lento");
+#endif
 }
 
 QTEST_GUILESS_MAIN(TstAppServer)
