@@ -274,6 +274,7 @@ Server::Server(Config cfg, QObject *parent)
     m_authPrune->setInterval(30000);
     connect(m_authPrune, &QTimer::timeout, this, [this] { m_auth.prune(QDateTime::currentMSecsSinceEpoch()); });
     m_authPrune->start();
+    connect(this, &QTcpServer::acceptError, this, &Server::acceptFailed);
 }
 
 Server::~Server() { stop(); }
@@ -340,14 +341,26 @@ bool Server::start(QString *why)
         m_pool.reset();
         return false;
     }
-    m_maxConnections = m_cfg.maxConnections > 0 ? m_cfg.maxConnections : connectionsAllowed(m_cfg.workers);
+    // Never more connections than the open-file limit leaves room for: past
+    // it accept() fails and the connections would hang instead of hearing "busy".
+    const int allowed = connectionsAllowed(m_cfg.workers);
+    m_maxConnections = m_cfg.maxConnections > 0 ? std::min(m_cfg.maxConnections, allowed) : allowed;
+    if (m_cfg.maxConnections > allowed)
+        qCWarning(lcServer) << "--max-connections" << m_cfg.maxConnections << "is more than the open-file limit allows;"
+                            << "using" << allowed;
+    // One descriptor kept in reserve: when the process runs out, it is given up
+    // for a moment to accept the waiting client and tell it the server is busy.
+    if (m_spareFd < 0) m_spareFd = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
     if (!listen(m_cfg.address, m_cfg.port)) {
         *why = QStringLiteral("Não foi possível escutar em %1:%2: %3").arg(m_cfg.address.toString()).arg(m_cfg.port).arg(errorString());
         m_pool.reset();
         return false;
     }
+    rlimit files{};
+    getrlimit(RLIMIT_NOFILE, &files);
     qCInfo(lcServer) << "listening on" << serverAddress().toString() << serverPort() << "workers" << m_cfg.workers
-                     << "max connections" << m_maxConnections << "tls" << !m_cfg.tlsCert.isEmpty();
+                     << "max connections" << m_maxConnections << "open files" << qint64(files.rlim_cur) << "tls"
+                     << !m_cfg.tlsCert.isEmpty();
     return true;
 }
 
@@ -383,6 +396,8 @@ bool Server::checkDatabaseRole(QString *why)
 void Server::stop()
 {
     close();
+    if (m_spareFd >= 0) ::close(m_spareFd);
+    m_spareFd = -1;
     if (m_pool) m_pool->stop();
     const auto sessions = m_sessions;
     m_sessions.clear();
@@ -390,31 +405,98 @@ void Server::stop()
     m_pool.reset();
 }
 
+QByteArray Server::busyFrame()
+{
+    return wire::replyFrame(errorReply(wire::ErrorCode::Transport, QStringLiteral("Servidor de aplicação ocupado; tente novamente.")));
+}
+
+void Server::noteRefused(const QString &why)
+{
+    // One line per burst of refusals, not one per connection.
+    ++m_refused;
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    if (now - m_refusedLoggedAt < 10000) return;
+    qCWarning(lcServer).noquote() << why << "; refused" << m_refused << "connection(s) since the last such line";
+    m_refused = 0;
+    m_refusedLoggedAt = now;
+}
+
+QSslSocket *Server::tlsSocket(qintptr fd)
+{
+    auto *ssl = new QSslSocket;
+    if (!ssl->setSocketDescriptor(fd)) {
+        delete ssl;
+        ::close(int(fd));
+        return nullptr;
+    }
+    ssl->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    ssl->setLocalCertificate(QSslCertificate(m_cert, QSsl::Pem));
+    ssl->setPrivateKey(QSslKey(m_key, QSsl::KeyAlgorithm(m_keyAlgorithm), QSsl::Pem));
+    ssl->setPeerVerifyMode(QSslSocket::VerifyNone);
+    return ssl;
+}
+
+void Server::refuseBusy(qintptr fd)
+{
+    if (m_cfg.tlsCert.isEmpty()) {
+        const QByteArray busy = busyFrame();
+        (void)::send(int(fd), busy.constData(), size_t(busy.size()), MSG_NOSIGNAL | MSG_DONTWAIT);
+        ::close(int(fd));
+        return;
+    }
+    // Over TLS the refusal is said after the handshake, as on plain TCP; a
+    // bounded number of such handshakes at a time, each for at most 5 s.
+    if (m_tlsRefusals >= 64) {
+        ::close(int(fd));
+        return;
+    }
+    QSslSocket *ssl = tlsSocket(fd);
+    if (!ssl) return;
+    ++m_tlsRefusals;
+    QObject::connect(ssl, &QSslSocket::encrypted, ssl, [ssl] {
+        ssl->write(busyFrame());
+        ssl->disconnectFromHost();
+    });
+    QObject::connect(ssl, &QObject::destroyed, this, [this] { --m_tlsRefusals; });
+    QObject::connect(ssl, &QAbstractSocket::disconnected, ssl, &QObject::deleteLater);
+    QTimer::singleShot(5000, ssl, &QObject::deleteLater);
+    ssl->startServerEncryption();
+}
+
+void Server::acceptFailed(QAbstractSocket::SocketError error)
+{
+    // Out of descriptors (or another accept failure): Qt stops accepting. The
+    // reserve descriptor makes room to tell the waiting client the server is
+    // busy; accepting resumes shortly after, without spinning.
+    noteRefused(QStringLiteral("accepting a connection failed (%1: %2)").arg(int(error)).arg(errorString()));
+    if (m_spareFd >= 0) {
+        ::close(m_spareFd);
+        m_spareFd = -1;
+        const int fd = ::accept4(int(socketDescriptor()), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (fd >= 0) {
+            const QByteArray busy = busyFrame();
+            (void)::send(fd, busy.constData(), size_t(busy.size()), MSG_NOSIGNAL | MSG_DONTWAIT);
+            ::close(fd);
+        }
+        m_spareFd = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    }
+    QTimer::singleShot(100, this, [this] {
+        if (isListening()) resumeAccepting();
+    });
+}
+
 void Server::incomingConnection(qintptr fd)
 {
     const bool tls = !m_cfg.tlsCert.isEmpty();
     if (m_sessions.size() >= m_maxConnections) {
-        qCWarning(lcServer) << "connection cap" << m_maxConnections << "reached; refusing" << peerAddressOf(int(fd));
-        if (!tls) {
-            const QByteArray busy = wire::replyFrame(
-                errorReply(wire::ErrorCode::Transport, QStringLiteral("Servidor de aplicação ocupado; tente novamente.")));
-            (void)::send(int(fd), busy.constData(), size_t(busy.size()), MSG_NOSIGNAL | MSG_DONTWAIT);
-        }
-        ::close(int(fd));
+        noteRefused(QStringLiteral("connection cap %1 reached").arg(m_maxConnections));
+        refuseBusy(fd);
         return;
     }
     std::unique_ptr<Channel> ch;
     if (tls) {
-        auto *ssl = new QSslSocket;
-        if (!ssl->setSocketDescriptor(fd)) {
-            delete ssl;
-            ::close(int(fd));
-            return;
-        }
-        ssl->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-        ssl->setLocalCertificate(QSslCertificate(m_cert, QSsl::Pem));
-        ssl->setPrivateKey(QSslKey(m_key, QSsl::KeyAlgorithm(m_keyAlgorithm), QSsl::Pem));
-        ssl->setPeerVerifyMode(QSslSocket::VerifyNone);
+        QSslSocket *ssl = tlsSocket(fd);
+        if (!ssl) return;
         ch = tlsChannel(ssl);
     } else {
         ch = plainChannel(int(fd));

@@ -48,6 +48,9 @@ wire::Reply referencedError(wire::ErrorCode code, const QString &message, const 
 bool sameSecret(const QString &a, const QString &b);
 
 class Session;
+}  // namespace appsrv
+class QSslSocket;
+namespace appsrv {
 class WorkerPool;
 
 // How a reply went out: what was sent for it and what is left for the event
@@ -89,6 +92,11 @@ private:
     static constexpr long kNextCallWaitNs = 300000;
     void finished(quint64 session, const Delivery &delivery);
     void forget(quint64 session);
+    void refuseBusy(qintptr fd);
+    void acceptFailed(QAbstractSocket::SocketError error);
+    void noteRefused(const QString &why);
+    QSslSocket *tlsSocket(qintptr fd);
+    static QByteArray busyFrame();
     // Warns of (or, when asked, refuses) a database role that can write.
     bool checkDatabaseRole(QString *why);
     // How long to wait before answering a wrong token from peer.
@@ -99,6 +107,10 @@ private:
     std::unique_ptr<WorkerPool> m_pool;
     QHash<quint64, Session *> m_sessions;
     AuthThrottle m_auth;
+    int m_spareFd = -1;
+    int m_tlsRefusals = 0;
+    int m_refused = 0;
+    qint64 m_refusedLoggedAt = 0;
     QTimer *m_authPrune = nullptr;
     quint64 m_seq = 0;
     int m_maxConnections = 0;

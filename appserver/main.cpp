@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QLoggingCategory>
 #include <csignal>
+#include <sys/resource.h>
 #include <cstdio>
 
 namespace {
@@ -101,6 +102,12 @@ int main(int argc, char **argv)
     if (!okW || cfg.workers < 1 || cfg.workers > 256 || !okC || cfg.maxConnections < 0 || !okI || cfg.idleTimeoutMs < 0) {
         std::fprintf(stderr, "appserver: --workers (1 a 256), --max-connections e --idle-timeout devem ser números válidos\n");
         return 2;
+    }
+    // Every connection is a descriptor: take all the process may have.
+    rlimit files{};
+    if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+        files.rlim_cur = files.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &files);
     }
     appsrv::Server server(cfg);
     appsrv::registerStandardObjects(server);

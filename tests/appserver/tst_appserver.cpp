@@ -401,6 +401,34 @@ void TstAppServer::commandLineProgramsServeAndCall()
         QCOMPARE(log.contains(QRegularExpression("^\\S+ debug appserver .*connected", QRegularExpression::MultilineOption)), level == "debug");
         QVERIFY2(line.match(log).hasMatch(), qPrintable(log));
     }
+    // A cap above what the open-file limit leaves room for is brought down to
+    // it, so that clients past it hear "busy" instead of hanging.
+    {
+        QProcess limited;
+        limited.start("bash", {"-c", QString("ulimit -n 120 && exec '%1/appserver' --db '%2' --listen 127.0.0.1:0 "
+                                             "--max-connections 5000 --workers 1").arg(bin, m_url)});
+        QVERIFY(limited.waitForReadyRead(10000));
+        const quint16 at = quint16(QString::fromUtf8(limited.readLine()).trimmed().section(':', -1).toInt());
+        std::vector<std::unique_ptr<QTcpSocket>> held;
+        QString busy;
+        for (int i = 0; i < 200 && busy.isEmpty(); ++i) {
+            auto s = std::make_unique<QTcpSocket>();
+            s->connectToHost("127.0.0.1", at);
+            QVERIFY(s->waitForConnected(3000));
+            s->write(wire::frame(wire::encodeHello({})));
+            QByteArray answer;
+            QCOMPARE(wire::readFrame(s.get(), &answer, wire::kMaxFrameBytes, 5000), wire::ReadStatus::Ok);
+            const auto r = wire::decodeReply(answer);
+            QVERIFY(r);
+            if (!r->ok()) busy = r->message;
+            held.push_back(std::move(s));
+        }
+        QCOMPARE(busy, QString("Servidor de aplicação ocupado; tente novamente."));
+        QVERIFY2(held.size() < 120, qPrintable(QString::number(held.size())));
+        limited.terminate();
+        QVERIFY(limited.waitForFinished(5000));
+        QVERIFY(QString::fromUtf8(limited.readAllStandardError()).contains("more than the open-file limit allows"));
+    }
     // Authentication never turns itself off: an empty or unreadable credential
     // file stops the server from starting.
     QFile empty(m_dir.filePath("vazio"));

@@ -121,6 +121,7 @@ private slots:
     void callsRightBehindTheirAnswersKeepTheirOrder();
     void deadlinesBeforeHelloAndWhileIdle();
     void connectionCapRefusesClearlyAndRecovers();
+    void tlsConnectionCapSaysBusyToo();
     void clientNeverSendsACallTwice();
     void idleClosedConnectionIsReopenedBeforeTheCall();
     void errorsCarryAReferenceNotTheDetail();
@@ -306,6 +307,27 @@ void TstTransport::connectionCapRefusesClearlyAndRecovers()
     QTest::qWait(200);
     const wire::Reply served = extra.Call("getSetor", {A::Val("T")});
     QVERIFY2(served.ok(), qPrintable(served.message));
+}
+
+void TstTransport::tlsConnectionCapSaysBusyToo()
+{
+    QString cert, key;
+    if (!makeCertificate("rsa", &cert, &key)) QSKIP("openssl indisponível");
+    appsrv::Config cfg = config();
+    cfg.tlsCert = cert;
+    cfg.tlsKey = key;
+    cfg.maxConnections = 1;
+    auto srv = serve(cfg);
+    const auto firstOwner = desktop(srv->port(), trq01300::kObjectName);
+    const auto secondOwner = desktop(srv->port(), trq01300::kObjectName);
+    for (TNetConnection *c : {firstOwner.get(), secondOwner.get()}) {
+        c->UseTls = true;
+        c->TlsSkipVerify = true;
+        c->TimeoutMs = 5000;
+    }
+    QVERIFY(firstOwner->Call("getSetor", {A::Val("T")}).ok());
+    // Past the cap the refusal comes after the handshake, as on plain TCP.
+    QCOMPARE(secondOwner->Call("getSetor", {A::Val("T")}).message, QString("Servidor de aplicação ocupado; tente novamente."));
 }
 
 void TstTransport::clientNeverSendsACallTwice()
