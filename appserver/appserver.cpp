@@ -42,7 +42,10 @@ public:
         });
         m_ch->onReadable = [this] { readable(); };
         m_ch->onClosed = [this] { close(); };
+        m_ch->onDrained = [this] { process(); };
         m_timer.start(m_srv->m_cfg.helloTimeoutMs);
+        m_stall.setSingleShot(true);
+        connect(&m_stall, &QTimer::timeout, this, [this] { stallCheck(); });
     }
 
     const QString &peer() const { return m_peer; }
@@ -52,6 +55,7 @@ public:
         if (m_closing) return;
         m_busy = false;
         if (!d.unsent.isEmpty()) m_ch->write(d.unsent);
+        if (m_ch->pendingOut() > 0) watchStall();
         qCInfo(lcServer).noquote() << m_peer << m_method << m_clock.elapsed() << "ms"
                                    << (d.ok ? QStringLiteral("ok") : QStringLiteral("erro %1").arg(d.error)) << d.bytes
                                    << "bytes" << (d.chained ? QStringLiteral("(+%1 seguidas)").arg(d.chained) : QString());
@@ -67,8 +71,10 @@ public:
         qCDebug(lcServer) << m_peer << "closed";
         m_closing = true;
         m_timer.stop();
+        m_stall.stop();
         m_ch->onReadable = nullptr;
         m_ch->onClosed = nullptr;
+        m_ch->onDrained = nullptr;
         m_ch->close();
         m_srv->forget(m_id);
         deleteLater();
@@ -82,9 +88,41 @@ private:
         process();
     }
 
+    // A client that stops reading holds at most the reply it did not take and
+    // a little more: no next call runs while more than this waits to be sent.
+    static constexpr qint64 kPendingBeforeNextCall = 1024 * 1024;
+
+    void watchStall()
+    {
+        if (m_stall.isActive() || m_closing) return;
+        m_stallSeen = m_ch->pendingOut();
+        m_stall.start(m_srv->m_cfg.stallTimeoutMs);
+    }
+
+    // A connection whose client took nothing of its reply for the whole
+    // stall time is closed and its memory freed.
+    void stallCheck()
+    {
+        if (m_closing) return;
+        const qint64 pending = m_ch->pendingOut();
+        if (pending == 0) return;
+        if (pending >= m_stallSeen) {
+            qCWarning(lcServer) << m_peer << "took nothing of" << pending << "bytes in" << m_srv->m_cfg.stallTimeoutMs
+                                << "ms; closed";
+            close();
+            return;
+        }
+        m_stallSeen = pending;
+        m_stall.start(m_srv->m_cfg.stallTimeoutMs);
+    }
+
     // Takes the next whole frame when no call is running.
     void process()
     {
+        if (!m_closing && m_ch->pendingOut() > kPendingBeforeNextCall) {
+            watchStall();
+            return;
+        }
         while (!m_busy && !m_closing) {
             if (m_in.size() < 4) {
                 armWait(m_in.isEmpty());
@@ -187,8 +225,10 @@ private:
     {
         m_closing = true;
         m_timer.stop();
+        m_stall.stop();
         m_ch->onReadable = nullptr;
         m_ch->onClosed = nullptr;
+        m_ch->onDrained = nullptr;
         m_srv->forget(m_id);
         m_ch->onFinished = [this] { deleteLater(); };
         // A client that never reads does not hold the connection open.
@@ -201,7 +241,8 @@ private:
     std::unique_ptr<Channel> m_ch;
     QString m_peer, m_method;
     QByteArray m_in;
-    QTimer m_timer;
+    QTimer m_timer, m_stall;
+    qint64 m_stallSeen = 0;
     QElapsedTimer m_clock;
     bool m_helloDone = false, m_busy = false, m_closing = false, m_waitingIdle = false;
 };

@@ -31,6 +31,7 @@ struct Config {
     int helloTimeoutMs = 10000;  // from accepting to the hello (TLS handshake included)
     int frameTimeoutMs = 30000;  // from the first to the last byte of one frame
     int idleTimeoutMs = 600000;  // between frames; 0: no limit
+    int stallTimeoutMs = 30000;  // a reply the client takes nothing of for this long closes the connection
     qint64 maxReplyBytes = wire::kMaxFrameBytes;  // a larger reply is refused, never sent
     bool requireReadOnlyRole = false;  // a database role that can write stops the start (else a warning)
     int authFailuresAllowed = 5; // wrong tokens per client address and minute answered after 300 ms; then slower

@@ -106,6 +106,7 @@ private:
 
     void flush()
     {
+        const bool wasPending = !m_out.isEmpty();
         if (m_fd >= 0 && !m_out.isEmpty()) {
             const qint64 sent = wire::sendNow(m_fd, m_out.constData(), m_out.size());
             if (sent < 0) {
@@ -121,6 +122,7 @@ private:
             }
         }
         m_write.setEnabled(false);
+        if (wasPending && !m_closeWhenSent && onDrained) QTimer::singleShot(0, this, [this] { if (onDrained) onDrained(); });
         if (m_closeWhenSent) {
             close();
             if (onFinished) QTimer::singleShot(0, this, [this] { onFinished(); });
@@ -156,6 +158,9 @@ public:
             if (onClosed) onClosed();
         });
         connect(m_sock, &QSslSocket::sslErrors, this, [this] { if (onClosed) onClosed(); });
+        connect(m_sock, &QSslSocket::encryptedBytesWritten, this, [this] {
+            if (m_sock->bytesToWrite() == 0 && m_sock->encryptedBytesToWrite() == 0 && onDrained) onDrained();
+        });
         m_sock->startServerEncryption();
     }
     QString peer() const override { return m_peer; }

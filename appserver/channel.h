@@ -18,6 +18,7 @@ public:
     std::function<void()> onReadable;  // bytes arrived (or the TLS handshake ended)
     std::function<void()> onClosed;    // the peer went away or the socket failed
     std::function<void()> onFinished;  // closeAfterWrite() is done
+    std::function<void()> onDrained;   // everything written has gone out
 
     virtual QString peer() const = 0;
     virtual QByteArray readAll() = 0;

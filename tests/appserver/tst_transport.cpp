@@ -118,6 +118,7 @@ private slots:
     void initTestCase();
     void frameInPiecesIsOneCall();
     void slowReaderGetsWholeRepliesAndNothingStaysOpen();
+    void clientThatStopsReadingIsClosed();
     void callsRightBehindTheirAnswersKeepTheirOrder();
     void deadlinesBeforeHelloAndWhileIdle();
     void connectionCapRefusesClearlyAndRecovers();
@@ -217,6 +218,37 @@ void TstTransport::slowReaderGetsWholeRepliesAndNothingStaysOpen()
 // A desktop asks again as soon as it has its answer (the worker may take
 // those calls from the socket itself); calls that arrive while one runs, whole,
 // together or in pieces, are answered one by one in their order.
+void TstTransport::clientThatStopsReadingIsClosed()
+{
+    appsrv::Config cfg = config();
+    cfg.stallTimeoutMs = 800;
+    auto srv = serve(cfg);
+    const int before = openSockets();
+    {
+        Raw c;
+        QVERIFY(c.open(srv->port()));
+        const int size = 12 * 1024 * 1024;
+        c.s.write(wire::frame(wire::encodeCall({"Teste.Sonda", "grande", {A::Val(QString::number(size)).arg}})));
+        QVERIFY(c.s.waitForBytesWritten(3000));
+        QThread::msleep(3000);  // takes nothing: the reply stops moving
+        // What was on its way arrives, then the connection is closed: the
+        // server kept neither the reply nor the connection.
+        qint64 got = 0;
+        QElapsedTimer t;
+        t.start();
+        while (c.s.state() == QAbstractSocket::ConnectedState && t.elapsed() < 5000) {
+            c.s.waitForReadyRead(100);
+            got += c.s.readAll().size();
+        }
+        QCOMPARE(c.s.state(), QAbstractSocket::UnconnectedState);
+        QVERIFY2(got < size, qPrintable(QString::number(got)));
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(openSockets(), before, 3000);
+    // The server goes on.
+    Raw next;
+    QVERIFY(next.open(srv->port()));
+}
+
 void TstTransport::callsRightBehindTheirAnswersKeepTheirOrder()
 {
     auto srv = serve(config());
