@@ -388,13 +388,22 @@ void TstAppServer::commandLineProgramsServeAndCall()
         logged.start(bin + "/appserver", {"--db", m_url, "--listen", "127.0.0.1:0", "--log-level", level});
         QVERIFY(logged.waitForReadyRead(10000));
         const QString at = QString::fromUtf8(logged.readLine()).trimmed().section(':', -1);
+        logged.setReadChannel(QProcess::StandardError);
         QProcess c;
         c.start(bin + "/appserver-call", {"--server", "127.0.0.1:" + at, trq01300::kObjectName, "getSetor", "T"});
         QVERIFY(c.waitForFinished(20000));
         QCOMPARE(c.exitCode(), 0);
+        // The reply leaves before the server logs it: wait for the line.
+        QString log;
+        QElapsedTimer t;
+        t.start();
+        while (!log.contains("getSetor") && t.elapsed() < 10000) {
+            logged.waitForReadyRead(100);
+            log += QString::fromUtf8(logged.readAllStandardError());
+        }
         logged.terminate();
         QVERIFY(logged.waitForFinished(5000));
-        const QString log = QString::fromUtf8(logged.readAllStandardError());
+        log += QString::fromUtf8(logged.readAllStandardError());
         const QRegularExpression line("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3} (info|debug) appserver ",
                                       QRegularExpression::MultilineOption);
         QVERIFY2(log.contains(QRegularExpression("^\\S+ info appserver .*getSetor.* ok ", QRegularExpression::MultilineOption)), qPrintable(log));
