@@ -76,7 +76,12 @@ int main(int argc, char **argv)
         QString why;
         if (!wire::prepareTls(&sock, server.left(colon), trust, &why)) return fail(why);
         sock.connectToHostEncrypted(server.left(colon), quint16(server.mid(colon + 1).toInt()));
-        if (!sock.waitForEncrypted(10000)) return fail(QStringLiteral("conexão falhou: %1").arg(sock.errorString()));
+        if (!sock.waitForEncrypted(10000)) {
+            const QString mismatch = sock.sslHandshakeErrors().isEmpty()
+                                         ? wire::mismatchMessage(server.left(colon), quint16(server.mid(colon + 1).toInt()), true, 3000)
+                                         : QString();
+            return fail(mismatch.isEmpty() ? QStringLiteral("conexão falhou: %1").arg(sock.errorString()) : mismatch);
+        }
         if (!wire::checkPinnedCertificate(&sock, trust, &why)) return fail(why);
     } else {
         sock.connectToHost(server.left(colon), quint16(server.mid(colon + 1).toInt()));
@@ -86,8 +91,10 @@ int main(int argc, char **argv)
     for (const QByteArray &frame : {wire::encodeHello({token}), wire::encodeCall(call)}) {
         QByteArray answer;
         if (!wire::writeFrame(&sock, frame, 30000) ||
-            wire::readFrame(&sock, &answer, wire::kMaxFrameBytes, 120000) != wire::ReadStatus::Ok)
-            return fail(QStringLiteral("o servidor não respondeu"));
+            wire::readFrame(&sock, &answer, wire::kMaxFrameBytes, 120000) != wire::ReadStatus::Ok) {
+            const QString mismatch = tls ? QString() : wire::mismatchMessage(server.left(colon), quint16(server.mid(colon + 1).toInt()), false, 3000);
+            return fail(mismatch.isEmpty() ? QStringLiteral("o servidor não respondeu") : mismatch);
+        }
         auto decoded = wire::decodeReply(answer);
         if (!decoded) return fail(QStringLiteral("resposta inválida"));
         if (!decoded->ok()) return fail(decoded->message);

@@ -1,4 +1,6 @@
 #include "tlstrust.h"
+#include <QTcpSocket>
+#include "codec.h"
 
 #include <QCryptographicHash>
 #include <QSslCertificate>
@@ -45,6 +47,28 @@ bool checkPinnedCertificate(QSslSocket *sock, const TlsTrust &trust, QString *wh
     if (got == normalised(trust.fingerprint)) return true;
     *why = QStringLiteral("O certificado do servidor de aplicação não confere com a impressão digital configurada.");
     return false;
+}
+
+QString mismatchMessage(const QString &host, quint16 port, bool tlsExpected, int msecs)
+{
+    if (tlsExpected) {
+        // A frame the server cannot read as a hello: it answers in plain TCP
+        // with an error, and counts no wrong token.
+        QTcpSocket plain;
+        plain.connectToHost(host, port);
+        QByteArray answer;
+        if (plain.waitForConnected(msecs) && writeFrame(&plain, QByteArray(1, char(0xff)), msecs) &&
+            readFrame(&plain, &answer, 4096, msecs) == ReadStatus::Ok && decodeReply(answer))
+            return QStringLiteral("O servidor de aplicação %1:%2 não usa TLS; retire Tls, TlsCaFile e TlsFingerprint da "
+                                  "configuração ou ligue o TLS no servidor.").arg(host).arg(port);
+        return {};
+    }
+    QSslSocket tls;
+    tls.setPeerVerifyMode(QSslSocket::VerifyNone);
+    tls.connectToHostEncrypted(host, port);
+    if (tls.waitForEncrypted(msecs))
+        return QStringLiteral("O servidor de aplicação %1:%2 exige TLS; configure Tls=true.").arg(host).arg(port);
+    return {};
 }
 
 }  // namespace wire

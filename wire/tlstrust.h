@@ -19,4 +19,10 @@ bool prepareTls(QSslSocket *sock, const QString &host, const TlsTrust &trust, QS
 // After the handshake: the pinned fingerprint, when one is set; false with a reason.
 bool checkPinnedCertificate(QSslSocket *sock, const TlsTrust &trust, QString *why);
 
+// After a connection failed in a way a TLS mismatch explains, finds out what the
+// server speaks (a TLS handshake, then a plain frame); used only to word the
+// message. With tlsExpected, "" unless the server answers in plain TCP, and the
+// reverse.
+QString mismatchMessage(const QString &host, quint16 port, bool tlsExpected, int msecs);
+
 }  // namespace wire

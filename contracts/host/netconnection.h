@@ -59,6 +59,7 @@ public:
 private:
     bool ensureConnected(QString *why);
     bool readAnswer(QByteArray *answer, QString *why);
+    bool useTls() const;
     bool stillOpen();
     std::unique_ptr<QSslSocket> m_sock;
     int m_calls = 0;

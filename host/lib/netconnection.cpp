@@ -74,8 +74,7 @@ bool TNetConnection::ensureConnected(QString *why)
     m_sock = std::make_unique<QSslSocket>();
     m_sock->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     const QString unreachable = QStringLiteral("Não foi possível conectar ao servidor de aplicação %1:%2.").arg(Host).arg(Port);
-    // Trust settings without UseTls still mean TLS: never a plain connection in its place.
-    if (UseTls || !TlsCaFile.isEmpty() || !TlsFingerprint.isEmpty() || TlsSkipVerify) {
+    if (useTls()) {
         const wire::TlsTrust trust{TlsCaFile, TlsFingerprint, TlsSkipVerify};
         if (TlsSkipVerify) qCWarning(lcHost) << "TLS without verifying the server's certificate";
         if (!wire::prepareTls(m_sock.get(), Host, trust, why)) {
@@ -86,8 +85,12 @@ bool TNetConnection::ensureConnected(QString *why)
         if (!m_sock->waitForEncrypted(10000)) {
             qCWarning(lcHost) << "TLS connection to" << Host << Port << "failed:" << m_sock->errorString();
             const bool untrusted = !m_sock->sslHandshakeErrors().isEmpty();
+            const bool handshake = m_sock->error() == QAbstractSocket::SslHandshakeFailedError ||
+                                   m_sock->error() == QAbstractSocket::RemoteHostClosedError;
+            const QString mismatch = !untrusted && handshake ? wire::mismatchMessage(Host, quint16(Port), true, 3000) : QString();
             *why = untrusted ? QStringLiteral("O certificado do servidor de aplicação %1:%2 não é confiável.").arg(Host).arg(Port)
-                             : unreachable;
+                   : !mismatch.isEmpty() ? mismatch
+                                         : unreachable;
             m_sock.reset();
             return false;
         }
@@ -111,6 +114,11 @@ bool TNetConnection::ensureConnected(QString *why)
         !readAnswer(&answer, why)) {
         if (why->isEmpty()) *why = QStringLiteral("O servidor de aplicação não respondeu.");
         m_sock.reset();
+        // A plain hello to a server that speaks TLS gets no frame back.
+        if (!useTls()) {
+            const QString mismatch = wire::mismatchMessage(Host, quint16(Port), false, 3000);
+            if (!mismatch.isEmpty()) *why = mismatch;
+        }
         return false;
     }
     const auto r = wire::decodeReply(answer);
@@ -120,6 +128,12 @@ bool TNetConnection::ensureConnected(QString *why)
         return false;
     }
     return true;
+}
+
+bool TNetConnection::useTls() const
+{
+    // Trust settings without UseTls still mean TLS: never a plain connection in its place.
+    return UseTls || !TlsCaFile.isEmpty() || !TlsFingerprint.isEmpty() || TlsSkipVerify;
 }
 
 bool TNetConnection::readAnswer(QByteArray *answer, QString *why)

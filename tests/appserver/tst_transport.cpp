@@ -135,6 +135,7 @@ private slots:
     void tlsSetupIsCheckedAtStart();
     void tlsClientVerifiesTheServer_data();
     void tlsClientVerifiesTheServer();
+    void tlsClientToAPlainServerIsToldSo();
 private:
     std::unique_ptr<appsrv::ServerThread> serve(appsrv::Config cfg);
     appsrv::Config config() const;
@@ -647,6 +648,20 @@ void TstTransport::tlsClientVerifiesTheServer()
     if (served) QCOMPARE(r.packet.rows.size(), 7);
     if (trust == "system") QVERIFY2(r.message.contains("não é confiável"), qPrintable(r.message));
     if (trust == "badpin") QVERIFY2(r.message.contains("impressão digital"), qPrintable(r.message));
+    if (trust == "plain")
+        QCOMPARE(r.message, QString("O servidor de aplicação 127.0.0.1:%1 exige TLS; configure Tls=true.").arg(srv->port()));
+}
+
+void TstTransport::tlsClientToAPlainServerIsToldSo()
+{
+    auto srv = serve(config());
+    const auto cOwner = desktop(srv->port(), trq01300::kObjectName);
+    cOwner->UseTls = true;
+    cOwner->TlsSkipVerify = true;
+    cOwner->TimeoutMs = 3000;
+    const wire::Reply r = cOwner->Call("getSetor", {A::Val("T")});
+    QVERIFY(!r.ok());
+    QVERIFY2(r.message.startsWith(QString("O servidor de aplicação 127.0.0.1:%1 não usa TLS").arg(srv->port())), qPrintable(r.message));
 }
 
 QTEST_MAIN(TstTransport)
