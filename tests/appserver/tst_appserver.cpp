@@ -354,8 +354,13 @@ void TstAppServer::commandLineProgramsServeAndCall()
     QVERIFY(tokenFile.open(QIODevice::WriteOnly));
     tokenFile.write("abc123\n");
     tokenFile.close();
+    // The database URL from a file, off the command line.
+    QFile urlFile(m_dir.filePath("db-url"));
+    QVERIFY(urlFile.open(QIODevice::WriteOnly));
+    urlFile.write(m_url.toUtf8() + "\n# comentário\n");
+    urlFile.close();
     QProcess server;
-    server.start(bin + "/appserver", {"--db", m_url, "--listen", "127.0.0.1:0", "--token-file", tokenFile.fileName()});
+    server.start(bin + "/appserver", {"--db-file", urlFile.fileName(), "--listen", "127.0.0.1:0", "--token-file", tokenFile.fileName()});
     QVERIFY(server.waitForReadyRead(10000));
     const QString line = QString::fromUtf8(server.readLine()).trimmed();
     const QString port = line.section(':', -1);
