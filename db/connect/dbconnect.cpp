@@ -33,7 +33,12 @@ QSqlDatabase open(const QString &url, const QString &name, Mode mode)
         const int connectTimeout = query.hasQueryItem(QStringLiteral("connect_timeout"))
                                        ? query.queryItemValue(QStringLiteral("connect_timeout")).toInt()
                                        : 10;
-        if (connectTimeout > 0) db.setConnectOptions(QStringLiteral("connect_timeout=%1").arg(connectTimeout));
+        // A database host that vanishes (network down, machine off) is noticed
+        // by TCP keepalives within about half a minute instead of never.
+        QString options = QStringLiteral("keepalives=1;keepalives_idle=10;keepalives_interval=5;keepalives_count=3;"
+                                         "tcp_user_timeout=30000");
+        if (connectTimeout > 0) options += QStringLiteral(";connect_timeout=%1").arg(connectTimeout);
+        db.setConnectOptions(options);
     } else {
         throw Error(QStringLiteral("Banco de dados não reconhecido: '%1'. Use sqlite:CAMINHO ou postgresql://...")
                         .arg(url).toStdString());
