@@ -188,13 +188,21 @@ void TstFilter::situationEncoding()
         return;
     }
     QCOMPARE(fx.rec.calls().first().args.at(14), "ref:" + encoded);
-    // Outside the confirmation a checked box holds its own code.
-    d->ui->ckbNContabil->setChecked(false);
+    // Outside the confirmation a click on any box, checking or unchecking,
+    // sends every box as it stands; with none checked the last value stays.
+    d->ui->ckbContabilizada->setChecked(false);
+    d->ui->ckbNContabil->setChecked(true);
     d->ui->ckbCancela->setChecked(false);
     d->ui->ckbCancela->click();
-    QCOMPARE(d->stSituacao, QString("3"));
-    d->ui->ckbCancela->click();  // unchecking changes nothing
-    QCOMPARE(d->stSituacao, QString("3"));
+    QCOMPARE(d->stSituacao, QString("_1_3_"));
+    d->ui->ckbContabilizada->click();
+    QCOMPARE(d->stSituacao, QString("_1_2_3_"));
+    d->ui->ckbNContabil->click();
+    QCOMPARE(d->stSituacao, QString("_2_3_"));
+    d->ui->ckbContabilizada->click();
+    QCOMPARE(d->stSituacao, QString("_3_"));
+    d->ui->ckbCancela->click();  // none left checked
+    QCOMPARE(d->stSituacao, QString("_3_"));
 }
 
 void TstFilter::validatorsStopAtTheFirstFailure_data()
@@ -273,11 +281,24 @@ void TstFilter::dependentListsSendTheParentCriterion()
     for (const RecordedCall &c : fx.rec.calls()) seen << c.method + "(" + c.args.join(";") + ")";
     QCOMPARE(seen, QStringList({"getBem(01;ref:;ref:T)", "getBem(01;ref:'000001','000003';ref:)", "getBem(01;ref:;ref:)",
                                 "getMotivoOper(01;ref:T)", "getTipoDeOperacao(01;T)", "getMotivoOper(01;ref:'01','04')"}));
-    // Switching the assets to "Todos" while the group's flag is empty leaves the flag empty.
+    // "Todos" always sends "all": also while the group's flag is empty (assets)
+    // or the types are a list (reasons), where it once sent a criterion that
+    // matched nothing.
+    d->ui->rbtLsBem->setChecked(true);
     d->ui->rbtTdBem->setChecked(true);
     QCOMPARE(d->stCdBem, QString());
     QCOMPARE(d->stValBem, QString());
-    QCOMPARE(d->stTCdBem, QString());
+    QCOMPARE(d->stTCdBem, QString("T"));
+    QCOMPARE(d->stTCdTpOper, QString());
+    d->ui->rbtLsMotivoOp->setChecked(true);
+    QCOMPARE(d->stTCdMotivoOp, QString());
+    d->ui->rbtTdMotivoOp->setChecked(true);
+    QCOMPARE(d->stCdMotivoOp, QString());
+    QCOMPARE(d->stTCdMotivoOp, QString("T"));
+    d->ui->rbtTdTipoOper->setChecked(true);
+    QCOMPARE(d->stTCdTpOper, QString("T"));
+    d->ui->rbtTdGrupoBem->setChecked(true);
+    QCOMPARE(d->stTGrupoBem, QString("T"));
 }
 
 void TstFilter::listsHaveTheirTitlesAndPickerKeys()
@@ -476,7 +497,7 @@ void TstFilter::cancelKeepsTheCriteriaForTheRequery()
     f->pgcPadrao->SetActivePage(f->tshPadrao);
     QVERIFY(host::dispatch([f] { f->sbtVerificarClick(); }));
     const QStringList args = fx.rec.calls().first().args;
-    QCOMPARE(args.at(14), QString("ref:3"));             // the single code of the box clicked
+    QCOMPARE(args.at(14), QString("ref:_1_3_"));         // every box as it stands after the click
     QCOMPARE(args.at(15), QString("ref:'0001','0002'"));  // the branches picked
     QCOMPARE(args.at(16), QString("ref:"));
 }

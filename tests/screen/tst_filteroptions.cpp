@@ -300,7 +300,10 @@ void TstFilterOptions::singleSituationCodeUntilTheNextConfirmation()
 {
     QVERIFY(headerLeft(true));
     withDialog([](TfrmFiltroHistOpBem *d) { d->ui->ckbCancela->click(); });
-    QVERIFY(save("cancelada").split('\n').contains("stSituacao=3"));
+    QVERIFY(save("canceladas").split('\n').contains("stSituacao=_1_3_"));
+    // A set saved with a single code, as earlier versions saved them, still loads as it was.
+    m_store->save("Trq01301", Vantiro::Operator(), "cancelada",
+                  {{"stSituacao=3"}, {{"ckbNContabil", "S"}, {"ckbCancela", "S"}}});
     dialog()->stSituacao.clear();
     load("cancelada");
     QCOMPARE(dialog()->stSituacao, QString("3"));

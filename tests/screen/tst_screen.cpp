@@ -541,7 +541,7 @@ void TstScreen::dialogKeepsItsStateBetweenOpenings()
     });
     CriaFiltroHistOpBem();
     QVERIFY(first);
-    QCOMPARE(first->stSituacao, QString("3"));
+    QCOMPARE(first->stSituacao, QString("_1_3_"));
     bool same = false, kept = false;
     QTimer::singleShot(0, [&] {
         same = frmFiltroHistOpBem == first;

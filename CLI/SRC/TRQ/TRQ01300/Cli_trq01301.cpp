@@ -261,20 +261,29 @@ QString TfrmFiltroHistOpBem::empresaLinha() const
 
 // ---- situation ----------------------------------------------------------------
 
-void TfrmFiltroHistOpBem::ckbNContabilClick()
+QString TfrmFiltroHistOpBem::situacaoMarcada() const
 {
-    if (ui->ckbNContabil->isChecked()) stSituacao = QStringLiteral("1");
+    // An underscore, then each checked code followed by an underscore; empty
+    // when no box is checked.
+    QString situacao = QStringLiteral("_");
+    if (ui->ckbNContabil->isChecked()) situacao += QStringLiteral("1_");
+    if (ui->ckbContabilizada->isChecked()) situacao += QStringLiteral("2_");
+    if (ui->ckbCancela->isChecked()) situacao += QStringLiteral("3_");
+    return situacao.size() > 1 ? situacao : QString();
 }
 
-void TfrmFiltroHistOpBem::ckbContabilizadaClick()
+// A click on any box (checking or unchecking) sends every box as it stands, as
+// the confirmation does: a re-query after Cancel then shows what the boxes
+// show. With none checked the criterion keeps its last value.
+void TfrmFiltroHistOpBem::situacaoClicada()
 {
-    if (ui->ckbContabilizada->isChecked()) stSituacao = QStringLiteral("2");
+    const QString situacao = situacaoMarcada();
+    if (!situacao.isEmpty()) stSituacao = situacao;
 }
 
-void TfrmFiltroHistOpBem::ckbCancelaClick()
-{
-    if (ui->ckbCancela->isChecked()) stSituacao = QStringLiteral("3");
-}
+void TfrmFiltroHistOpBem::ckbNContabilClick() { situacaoClicada(); }
+void TfrmFiltroHistOpBem::ckbContabilizadaClick() { situacaoClicada(); }
+void TfrmFiltroHistOpBem::ckbCancelaClick() { situacaoClicada(); }
 
 // ---- list buttons ---------------------------------------------------------------
 
@@ -379,10 +388,13 @@ void TfrmFiltroHistOpBem::btpFornecedorClick()
 
 // ---- radio buttons --------------------------------------------------------------
 
+// "Todos" always sends "all" for its criterion (selection empty, flag "T"), so
+// that a re-query after Cancel never sends a criterion that matches nothing.
 void TfrmFiltroHistOpBem::rbtTdGrupoBemClick()
 {
     ui->btpGrupoBem->setEnabled(false);
     stGrupoBem.clear();
+    stTGrupoBem = kT;
 }
 
 void TfrmFiltroHistOpBem::rbtListaGrupoBemClick()
@@ -396,7 +408,7 @@ void TfrmFiltroHistOpBem::rbtTdBemClick()
     ui->btpBem->setEnabled(false);
     stCdBem.clear();
     stValBem.clear();
-    stTCdBem = stTGrupoBem;
+    stTCdBem = kT;
 }
 
 void TfrmFiltroHistOpBem::rbtLsBemClick()
@@ -409,6 +421,7 @@ void TfrmFiltroHistOpBem::rbtTdTipoOperClick()
 {
     ui->btpTipoOper->setEnabled(false);
     stCdTpOper.clear();
+    stTCdTpOper = kT;
 }
 
 void TfrmFiltroHistOpBem::rbtLsTipoOperClick()
@@ -422,7 +435,7 @@ void TfrmFiltroHistOpBem::rbtTdMotivoOpClick()
     ui->btpMotivoOp->setEnabled(false);
     stCdMotivoOp.clear();
     stValMotivo.clear();
-    stTCdMotivoOp = stTCdTpOper;
+    stTCdMotivoOp = kT;
 }
 
 void TfrmFiltroHistOpBem::rbtLsMotivoOpClick()
@@ -528,12 +541,7 @@ void TfrmFiltroHistOpBem::sbtConfirmaClick()
     Vd_Cliente();
     Vd_Fornecedor();
 
-    // An underscore, then each checked code followed by an underscore.
-    QString situacao = QStringLiteral("_");
-    if (ui->ckbNContabil->isChecked()) situacao += QStringLiteral("1_");
-    if (ui->ckbContabilizada->isChecked()) situacao += QStringLiteral("2_");
-    if (ui->ckbCancela->isChecked()) situacao += QStringLiteral("3_");
-    stSituacao = situacao;
+    stSituacao = situacaoMarcada();
 
     if (EmptyString(ui->medSerieNF->Text())) {
         stSerieNF.clear();

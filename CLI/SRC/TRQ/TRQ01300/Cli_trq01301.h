@@ -120,6 +120,9 @@ public:
     void Vd_Fornecedor();
 
 private:
+    // The checked situation boxes encoded ("_1_3_"); empty when none is checked.
+    QString situacaoMarcada() const;
+    void situacaoClicada();
     void buildLists();
     void wireHandlers();
     // A list criterion without dependencies: "all" chosen, or a non-empty list.
