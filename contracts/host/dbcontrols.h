@@ -14,7 +14,7 @@ class HOST_EXPORT TDBMemo : public QPlainTextEdit {
 public:
     explicit TDBMemo(QWidget *parent = nullptr);
     void Bind(TDataSource *src, const QString &field);
-    int MaxLength = 0;  // characters shown; 0 = all
+    int MaxLength = 0;  // characters a user may type (the memo is read-only); the field's whole text is shown
 private:
     void refresh();
     QPointer<TDataSource> m_src;

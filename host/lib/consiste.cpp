@@ -1,4 +1,6 @@
 #include "consiste.h"
+
+#include <QLocale>
 #include "dbgrid.h"
 #include "editmask.h"
 #include "vantiro.h"
@@ -84,9 +86,22 @@ QString DateTimeText(const QDateTime &dt)
 
 QDateTime DateTimeFromText(const QString &text)
 {
+    // What a user of the pt_BR locale writes or sees: the short and long date
+    // and date-time forms, with or without seconds, with or without leading zeros.
     const QString t = text.trimmed();
-    const QDateTime dt = QDateTime::fromString(t, QStringLiteral("dd/MM/yyyy HH:mm:ss"));
-    if (dt.isValid()) return dt;
-    const QDate d = QDate::fromString(t, QStringLiteral("dd/MM/yyyy"));
-    return d.isValid() ? QDateTime(d, QTime(0, 0)) : QDateTime();
+    static const char *const withTime[] = {"d/M/yyyy H:mm:ss", "d/M/yyyy H:mm"};
+    for (const char *f : withTime) {
+        const QDateTime dt = QDateTime::fromString(t, QLatin1String(f));
+        if (dt.isValid()) return dt;
+    }
+    const QDate d = QDate::fromString(t, QStringLiteral("d/M/yyyy"));
+    if (d.isValid()) return QDateTime(d, QTime(0, 0));
+    const QLocale br(QLocale::Portuguese, QLocale::Brazil);
+    for (QLocale::FormatType f : {QLocale::LongFormat, QLocale::ShortFormat}) {
+        const QDateTime dt = br.toDateTime(t, f);
+        if (dt.isValid()) return dt;
+        const QDate ld = br.toDate(t, f);
+        if (ld.isValid()) return QDateTime(ld, QTime(0, 0));
+    }
+    return {};
 }

@@ -44,9 +44,8 @@ void TDBMemo::Bind(TDataSource *src, const QString &field)
 
 void TDBMemo::refresh()
 {
-    QString t = fieldText(m_src, m_field);
-    if (MaxLength > 0) t = t.left(MaxLength);
-    setPlainText(t);
+    // The whole text is shown: MaxLength bounds what a user may type, not what is read.
+    setPlainText(fieldText(m_src, m_field));
 }
 
 TDBText::TDBText(QWidget *parent) : QLabel(parent) {}

@@ -2,6 +2,7 @@
 #include "btnpesquisa.h"
 #include "consiste.h"
 #include "dataset.h"
+#include "dbcontrols.h"
 #include "dbgrid.h"
 #include "dispatch.h"
 #include "editmask.h"
@@ -15,6 +16,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QFrame>
+#include <QLocale>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -56,6 +58,9 @@ private slots:
     void formatMaskTextAndFloats_data();
     void formatMaskTextAndFloats();
     void helpers();
+    void dateTextsOfTheLocale_data();
+    void dateTextsOfTheLocale();
+    void memoShowsTheWholeText();
     void readmeIniLoadsAsWritten();
     void messagesAndStringList();
     void abortEndsHandlerSilently();
@@ -277,6 +282,48 @@ void TstHost::readmeIniLoadsAsWritten()
     Vantiro::ApplyServer(&c);
     QVERIFY(!c.UseTls);
     Vantiro::ResetDefaults();
+}
+
+void TstHost::dateTextsOfTheLocale_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QDateTime>("expected");
+    const QDateTime at(QDate(2023, 3, 15), QTime(10, 30));
+    QTest::newRow("short date") << "15/03/2023" << QDateTime(QDate(2023, 3, 15), QTime(0, 0));
+    QTest::newRow("no leading zeros") << "5/3/2023" << QDateTime(QDate(2023, 3, 5), QTime(0, 0));
+    QTest::newRow("date and time") << "15/03/2023 10:30" << at;
+    QTest::newRow("with seconds") << "15/03/2023 10:30:45" << QDateTime(QDate(2023, 3, 15), QTime(10, 30, 45));
+    QTest::newRow("blanks around") << "  15/03/2023 10:30 " << at;
+    QTest::newRow("long date") << QLocale(QLocale::Portuguese, QLocale::Brazil).toString(QDate(2023, 3, 15), QLocale::LongFormat)
+                               << QDateTime(QDate(2023, 3, 15), QTime(0, 0));
+    QTest::newRow("no such day") << "31/02/2023" << QDateTime();
+    QTest::newRow("american order") << "03/15/2023" << QDateTime();
+    QTest::newRow("not a date") << "ontem" << QDateTime();
+}
+
+void TstHost::dateTextsOfTheLocale()
+{
+    QFETCH(QString, text);
+    QFETCH(QDateTime, expected);
+    QCOMPARE(DateTimeFromText(text), expected);
+}
+
+void TstHost::memoShowsTheWholeText()
+{
+    QWidget w;
+    TClientDataSet *ds = new TClientDataSet(&w, "cdsObs");
+    ds->AddField("OBS", TFieldKind::String, 2000);
+    wire::DataPacket p;
+    p.fields = ds->Layout();
+    const QString whole = QString("Observação longa. ").repeated(100).left(2000);
+    p.rows = {{whole}};
+    ds->LoadFromPacket(p);
+    TDataSource src(&w, ds);
+    TDBMemo memo(&w);
+    memo.MaxLength = 255;  // what a user could type, had the memo not been read-only
+    memo.Bind(&src, "OBS");
+    QCOMPARE(memo.toPlainText(), whole);
+    QVERIFY(memo.isReadOnly());
 }
 
 void TstHost::helpers()
