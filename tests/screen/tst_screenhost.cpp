@@ -426,13 +426,18 @@ void TstScreenHost::failedConversionShowsNoOtherRowsDetails()
     wire::DataPacket broken;  // lacks every field: refused when loaded
     broken.fields = {{"X", wire::FieldKind::String, 1}};
     fx.rec.answerSequence("getIndFin", {ScreenFixture::indexValues(f->adqIndFin, {2.0}), broken});
+    wire::DataPacket daLinha = packetOf(f->cdsEspecOper);  // the details of the row the walk stopped on
+    daLinha.rows << wire::Row{"12", "1", "000002", "Cor", "C", "03", QVariant(), QVariant(), "azul", QVariant()};
+    fx.rec.answer("GetEspecOper", daLinha);
     fx.rec.clear();
     QVERIFY(!host::dispatch([f] { withBusy([f] { f->Converte_Valores(); }); }));
     QCOMPARE(fx.sp.texts("error").size(), 1);
-    QCOMPARE(fx.rec.methods(), QStringList({"getIndFin", "getIndFin"}));  // no detail call after the failure
+    // Once the walk failed, the details of the row it stopped on, loaded once.
+    QCOMPARE(fx.rec.methods(), QStringList({"getIndFin", "getIndFin", "GetEspecOper", "GetCTBLOper"}));
     QCOMPARE(f->cdsHistoricoBem->RecNo(), 1);
-    QVERIFY(f->cdsEspecOper->IsEmpty());
-    QVERIFY(f->cdsCTBLOper->IsEmpty());
+    QCOMPARE(fx.rec.calls().at(2).args.at(2), f->cdsHistoricoBem->FieldByName("NRSEQOPERABEM")->AsString());
+    QCOMPARE(f->cdsEspecOper->RecordCount(), 1);
+    QCOMPARE(f->cdsEspecOper->FieldByName("CDESPECIFICABEM")->AsString(), QString("000002"));
     QVERIFY(!f->cdsHistoricoBem->ControlsDisabled());
     QCOMPARE(f->dbgPadrao->currentIndex().row(), 1);
     QCOMPARE(host::busyDepth(), 0);

@@ -578,7 +578,11 @@ void TfrmHistoricoBem::WalkHistory(const std::function<void()> &walk)
         if (--m_walks == 0) {
             m_indexValues.clear();
             cdsHistoricoBem->EnableControls();
-            if (std::exchange(m_detailsWaiting, false)) {
+            // The details shown are those of the row the walk stopped on, loaded
+            // once; only when the connection itself is gone, or they cannot be
+            // loaded, are they emptied, so that they never belong to another row.
+            if (std::exchange(m_detailsWaiting, false) &&
+                !(netHistoricoBem->Connected() && host::dispatch([this] { cdsHistoricoBemAfterScroll(cdsHistoricoBem); }))) {
                 cdsEspecOper->LoadFromPacket({cdsEspecOper->Layout(), {}});
                 cdsCTBLOper->LoadFromPacket({cdsCTBLOper->Layout(), {}});
             }
