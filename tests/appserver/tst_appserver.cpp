@@ -24,6 +24,7 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
     void historyHonoursPeriodCompanyAndFlags();
+    void historyKeepsOperationsWithoutTheirAsset();
     void historySelectionsMatchExactly_data();
     void historySelectionsMatchExactly();
     void historyByReferenceValuesComeBack();
@@ -109,6 +110,45 @@ wire::Reply TstAppServer::history(const QString &emp, const QDate &ini, const QD
     QVector<TNetArg> args{A::Val(emp), A::Date(ini), A::Date(fim), A::Ref(g)};
     for (QString &s : crit) args << A::Ref(s);
     return m_net.Call("GetHistoricoOpBem", args);
+}
+
+void TstAppServer::historyKeepsOperationsWithoutTheirAsset()
+{
+    // An operation pointing at an asset that is not there (no foreign key
+    // stops it) is still in the history, with the asset's fields empty.
+    const int whole = history("01", {}, {}, "T", allCriteria()).packet.rows.size();
+    QVERIFY(whole > 0);
+    QSqlQuery was(m_db);
+    QVERIFY(was.exec("SELECT CDBEMATIVO FROM OPERABEM WHERE CDEMPRESA = '01' AND NRSEQOPERABEM = '00000001'") && was.next());
+    const QString asset = was.value(0).toString();
+    was.finish();  // SQLite: no reader left to lock the file
+    {
+        QSqlDatabase w = dbconnect::open(m_url, "sem-bem", dbconnect::Mode::ReadWrite);
+        QSqlQuery q(w);
+        QVERIFY2(q.exec("UPDATE OPERABEM SET CDBEMATIVO = '999999' WHERE CDEMPRESA = '01' AND NRSEQOPERABEM = '00000001'"),
+                 qPrintable(q.lastError().text()));
+    }
+    dbconnect::close("sem-bem");
+    const wire::Reply r = history("01", {}, {}, "T", allCriteria());
+    {
+        QSqlDatabase w = dbconnect::open(m_url, "sem-bem", dbconnect::Mode::ReadWrite);
+        QSqlQuery q(w);
+        q.prepare("UPDATE OPERABEM SET CDBEMATIVO = :B WHERE CDEMPRESA = '01' AND NRSEQOPERABEM = '00000001'");
+        q.bindValue(":B", asset);
+        QVERIFY(q.exec());
+    }
+    dbconnect::close("sem-bem");
+    QVERIFY2(r.ok(), qPrintable(r.message));
+    QCOMPARE(r.packet.rows.size(), whole);
+    const int nr = r.packet.indexOf("NRSEQOPERABEM"), bem = r.packet.indexOf("CDBEMATIVO"), nome = r.packet.indexOf("NMBEMATIVO");
+    bool found = false;
+    for (const auto &row : r.packet.rows) {
+        if (row[nr].toString() != "00000001") continue;
+        found = true;
+        QCOMPARE(row[bem].toString(), QString("999999"));
+        QCOMPARE(row[nome].toString(), QString());
+    }
+    QVERIFY(found);
 }
 
 void TstAppServer::historyHonoursPeriodCompanyAndFlags()

@@ -1,4 +1,6 @@
 #include "rdmhistoricobem.h"
+
+#include <QLoggingCategory>
 #include "codec.h"
 #include "selection.h"
 #include "sqlpacket.h"
@@ -103,7 +105,7 @@ HistoryStatement historyStatement(const QVector<wire::Arg> &a)
         if (!hc[i].isEmpty()) { cols << hc[i]; st.target << i; }
     st.sql = QStringLiteral(
         "SELECT %1 FROM OPERABEM O "
-        "JOIN BEMATIVO B ON B.CDEMPRESA = O.CDEMPRESA AND B.CDBEMATIVO = O.CDBEMATIVO "
+        "LEFT JOIN BEMATIVO B ON B.CDEMPRESA = O.CDEMPRESA AND B.CDBEMATIVO = O.CDBEMATIVO "
         "LEFT JOIN TIPOOPERBEM T ON T.CDEMPRESA = O.CDEMPRESA AND T.CDTIPOOPERBEM = O.CDTIPOOPERBEM "
         "LEFT JOIN MOTIVOOPER M ON M.CDEMPRESA = O.CDEMPRESA AND M.CDTIPOOPERBEM = O.CDTIPOOPERBEM "
         "  AND M.CDMOTIVOOPER = O.CDMOTIVOOPER "
@@ -121,6 +123,8 @@ HistoryStatement historyStatement(const QVector<wire::Arg> &a)
 }
 
 namespace {
+
+Q_LOGGING_CATEGORY(lcHistory, "appserver.history", QtWarningMsg)
 
 wire::Reply history(QSqlDatabase &db, const QVector<wire::Arg> &a)
 {
@@ -147,8 +151,12 @@ wire::Reply history(QSqlDatabase &db, const QVector<wire::Arg> &a)
     // A history larger than any reply may be is stopped while it is read, not
     // built whole and refused afterwards (room kept for the reply's head).
     constexpr qsizetype kPacketCap = wire::kMaxFrameBytes - 1024 * 1024;
-    qsizetype rows = 0;
+    qsizetype rows = 0, withoutAsset = 0;
+    QString firstWithoutAsset;
     while (q.next()) {
+        // An operation whose asset row is missing is still returned, with the
+        // asset's fields empty: never dropped silently.
+        if (q.value(column[kName]).isNull() && withoutAsset++ == 0) firstWithoutAsset = q.value(column[2]).toString();
         if ((++rows & 255) == 0 && r.packetCbor.size() > kPacketCap) throw BadValue(QString::fromUtf8(wire::kReplyTooLargeMessage));
         pw.beginRow();
         for (int i = 0; i < n; ++i) {
@@ -159,6 +167,9 @@ wire::Reply history(QSqlDatabase &db, const QVector<wire::Arg> &a)
     }
     checkRead(q);
     pw.finish();
+    if (withoutAsset > 0)
+        qCWarning(lcHistory).noquote() << withoutAsset << "operation(s) of company" << text(a, 0).trimmed()
+                                       << "refer to an asset that does not exist (the first:" << firstWithoutAsset + ")";
     return r;
 }
 
