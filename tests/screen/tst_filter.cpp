@@ -17,6 +17,7 @@
 #include "vantiro.h"
 
 #include <QApplication>
+#include <QHash>
 #include <QCheckBox>
 #include <QRadioButton>
 #include <QTest>
@@ -317,6 +318,7 @@ void TstFilter::listsHaveTheirTitlesAndPickerKeys()
         {[d] { d->btpSetorClick(); }, "Setor|Não há Setor cadastrado."},
         {[d] { d->btpClienteClick(); }, "Cliente|Não há Cliente cadastrado."},
         {[d] { d->btpFornecedorClick(); }, "Fornecedor|Não há Fornecedor cadastrado."}};
+    QHash<QString, int> rows;
     for (const auto &[press, title] : presses) {
         fx.sp.clear();
         QVERIFY(host::dispatch(press));
@@ -324,7 +326,10 @@ void TstFilter::listsHaveTheirTitlesAndPickerKeys()
         QCOMPARE(fx.sp.shown.first().kind, QString("pickList"));
         QCOMPARE(fx.sp.shown.first().text, title);
         QVERIFY2(fx.sp.shown.first().rows > 0, qPrintable(title));
+        rows[title.section('|', 0, 0)] = fx.sp.shown.first().rows;
     }
+    // Only active operators are offered: the demo has ten, OPER010 inactive.
+    QCOMPARE(rows.value("Responsável"), 9);
     // Hidden fields stay out of the lists; registration numbers use the mask of an empty person type.
     QVERIFY(!d->qryCliente->FieldByName("CDCLIENTE")->Visible);
     QVERIFY(!d->cdsMotivoOper->FieldByName("CHAVE")->Visible);
