@@ -46,6 +46,7 @@ private slots:
     void keysOnACriterionOpenItsList();
     void seriesBoxOutOfSightIsOutOfReach();
     void emptyHistoryStillClosesAndShowsTheGrid();
+    void allGroupsOfACompanyWithoutGroupsStops();
     void failingRemoteStep_data();
     void failingRemoteStep();
     void accountingEntriesFollowTheCurrentOperation();
@@ -392,6 +393,28 @@ void TstFilter::seriesBoxOutOfSightIsOutOfReach()
     QCOMPARE(d->RestoreControlStates(states), states.size() - 1);
     QCOMPARE(d->ui->medSerieNF->Text(), QString());
     QCOMPARE(d->ui->medNumero->Text().trimmed(), QString("456"));
+}
+
+void TstFilter::allGroupsOfACompanyWithoutGroupsStops()
+{
+    TfrmHistoricoBem *f = headerLeft(true);
+    QVERIFY(f);
+    // Company 04 of the demo has no asset groups: "Todos" finds none to send.
+    f->medCdEmpresa->SetText("04");
+    QVERIFY(host::dispatch([f] { f->vd_Empresa(true); }));
+    QVERIFY(dialog()->ui->rbtTdGrupoBem->isChecked());
+    fx.rec.clear();
+    fx.sp.clear();
+    confirm();
+    QCOMPARE(fx.sp.texts("error"), QStringList({"Não há Grupo de Bem cadastrado."}));
+    QCOMPARE(fx.rec.calls().size(), 0);
+    // Company 01 has groups: the same choice goes through.
+    f->medCdEmpresa->SetText("01");
+    QVERIFY(host::dispatch([f] { f->vd_Empresa(true); }));
+    fx.sp.clear();
+    confirm();
+    QCOMPARE(fx.sp.texts("error"), QStringList());
+    QCOMPARE(fx.rec.methods().value(0), QString("GetHistoricoOpBem"));
 }
 
 void TstFilter::emptyHistoryStillClosesAndShowsTheGrid()
