@@ -329,6 +329,22 @@ void TstScreen::codedTexts()
         QCOMPARE(e->FieldByName("IDESPECIFICABEM")->DisplayText(), kinds[i]);
         QCOMPARE(e->FieldByName("VALOR")->DisplayText(), values[i]);
     }
+    // Debit and credit of the accounting entries, each its own word.
+    wire::DataPacket lanc;
+    for (TField *fl : f->cdsCTBLOper->Fields())
+        lanc.fields.push_back({fl->FieldName(), fl->Kind() == TFieldKind::Float ? wire::FieldKind::Float : wire::FieldKind::String, fl->Size()});
+    wire::Row debito(lanc.fields.size()), credito(lanc.fields.size()), outro(lanc.fields.size());
+    const int dc = f->cdsCTBLOper->FieldByName("IDTIPOOPERCONT")->Index();
+    debito[dc] = "D";
+    credito[dc] = "C";
+    outro[dc] = "X";
+    lanc.rows = {debito, credito, outro};
+    f->cdsCTBLOper->LoadFromPacket(lanc);
+    const QStringList sides = {"Débito", "Crédito", ""};
+    for (int i = 0; i < 3; ++i) {
+        f->cdsCTBLOper->SetRecNo(i);
+        QCOMPARE(f->cdsCTBLOper->FieldByName("IDTIPOOPERCONT")->DisplayText(), sides[i]);
+    }
     e->SetRecNo(1);
     e->Edit();
     e->FieldByName("IDESPECIFICABEM")->SetText("Valor");
@@ -589,13 +605,16 @@ void TstScreen::codeWordsAndSetters_data()
     QTest::addColumn<QString>("field");
     QTest::addColumn<QString>("code");
     QTest::addColumn<QString>("word");
+    // Every code of each table, so that two swapped codes fail.
     QTest::newRow("situation 1") << "IDSITOPERABEM" << "1" << "Não Contabilizada";
+    QTest::newRow("situation 2") << "IDSITOPERABEM" << "2" << "Contabilizada";
     QTest::newRow("situation 3") << "IDSITOPERABEM" << "3" << "Cancelada";
     QTest::newRow("situation 4") << "IDSITOPERABEM" << "4" << "";
     QTest::newRow("situation empty") << "IDSITOPERABEM" << "" << "";
-    QTest::newRow("kind 03") << "IDIDENTOPERABEM" << "03" << "Transfência Física";
-    QTest::newRow("kind 07") << "IDIDENTOPERABEM" << "07" << "Suspenção da Depreciação";
-    QTest::newRow("kind 09") << "IDIDENTOPERABEM" << "09" << "Transferência Contábil";
+    const char *kinds[] = {"Imobilização", "Depreciação", "Transfência Física", "Baixa por Venda", "Baixas Diversas",
+                           "Reavaliação", "Suspenção da Depreciação", "Retorno da Depreciação", "Transferência Contábil"};
+    for (int k = 0; k < 9; ++k)
+        QTest::addRow("kind 0%d", k + 1) << "IDIDENTOPERABEM" << QString("0%1").arg(k + 1) << QString::fromUtf8(kinds[k]);
     QTest::newRow("kind one digit") << "IDIDENTOPERABEM" << "7" << "";
     QTest::newRow("kind with blank") << "IDIDENTOPERABEM" << "01 " << "";
 }
