@@ -27,6 +27,14 @@ Settings &s()
     static Settings st;
     return st;
 }
+// The certificate trust options, over what st holds already.
+void readTlsTrust(const QSettings &ini, Settings &st)
+{
+    st.tlsCaFile = ini.value(QStringLiteral("Server/TlsCaFile"), st.tlsCaFile).toString();
+    st.tlsFingerprint = ini.value(QStringLiteral("Server/TlsFingerprint"), st.tlsFingerprint).toString();
+    st.tlsNoVerify = ini.value(QStringLiteral("Server/TlsNoVerify"), st.tlsNoVerify).toBool();
+}
+
 bool tlsOptionsGiven(const Settings &st)
 {
     return !st.tlsCaFile.trimmed().isEmpty() || !st.tlsFingerprint.trimmed().isEmpty() || st.tlsNoVerify;
@@ -43,9 +51,7 @@ void Vantiro::Load(const QString &iniPath)
     st.webUrl = ini.value(QStringLiteral("Server/WebURL"), st.webUrl).toString();
     st.webPort = ini.value(QStringLiteral("Server/WebPort"), st.webPort).toInt();
     st.token = ini.value(QStringLiteral("Server/Token"), st.token).toString();
-    st.tlsCaFile = ini.value(QStringLiteral("Server/TlsCaFile"), st.tlsCaFile).toString();
-    st.tlsFingerprint = ini.value(QStringLiteral("Server/TlsFingerprint"), st.tlsFingerprint).toString();
-    st.tlsNoVerify = ini.value(QStringLiteral("Server/TlsNoVerify"), st.tlsNoVerify).toBool();
+    readTlsTrust(ini, st);
     // A TLS option without "Tls" means TLS (LoadChecked refuses "Tls=false" beside one).
     st.tls = ini.value(QStringLiteral("Server/Tls"), st.tls).toBool() || tlsOptionsGiven(st);
     st.database = ini.value(QStringLiteral("Database/Url"), st.database).toString();
@@ -74,9 +80,7 @@ bool Vantiro::LoadChecked(const QString &iniPath, QString *why)
         return false;
     }
     Settings probe;
-    probe.tlsCaFile = ini.value(QStringLiteral("Server/TlsCaFile")).toString();
-    probe.tlsFingerprint = ini.value(QStringLiteral("Server/TlsFingerprint")).toString();
-    probe.tlsNoVerify = ini.value(QStringLiteral("Server/TlsNoVerify")).toBool();
+    readTlsTrust(ini, probe);
     if (ini.contains(QStringLiteral("Server/Tls")) && !ini.value(QStringLiteral("Server/Tls")).toBool() &&
         tlsOptionsGiven(probe)) {
         *why = QStringLiteral("O arquivo de configuração %1 dá opções de TLS com Tls=false: use Tls=true ou retire-as.")

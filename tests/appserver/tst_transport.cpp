@@ -98,6 +98,13 @@ struct Raw {
         if (wire::readFrame(&s, &p, wire::kMaxFrameBytes, ms) != wire::ReadStatus::Ok) return std::nullopt;
         return wire::decodeReply(p);
     }
+    // Asks the test object for a reply of size bytes; the call is on its way.
+    bool askForBigReply(quint16 port, int size)
+    {
+        if (!open(port)) return false;
+        s.write(wire::frame(wire::encodeCall({"Teste.Sonda", "grande", {A::Val(QString::number(size)).arg}})));
+        return s.waitForBytesWritten(3000);
+    }
     bool closedWithin(int ms)
     {
         QElapsedTimer t;
@@ -198,10 +205,8 @@ void TstTransport::slowReaderGetsWholeRepliesAndNothingStaysOpen()
     const int before = openSockets();
     {
         Raw c;
-        QVERIFY(c.open(srv->port()));
         const int size = 12 * 1024 * 1024;
-        c.s.write(wire::frame(wire::encodeCall({"Teste.Sonda", "grande", {A::Val(QString::number(size)).arg}})));
-        QVERIFY(c.s.waitForBytesWritten(3000));
+        QVERIFY(c.askForBigReply(srv->port(), size));
         QThread::msleep(600);  // not reading: the server's socket fills up
         const auto big = c.answer(20000);
         QVERIFY(big);
@@ -216,9 +221,8 @@ void TstTransport::slowReaderGetsWholeRepliesAndNothingStaysOpen()
     QTRY_COMPARE_WITH_TIMEOUT(openSockets(), before, 3000);
 }
 
-// A desktop asks again as soon as it has its answer (the worker may take
-// those calls from the socket itself); calls that arrive while one runs, whole,
-// together or in pieces, are answered one by one in their order.
+// A client that takes nothing of its reply for the stall time is closed and
+// the reply's memory freed.
 void TstTransport::clientThatStopsReadingIsClosed()
 {
     appsrv::Config cfg = config();
@@ -227,10 +231,8 @@ void TstTransport::clientThatStopsReadingIsClosed()
     const int before = openSockets();
     {
         Raw c;
-        QVERIFY(c.open(srv->port()));
         const int size = 12 * 1024 * 1024;
-        c.s.write(wire::frame(wire::encodeCall({"Teste.Sonda", "grande", {A::Val(QString::number(size)).arg}})));
-        QVERIFY(c.s.waitForBytesWritten(3000));
+        QVERIFY(c.askForBigReply(srv->port(), size));
         QThread::msleep(3000);  // takes nothing: the reply stops moving
         // What was on its way arrives, then the connection is closed: the
         // server kept neither the reply nor the connection.
@@ -250,6 +252,9 @@ void TstTransport::clientThatStopsReadingIsClosed()
     QVERIFY(next.open(srv->port()));
 }
 
+// A desktop asks again as soon as it has its answer (the worker may take
+// those calls from the socket itself); calls that arrive while one runs, whole,
+// together or in pieces, are answered one by one in their order.
 void TstTransport::callsRightBehindTheirAnswersKeepTheirOrder()
 {
     auto srv = serve(config());

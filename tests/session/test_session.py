@@ -1,8 +1,8 @@
 """The history screen in a real desktop session (Xvfb, openbox, the
 accessibility bus), driven with real X input and read through the
 accessibility tree and the focus log."""
+import contextlib
 import os
-import re
 import unittest
 
 import session as s
@@ -11,6 +11,34 @@ from session import App, key, type_text, wait_for
 SCREEN = "Histórico de Operações do Bem"
 FILTER = "Filtro de Histórico de Operações do Bem"
 HISTORY = "Operações do Bem"
+
+
+def fill_header(app, company="01", start="01012023", end="31122026"):
+    """Types the company and the period from the company box, leaving the
+    focus in the index box."""
+    app.focus_is("text", "Empresa")
+    type_text(company)
+    key("Tab")
+    app.focus_is("text", "Período")
+    type_text(start)
+    key("Tab")
+    app.focus_is("text", "Data final do período")
+    type_text(end)
+    key("Tab")
+    app.focus_is("text", "Índice Financeiro")
+
+
+@contextlib.contextmanager
+def started(case, name, home=None):
+    """The program for one part of a test; a failure there leaves a screenshot."""
+    app = App(home=home, name=name)
+    try:
+        yield app
+    except Exception:
+        app.screenshot(case.id())
+        raise
+    finally:
+        app.quit()
 
 
 class SessionCase(unittest.TestCase):
@@ -41,19 +69,8 @@ class SessionCase(unittest.TestCase):
     def history(self):
         return self.app.find("table", HISTORY, root=self.frame)
 
-    def fill_header(self, company="01", start="01012023", end="31122026"):
-        """Types the company and the period from the company box, leaving the
-        focus in the index box."""
-        self.app.focus_is("text", "Empresa")
-        type_text(company)
-        key("Tab")
-        self.app.focus_is("text", "Período")
-        type_text(start)
-        key("Tab")
-        self.app.focus_is("text", "Data final do período")
-        type_text(end)
-        key("Tab")
-        self.app.focus_is("text", "Índice Financeiro")
+    def fill_header(self):
+        fill_header(self.app)
 
     def confirm_filter(self):
         self.app.dialog(FILTER)
@@ -341,10 +358,9 @@ class Names(SessionCase):
 class SavedOptions(unittest.TestCase):
     def test_a_set_saved_survives_a_restart(self):
         checked = lambda box: s.has(box, s.pyatspi.STATE_CHECKED)
-        app = App(name="salvar")
-        try:
+        with started(self, "salvar") as app:
             home = app.home
-            SessionCase.fill_header(type("C", (), {"app": app})())
+            fill_header(app)
             key("Tab")
             dlg = app.dialog(FILTER)
             box = app.find("check box", "Cancelada", root=dlg)
@@ -358,14 +374,8 @@ class SavedOptions(unittest.TestCase):
             app.no_dialog("Salvar Opções")
             key("Escape")
             app.no_dialog(FILTER)
-        except Exception:
-            app.screenshot(self.id())
-            raise
-        finally:
-            app.quit()
-        app = App(home=home, name="carregar")
-        try:
-            SessionCase.fill_header(type("C", (), {"app": app})())
+        with started(self, "carregar", home) as app:
+            fill_header(app)
             key("Tab")
             dlg = app.dialog(FILTER)
             box = app.find("check box", "Cancelada", root=dlg)
@@ -377,11 +387,6 @@ class SavedOptions(unittest.TestCase):
             wait_for("a caixa como foi salva", lambda: checked(box) != default)
             key("Escape")
             app.no_dialog(FILTER)
-        except Exception:
-            app.screenshot(self.id())
-            raise
-        finally:
-            app.quit()
 
 
 if __name__ == "__main__":
