@@ -63,6 +63,8 @@ public:
         QString text;   // message or title
         QString focus;  // objectName of the focused widget when shown
         int rows = -1;  // rows offered by a pick
+        QString key;    // pickList: the key field of the rows
+        QString given;  // pickList: the selection handed in
     };
     QVector<Shown> shown;
     std::deque<int> rowAnswers;         // pickRow; empty queue answers -1
@@ -90,7 +92,8 @@ public:
     QStringList texts(const QString &kind) const;
     void clear() { shown.clear(); }
 private:
-    void record(const QString &kind, const QString &text, int rows = -1);
+    void record(const QString &kind, const QString &text, int rows = -1, const QString &key = {},
+                const QString &given = {});
 };
 
 }  // namespace host

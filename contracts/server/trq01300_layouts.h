@@ -95,12 +95,14 @@ inline const QVector<FieldDef> &tipoOper()
     return f;
 }
 
-// getMotivoOper
+// getMotivoOper. CHAVE is the type code, the separator, then the reason code,
+// so that type "1" with reason "23" and type "12" with reason "3" stay apart.
+inline constexpr char kReasonKeySeparator = '|';
 inline const QVector<FieldDef> &motivoOper()
 {
     static const QVector<FieldDef> f = {{"IDMARCADO", K::FixedString, 1}, {"CDTIPOOPERBEM", K::String, 8},
                                         {"CDMOTIVOOPER", K::String, 8},   {"NMMOTIVOOPER", K::String, 50},
-                                        {"CHAVE", K::String, 12}};
+                                        {"CHAVE", K::String, 13}};
     return f;
 }
 

@@ -142,10 +142,11 @@ QString QtPrompter::chooseSet(const QString &title, const QStringList &names,
     return list->currentItem()->text();
 }
 
-void ScriptedPrompter::record(const QString &kind, const QString &text, int rows)
+void ScriptedPrompter::record(const QString &kind, const QString &text, int rows, const QString &key,
+                              const QString &given)
 {
     QWidget *fw = QApplication::focusWidget();
-    Shown s{kind, text, fw ? fw->objectName() : QString(), rows};
+    Shown s{kind, text, fw ? fw->objectName() : QString(), rows, key, given};
     shown.push_back(s);
     if (onShown) onShown(s);
 }
@@ -163,10 +164,10 @@ int ScriptedPrompter::pickRow(const QString &title, TClientDataSet *ds)
     return r;
 }
 
-QString ScriptedPrompter::pickList(const QString &title, TClientDataSet *ds, const QString &,
+QString ScriptedPrompter::pickList(const QString &title, TClientDataSet *ds, const QString &keyField,
                                    const QString &selection)
 {
-    record(QStringLiteral("pickList"), title, ds->RecordCount());
+    record(QStringLiteral("pickList"), title, ds->RecordCount(), keyField, selection);
     if (listAnswers.empty()) return selection;
     const QString a = listAnswers.front();
     listAnswers.pop_front();

@@ -14,6 +14,7 @@
 #include <QSqlQuery>
 #include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QScopeGuard>
 #include <QTest>
 
 using A = TNetArg;
@@ -25,8 +26,11 @@ private slots:
     void cleanupTestCase();
     void historyHonoursPeriodCompanyAndFlags();
     void historyKeepsOperationsWithoutTheirAsset();
+    void schemaRefusesRowsWithoutTheirParent_data();
+    void schemaRefusesRowsWithoutTheirParent();
     void historySelectionsMatchExactly_data();
     void historySelectionsMatchExactly();
+    void historyReasonKeysKeepTypesApart();
     void historyByReferenceValuesComeBack();
     void detailsOfAnOperation();
     void indexCatalogueAndValues();
@@ -42,6 +46,7 @@ private:
                         QVector<QString> crit);
     QVector<QString> allCriteria() const;
     int count(const QString &sql);
+    bool onPostgres() const;
     QTemporaryDir m_dir;
     QString m_url;
     std::unique_ptr<appsrv::ServerThread> m_server;
@@ -87,6 +92,8 @@ void TstAppServer::cleanupTestCase()
     dbconnect::close("check");
 }
 
+bool TstAppServer::onPostgres() const { return m_url.startsWith(QLatin1String("postgres")); }
+
 int TstAppServer::count(const QString &sql)
 {
     QSqlQuery q(m_db);
@@ -114,8 +121,9 @@ wire::Reply TstAppServer::history(const QString &emp, const QDate &ini, const QD
 
 void TstAppServer::historyKeepsOperationsWithoutTheirAsset()
 {
-    // An operation pointing at an asset that is not there (no foreign key
-    // stops it) is still in the history, with the asset's fields empty.
+    // An operation pointing at an asset that is not there (a database made
+    // before the foreign keys, or one that does not enforce them) is still in
+    // the history, with the asset's fields empty.
     const int whole = history("01", {}, {}, "T", allCriteria()).packet.rows.size();
     QVERIFY(whole > 0);
     QSqlQuery was(m_db);
@@ -125,6 +133,7 @@ void TstAppServer::historyKeepsOperationsWithoutTheirAsset()
     {
         QSqlDatabase w = dbconnect::open(m_url, "sem-bem", dbconnect::Mode::ReadWrite);
         QSqlQuery q(w);
+        if (onPostgres()) QVERIFY(q.exec("ALTER TABLE OPERABEM DROP CONSTRAINT FK_OPERABEM_BEM"));
         QVERIFY2(q.exec("UPDATE OPERABEM SET CDBEMATIVO = '999999' WHERE CDEMPRESA = '01' AND NRSEQOPERABEM = '00000001'"),
                  qPrintable(q.lastError().text()));
     }
@@ -136,6 +145,10 @@ void TstAppServer::historyKeepsOperationsWithoutTheirAsset()
         q.prepare("UPDATE OPERABEM SET CDBEMATIVO = :B WHERE CDEMPRESA = '01' AND NRSEQOPERABEM = '00000001'");
         q.bindValue(":B", asset);
         QVERIFY(q.exec());
+        if (onPostgres())
+            QVERIFY2(q.exec("ALTER TABLE OPERABEM ADD CONSTRAINT FK_OPERABEM_BEM FOREIGN KEY (CDEMPRESA, CDBEMATIVO) "
+                            "REFERENCES BEMATIVO (CDEMPRESA, CDBEMATIVO)"),
+                     qPrintable(q.lastError().text()));
     }
     dbconnect::close("sem-bem");
     QVERIFY2(r.ok(), qPrintable(r.message));
@@ -149,6 +162,40 @@ void TstAppServer::historyKeepsOperationsWithoutTheirAsset()
         QCOMPARE(row[nome].toString(), QString());
     }
     QVERIFY(found);
+}
+
+void TstAppServer::schemaRefusesRowsWithoutTheirParent_data()
+{
+    // Each statement points one reference of a demo row at a parent that does not exist.
+    QTest::addColumn<QString>("sql");
+    const QString op = " WHERE CDEMPRESA = '01' AND NRSEQOPERABEM = '00000001'";
+    QTest::newRow("operação sem bem") << "UPDATE OPERABEM SET CDBEMATIVO = '999999'" + op;
+    QTest::newRow("operação sem tipo") << "UPDATE OPERABEM SET CDTIPOOPERBEM = '999'" + op;
+    QTest::newRow("operação sem motivo") << "UPDATE OPERABEM SET CDMOTIVOOPER = '99'" + op;
+    QTest::newRow("operação sem capa") << "UPDATE OPERABEM SET NRSEQCAPAOPEBEM = '99999999'" + op;
+    QTest::newRow("operação sem série") << "UPDATE OPERABEM SET CDSERIENFOPERA = 'Z'" + op;
+    QTest::newRow("operação sem quem incluiu") << "UPDATE OPERABEM SET CDOPEINCOPERABE = 'NINGUEM'" + op;
+    QTest::newRow("bem sem grupo") << "UPDATE BEMATIVO SET CDGRUPOBEM = '999' WHERE CDEMPRESA = '01'";
+    QTest::newRow("motivo sem tipo") << "INSERT INTO MOTIVOOPER VALUES ('01', '999', '01', 'x')";
+    QTest::newRow("especificação sem capa") << "UPDATE ESPECITCAPAOPE SET NRSEQCAPAOPEBEM = '99999999' WHERE CDEMPRESA = '01'";
+    QTest::newRow("lançamento sem capa") << "UPDATE CTBLITCAPAOPE SET NRSEQCAPAOPEBEM = '99999999' WHERE CDEMPRESA = '01'";
+    QTest::newRow("motivo de empresa inexistente") << "INSERT INTO MOTIVOOPER VALUES ('77', '001', '01', 'x')";
+}
+
+void TstAppServer::schemaRefusesRowsWithoutTheirParent()
+{
+    QFETCH(QString, sql);
+    {
+        QSqlDatabase w = dbconnect::open(m_url, "orfa", dbconnect::Mode::ReadWrite);
+        QSqlQuery q(w);
+        // SQLite enforces foreign keys only on a connection that asks.
+        if (!onPostgres()) QVERIFY(q.exec("PRAGMA foreign_keys = ON"));
+        QVERIFY(w.transaction());
+        const bool done = q.exec(sql);
+        QVERIFY(w.rollback());
+        QVERIFY2(!done, "a row without its parent was written");
+    }
+    dbconnect::close("orfa");
 }
 
 void TstAppServer::historyHonoursPeriodCompanyAndFlags()
@@ -197,7 +244,21 @@ void TstAppServer::historySelectionsMatchExactly_data()
     QTest::newRow("situation 3") << 10 << "_3_" << "IDSITOPERABEM = '3'";
     QTest::newRow("situations 1 and 2") << 10 << "_1_2_" << "IDSITOPERABEM IN ('1','2')";
     QTest::newRow("branch") << 11 << "'0002'" << "CDFILIAL = '0002'";
-    QTest::newRow("reason key") << 6 << "'00201','00101'" << "CDTIPOOPERBEM || CDMOTIVOOPER IN ('00201','00101')";
+    QTest::newRow("reason keys") << 6 << "'002|01','001|02'"
+                                 << "((CDTIPOOPERBEM = '002' AND CDMOTIVOOPER = '01') OR (CDTIPOOPERBEM = '001' AND CDMOTIVOOPER = '02'))";
+    QTest::newRow("reason keys saved joined") << 6 << "'00201','00101'" << "CDTIPOOPERBEM || CDMOTIVOOPER IN ('00201','00101')";
+    QTest::newRow("reason keys of both forms") << 6 << "'00201','001|02'"
+                                               << "CDTIPOOPERBEM || '/' || CDMOTIVOOPER IN ('002/01','001/02')";
+    QTest::newRow("reason key of a type alone") << 6 << "'002|'" << "1 = 0";
+    const QString grupo = "CDBEMATIVO IN (SELECT CDBEMATIVO FROM BEMATIVO WHERE CDEMPRESA = '01' AND CDGRUPOBEM %1)";
+    QTest::newRow("asset groups") << 0 << "'002','005'" << grupo.arg("IN ('002','005')");
+    QTest::newRow("assets") << 2 << "'000001','000007','000012'" << "CDBEMATIVO IN ('000001','000007','000012')";
+    QTest::newRow("cost centres") << 13 << "'0001','0004'" << "CDCENTCUST IN ('0001','0004')";
+    QTest::newRow("client") << 17 << "SELECT '''' || MIN(CDCLIENTE) || '''' FROM OPERABEM WHERE CDEMPRESA = '01'"
+                            << "CDCLIENTE = (SELECT MIN(CDCLIENTE) FROM OPERABEM WHERE CDEMPRESA = '01')";
+    QTest::newRow("series") << 19 << "E" << "CDSERIENFOPERA = 'E'";
+    QTest::newRow("invoice number") << 21 << "SELECT MAX(NRNOTAFIOPERA) FROM OPERABEM WHERE CDEMPRESA = '01'"
+                                    << "NRNOTAFIOPERA = (SELECT MAX(NRNOTAFIOPERA) FROM OPERABEM WHERE CDEMPRESA = '01')";
     QTest::newRow("types") << 4 << "'001','009'" << "CDTIPOOPERBEM IN ('001','009')";
     QTest::newRow("sector") << 15 << "'0003'" << "CDSETOR = '0003'";
     QTest::newRow("operator") << 8 << "'OPER001'" << "CDOPERADOR = 'OPER001'";
@@ -211,13 +272,85 @@ void TstAppServer::historySelectionsMatchExactly()
     QFETCH(int, slot);
     QFETCH(QString, value);
     QFETCH(QString, where);
+    if (value.startsWith("SELECT ")) {  // a value the demo holds, read from it
+        QSqlQuery q(m_db);
+        QVERIFY(q.exec(value) && q.next());
+        value = q.value(0).toString();
+    }
     QVector<QString> c = allCriteria();
     c[slot] = value;
     if (slot != 10) c[slot + 1] = QString();  // the pair's flag follows its selection
     const wire::Reply r = history("01", QDate(), QDate(), "T", c);
     QVERIFY2(r.ok(), qPrintable(r.message));
-    QCOMPARE(r.packet.rows.size(), count("SELECT COUNT(*) FROM OPERABEM WHERE CDEMPRESA='01' AND " + where));
+    const int expected = count("SELECT COUNT(*) FROM OPERABEM WHERE CDEMPRESA='01' AND " + where);
+    QCOMPARE(r.packet.rows.size(), expected);
+    if (where != "1 = 0") QVERIFY2(expected > 0, "the demo must hold rows for the criterion");
     QVERIFY(count("SELECT COUNT(*) FROM OPERABEM") > 0);  // nothing was harmed
+}
+
+void TstAppServer::historyReasonKeysKeepTypesApart()
+{
+    // Type "1" with reason "23" and type "12" with reason "3": joined with
+    // nothing between, both read "123".
+    QSqlQuery ops(m_db);
+    QVERIFY(ops.exec("SELECT MIN(NRSEQOPERABEM), MAX(NRSEQOPERABEM) FROM OPERABEM WHERE CDEMPRESA = '03'") && ops.next());
+    const QString first = ops.value(0).toString(), last = ops.value(1).toString();
+    ops.finish();
+    QSqlQuery was(m_db);
+    QVERIFY(was.exec("SELECT NRSEQOPERABEM, CDTIPOOPERBEM, CDMOTIVOOPER FROM OPERABEM WHERE CDEMPRESA = '03' AND NRSEQOPERABEM IN ('"
+                     + first + "','" + last + "')"));
+    QVector<QStringList> old;
+    while (was.next()) old << QStringList{was.value(0).toString(), was.value(1).toString(), was.value(2).toString()};
+    was.finish();
+    QCOMPARE(old.size(), 2);
+    auto write = [this](const QStringList &statements) {
+        QSqlDatabase w = dbconnect::open(m_url, "chaves", dbconnect::Mode::ReadWrite);
+        bool ok = true;
+        for (const QString &sql : statements) {
+            QSqlQuery q(w);
+            if (!q.exec(sql)) {
+                qWarning() << sql << q.lastError().text();
+                ok = false;
+            }
+        }
+        w = QSqlDatabase();
+        dbconnect::close("chaves");
+        return ok;
+    };
+    const auto setOp = [](const QString &nr, const QString &tipo, const QString &mot) {
+        return QString("UPDATE OPERABEM SET CDTIPOOPERBEM = '%1', CDMOTIVOOPER = '%2' WHERE CDEMPRESA = '03' AND NRSEQOPERABEM = '%3'")
+            .arg(tipo, mot, nr);
+    };
+    QVERIFY(write({"INSERT INTO TIPOOPERBEM VALUES ('03', '1', 'Tipo um', '01')",
+                   "INSERT INTO TIPOOPERBEM VALUES ('03', '12', 'Tipo doze', '01')",
+                   "INSERT INTO MOTIVOOPER VALUES ('03', '1', '23', 'Motivo vinte e três')",
+                   "INSERT INTO MOTIVOOPER VALUES ('03', '12', '3', 'Motivo três')", setOp(first, "1", "23"),
+                   setOp(last, "12", "3")}));
+    const auto restore = qScopeGuard([&] {
+        write({setOp(old[0][0], old[0][1], old[0][2]), setOp(old[1][0], old[1][1], old[1][2]),
+               "DELETE FROM MOTIVOOPER WHERE CDEMPRESA = '03' AND CDTIPOOPERBEM IN ('1', '12')",
+               "DELETE FROM TIPOOPERBEM WHERE CDEMPRESA = '03' AND CDTIPOOPERBEM IN ('1', '12')"});
+    });
+    QString tipos = "'1','12'";
+    const wire::Reply mot = m_net.Call("getMotivoOper", {A::Val("03"), A::Ref(tipos)});
+    QVERIFY2(mot.ok(), qPrintable(mot.message));
+    QStringList keys;
+    for (const auto &row : mot.packet.rows) keys << row[4].toString();
+    keys.sort();
+    QCOMPARE(keys, QStringList({"12|3", "1|23"}));
+    const auto numbers = [this](const QString &reasons) {
+        QVector<QString> c = allCriteria();
+        c[6] = reasons;
+        c[7] = QString();
+        const wire::Reply r = history("03", QDate(), QDate(), "T", c);
+        QStringList out;
+        for (const auto &row : r.packet.rows) out << row[r.packet.indexOf("NRSEQOPERABEM")].toString();
+        return out;
+    };
+    QCOMPARE(numbers("'1|23'"), QStringList{first});
+    QCOMPARE(numbers("'12|3'"), QStringList{last});
+    // A set saved with the joined key reads as it always did: both.
+    QCOMPARE(numbers("'123'"), QStringList({first, last}));
 }
 
 void TstAppServer::historyByReferenceValuesComeBack()
@@ -297,7 +430,7 @@ void TstAppServer::listsAndInvoices()
     QString tipos = "'002'";
     const wire::Reply mot = m_net.Call("getMotivoOper", {A::Val("01"), A::Ref(tipos)});
     QCOMPARE(mot.packet.rows.size(), count("SELECT COUNT(*) FROM MOTIVOOPER WHERE CDEMPRESA='01' AND CDTIPOOPERBEM='002'"));
-    QCOMPARE(mot.packet.rows[0][4].toString(), mot.packet.rows[0][1].toString() + mot.packet.rows[0][2].toString());
+    QCOMPARE(mot.packet.rows[0][4].toString(), mot.packet.rows[0][1].toString() + "|" + mot.packet.rows[0][2].toString());
     QCOMPARE(m_net.Call("getTipoDeOperacao", {A::Val("01"), A::Val("T")}).packet.rows.size(), 9);
     QCOMPARE(m_net.Call("getCentCusto", {A::Val("T")}).packet.rows.size(), 8);
     QCOMPARE(m_net.Call("getSetor", {A::Val("T")}).packet.rows.size(), 7);

@@ -42,6 +42,7 @@ private slots:
     void validatorsStopAtTheFirstFailure();
     void dependentListsSendTheParentCriterion();
     void listsHaveTheirTitlesAndPickerKeys();
+    void reasonsSavedWithJoinedKeysAreMarkedInTheList();
     void keysOnACriterionOpenItsList_data();
     void keysOnACriterionOpenItsList();
     void seriesBoxOutOfSightIsOutOfReach();
@@ -308,26 +309,56 @@ void TstFilter::listsHaveTheirTitlesAndPickerKeys()
     TfrmHistoricoBem *f = headerLeft(false);
     QVERIFY(f);
     TfrmFiltroHistOpBem *d = dialog();
-    const QList<std::pair<std::function<void()>, QString>> presses = {
-        {[d] { d->btpGrupoBemClick(); }, "Grupo de Bem"},
-        {[d] { d->btpBemClick(); }, "Bem|Não há bem cadastrado."},
-        {[d] { d->btpTipoOperClick(); }, "Tipo de Operação|Não há operação cadastrada."},
-        {[d] { d->btpMotivoOpClick(); }, "Motivo da Operação|Motivo da Operação não cadastrado."},
-        {[d] { d->btpResponsavelClick(); }, "Responsável|Não há Operador cadastrado."},
-        {[d] { d->btpFilialClick(); }, "Filial|Não há Filial cadastrada."},
-        {[d] { d->btpCCustoClick(); }, "Centro de Custo|Não há Centro de Custo cadastrado."},
-        {[d] { d->btpSetorClick(); }, "Setor|Não há Setor cadastrado."},
-        {[d] { d->btpClienteClick(); }, "Cliente|Não há Cliente cadastrado."},
-        {[d] { d->btpFornecedorClick(); }, "Fornecedor|Não há Fornecedor cadastrado."}};
+    struct Press {
+        std::function<void()> press;
+        QString title, key;
+        TClientDataSet *table;
+        QString fields;  // name label size (display width), in display order
+    };
+    const QList<Press> presses = {
+        {[d] { d->btpGrupoBemClick(); }, "Grupo de Bem", "CDGRUPOBEM", d->qryGrupoBem,
+         "CDGRUPOBEM Código 6 (8); NMGRUPOBEM Nome 50; CDEMPRESA Empresa 2 hidden"},
+        {[d] { d->btpBemClick(); }, "Bem|Não há bem cadastrado.", "CDBEMATIVO", d->cdsBem,
+         "IDMARCADO 1 hidden; CDBEMATIVO Código 10; CDPATRIBEMATIVO Patrimônio 30; NMBEMATIVO Nome 50"},
+        {[d] { d->btpTipoOperClick(); }, "Tipo de Operação|Não há operação cadastrada.", "CDTIPOOPERBEM", d->cdsTipoOper,
+         "IDMARCADO 1 hidden; CDTIPOOPERBEM Código 6; NMTIPOOPERBEM Nome 50"},
+        // The reason key holds a separator between the two codes: 13, not 12.
+        {[d] { d->btpMotivoOpClick(); }, "Motivo da Operação|Motivo da Operação não cadastrado.", "CHAVE", d->cdsMotivoOper,
+         "IDMARCADO 1 hidden; CDTIPOOPERBEM Tipo 8; CDMOTIVOOPER Código 8; NMMOTIVOOPER Nome 50; CHAVE 13 hidden"},
+        {[d] { d->btpResponsavelClick(); }, "Responsável|Não há Operador cadastrado.", "CDOPERADOR", d->qryOperador,
+         "CDOPERADOR Código 12 (14); NMOPERADOR Nome 40"},
+        {[d] { d->btpFilialClick(); }, "Filial|Não há Filial cadastrada.", "CDFILIAL", d->qryFilial,
+         "CDFILIAL Código 4 (6); NMFILIAL Nome 30 (60)"},
+        {[d] { d->btpCCustoClick(); }, "Centro de Custo|Não há Centro de Custo cadastrado.", "CDCENTCUST", d->cdsCentCust,
+         "IDMARCADO 1 hidden; CDCENTCUST Código 4; NMCENTCUST Nome 40"},
+        {[d] { d->btpSetorClick(); }, "Setor|Não há Setor cadastrado.", "CDSETOR", d->cdsSetor,
+         "IDMARCADO 1 hidden; CDSETOR Código 4; SGSETOR Sigla 10; NMSETOR Nome 30"},
+        {[d] { d->btpClienteClick(); }, "Cliente|Não há Cliente cadastrado.", "CDCLIENTE", d->qryCliente,
+         "NRINSJURCLIE Inscrição 20 (27); NMRAZSOCCLIE Razão Social 50; NMFANTCLIE Nome 50 (55); "
+         "IDTPIJURCLIE 1 hidden; CDCLIENTE 21 hidden"},
+        {[d] { d->btpFornecedorClick(); }, "Fornecedor|Não há Fornecedor cadastrado.", "CDFORNECED", d->qryFornecedor,
+         "NRINSJURFORN Inscrição 20 (27); NMRAZSOCFORN Razão Social 40 (42); NMFANTFORN Nome 40 (42); "
+         "IDTPIJURFORN 1 hidden; CDFORNECED 21 hidden"}};
     QHash<QString, int> rows;
-    for (const auto &[press, title] : presses) {
+    for (const Press &p : presses) {
         fx.sp.clear();
-        QVERIFY(host::dispatch(press));
+        QVERIFY(host::dispatch(p.press));
         QCOMPARE(fx.sp.shown.size(), 1);
         QCOMPARE(fx.sp.shown.first().kind, QString("pickList"));
-        QCOMPARE(fx.sp.shown.first().text, title);
-        QVERIFY2(fx.sp.shown.first().rows > 0, qPrintable(title));
-        rows[title.section('|', 0, 0)] = fx.sp.shown.first().rows;
+        QCOMPARE(fx.sp.shown.first().text, p.title);
+        QCOMPARE(fx.sp.shown.first().key, p.key);
+        QVERIFY2(fx.sp.shown.first().rows > 0, qPrintable(p.title));
+        rows[p.title.section('|', 0, 0)] = fx.sp.shown.first().rows;
+        QStringList fields;
+        for (const TField *fd : p.table->Fields()) {
+            QString one = fd->FieldName();
+            if (!fd->DisplayLabel.isEmpty()) one += ' ' + fd->DisplayLabel;
+            one += ' ' + QString::number(fd->Size());
+            if (fd->DisplayWidth && fd->DisplayWidth != fd->Size()) one += QString(" (%1)").arg(fd->DisplayWidth);
+            if (!fd->Visible) one += " hidden";
+            fields << one;
+        }
+        QCOMPARE(fields.join("; "), p.fields);
     }
     // Only active operators are offered: the demo has ten, OPER010 inactive.
     QCOMPARE(rows.value("Responsável"), 9);
@@ -336,6 +367,26 @@ void TstFilter::listsHaveTheirTitlesAndPickerKeys()
     QVERIFY(!d->cdsMotivoOper->FieldByName("CHAVE")->Visible);
     QCOMPARE(d->qryCliente->FieldByName("NRINSJURCLIE")->EditMask, PictPess(""));
     QCOMPARE(d->qryFilial->FieldByName("NMFILIAL")->DisplayWidth, 60);
+}
+
+void TstFilter::reasonsSavedWithJoinedKeysAreMarkedInTheList()
+{
+    QVERIFY(headerLeft(false));
+    TfrmFiltroHistOpBem *d = dialog();
+    d->ui->rbtLsMotivoOp->setChecked(true);
+    // As an option set saved before the separator holds them; a key that no
+    // listed reason joins to is handed on as it was.
+    d->stValMotivo = "'00201','00302','99999'";
+    fx.sp.clear();
+    QVERIFY(host::dispatch([d] { d->btpMotivoOpClick(); }));
+    QCOMPARE(fx.sp.texts("pickList").size(), 1);
+    QCOMPARE(fx.sp.shown.first().given, QString("'002|01','003|02','99999'"));
+    QCOMPARE(d->stCdMotivoOp, QString("'002|01','003|02','99999'"));
+    // Keys of the current form go in untouched.
+    d->stValMotivo = "'002|01'";
+    fx.sp.clear();
+    QVERIFY(host::dispatch([d] { d->btpMotivoOpClick(); }));
+    QCOMPARE(fx.sp.shown.first().given, QString("'002|01'"));
 }
 
 void TstFilter::keysOnACriterionOpenItsList_data()

@@ -333,6 +333,7 @@ void TfrmFiltroHistOpBem::btpMotivoOpClick()
     const wire::Reply r = frmHistoricoBem->netHistoricoBem->Call(QStringLiteral("getMotivoOper"),
                                                                  {TNetArg::Val(empresaTexto()), TNetArg::Ref(stCdMotivoOp)});
     cdsMotivoOper->LoadFromPacket(CheckResultServ(r, true, 0));
+    stValMotivo = motivosComChaveAtual(stValMotivo);
     PesquisaLista(dtsMotivoOper, QStringLiteral("CHAVE"), titulo("MOTIVOOPER", "MOTIVO_NCAD"), false, stValMotivo);
     stCdMotivoOp = stValMotivo;
 }

@@ -128,6 +128,7 @@ private:
     // A list criterion without dependencies: "all" chosen, or a non-empty list.
     void validaLista(QRadioButton *todos, QRadioButton *lista, QString &selecao, QString &flag, const char *msgInf);
     QString titulo(const char *caption, const char *naoCadastrado) const;
+    QString motivosComChaveAtual(const QString &selecao) const;
     QString empresaTexto() const;   // text of the main screen's company edit
     QString empresaLinha() const;   // CDEMPRESA of the main screen's company row
     void buildInvoiceLists();

@@ -87,7 +87,11 @@ HistoryStatement historyStatement(const QVector<wire::Arg> &a)
     f.addSelection(QStringLiteral("B.CDGRUPOBEM"), text(a, 4), text(a, 5));
     f.addSelection(QStringLiteral("O.CDBEMATIVO"), text(a, 6), text(a, 7));
     f.addSelection(QStringLiteral("O.CDTIPOOPERBEM"), text(a, 8), text(a, 9));
-    f.addSelection(QStringLiteral("(O.CDTIPOOPERBEM || O.CDMOTIVOOPER)"), text(a, 10), text(a, 11));
+    if (text(a, 11).trimmed() != QLatin1String("T")) {
+        const ReasonKeys keys = splitReasonKeys(parseSelection(text(a, 10)));
+        f.addAnyIn({{reasonKeySql(QStringLiteral("O.CDTIPOOPERBEM"), QStringLiteral("O.CDMOTIVOOPER")), keys.exact},
+                    {joinedReasonKeySql(QStringLiteral("O.CDTIPOOPERBEM"), QStringLiteral("O.CDMOTIVOOPER")), keys.joined}});
+    }
     f.addSelection(QStringLiteral("O.CDOPERADOR"), text(a, 12), text(a, 13));
     f.addIn(QStringLiteral("O.IDSITOPERABEM"), parseSituation(text(a, 14)));
     f.addSelection(QStringLiteral("O.CDFILIAL"), text(a, 15), text(a, 16));
@@ -282,7 +286,7 @@ wire::Reply motivoOper(QSqlDatabase &db, const QVector<wire::Arg> &a)
     addListArg(f, QStringLiteral("CDTIPOOPERBEM"), text(a, 1));
     QSqlQuery q = run(db, QStringLiteral("SELECT ' ', CDTIPOOPERBEM, CDMOTIVOOPER, NMMOTIVOOPER, %1 FROM MOTIVOOPER%2 "
                                          "ORDER BY CDMOTIVOOPER, CDTIPOOPERBEM")
-                              .arg(QStringLiteral("(CDTIPOOPERBEM || CDMOTIVOOPER)"), f.where()), f);
+                              .arg(reasonKeySql(QStringLiteral("CDTIPOOPERBEM"), QStringLiteral("CDMOTIVOOPER")), f.where()), f);
     wire::Reply r;
     r.refs = echoRefs(a);
     r.packet = readPacket(q, layout::motivoOper());

@@ -23,17 +23,40 @@ namespace {
 QString listMark(int i) { return QStringLiteral("{list%1}").arg(i); }
 }  // namespace
 
+namespace {
+void requireBounded(qsizetype codes)
+{
+    if (codes > kMaxSelectionCodes)
+        throw BadValue(QStringLiteral("Seleção grande demais: no máximo %1 códigos por critério.")
+                           .arg(QLocale(QLocale::Portuguese, QLocale::Brazil).toString(kMaxSelectionCodes)));
+}
+}  // namespace
+
+QString Filter::inList(const QString &column, const QStringList &codes)
+{
+    m_lists << codes;
+    return QStringLiteral("%1 IN (%2)").arg(column, listMark(m_lists.size() - 1));
+}
+
 void Filter::addIn(const QString &column, const QStringList &codes)
 {
     if (codes.isEmpty()) {
         add(QStringLiteral("1 = 0"));
         return;
     }
-    if (codes.size() > kMaxSelectionCodes)
-        throw BadValue(QStringLiteral("Seleção grande demais: no máximo %1 códigos por critério.")
-                           .arg(QLocale(QLocale::Portuguese, QLocale::Brazil).toString(kMaxSelectionCodes)));
-    m_lists << codes;
-    add(QStringLiteral("%1 IN (%2)").arg(column, listMark(m_lists.size() - 1)));
+    requireBounded(codes.size());
+    add(inList(column, codes));
+}
+
+void Filter::addAnyIn(const QVector<QPair<QString, QStringList>> &columnCodes)
+{
+    qsizetype total = 0;
+    for (const auto &cc : columnCodes) total += cc.second.size();
+    requireBounded(total);
+    QStringList any;
+    for (const auto &cc : columnCodes)
+        if (!cc.second.isEmpty()) any << inList(cc.first, cc.second);
+    add(any.isEmpty() ? QStringLiteral("1 = 0") : QStringLiteral("(") + any.join(QStringLiteral(" OR ")) + QLatin1Char(')'));
 }
 
 void Filter::addSelection(const QString &column, const QString &selection, const QString &flag)

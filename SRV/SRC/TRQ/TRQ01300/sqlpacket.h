@@ -31,6 +31,8 @@ public:
     // column IN (codes); no codes matches nothing. The codes travel as one
     // bound list, so the cost grows with their number, not its square.
     void addIn(const QString &column, const QStringList &codes);
+    // A row matches when any column is in its codes; no codes at all matches nothing.
+    void addAnyIn(const QVector<QPair<QString, QStringList>> &columnCodes);
     // Restricts by the codes of a selection unless the flag is "T".
     void addSelection(const QString &column, const QString &selection, const QString &flag);
     QString where() const;
@@ -38,6 +40,7 @@ public:
     QString sqlFor(const QSqlDatabase &db, const QString &sql) const;
     void applyTo(QSqlQuery &q, const QSqlDatabase &db) const;
 private:
+    QString inList(const QString &column, const QStringList &codes);
     QStringList m_clauses;
     QVariantMap m_values;
     QVector<QStringList> m_lists;
