@@ -441,6 +441,22 @@ void TstAppServer::listsAndInvoices()
     ft = "";
     const wire::Reply nf2 = m_net.Call("GetNotaFisc", {A::Val("01"), A::Ref(cs), A::Ref(ct), A::Ref(fs), A::Ref(ft)});
     QCOMPARE(nf2.packet.rows.size(), count("SELECT COUNT(*) FROM NOTAFISCAL WHERE CDEMPRESA='01' AND CDFORNECED='000001'"));
+    // By client: the invoices of the clients chosen, whatever the suppliers' pair says.
+    QSqlQuery cli(m_db);
+    QVERIFY(cli.exec("SELECT MIN(CDCLIENTE), MAX(CDCLIENTE) FROM NOTAFISCAL WHERE CDEMPRESA='01'") && cli.next());
+    const QString c1 = cli.value(0).toString(), c2 = cli.value(1).toString();
+    cli.finish();
+    QVERIFY(c1 != c2);
+    cs = "'" + c1 + "','" + c2 + "'";
+    ct = "";
+    fs = "";
+    ft = "T";
+    const wire::Reply nf3 = m_net.Call("GetNotaFisc", {A::Val("01"), A::Ref(cs), A::Ref(ct), A::Ref(fs), A::Ref(ft)});
+    QVERIFY(nf3.ok());
+    const int byClient =
+        count("SELECT COUNT(*) FROM NOTAFISCAL WHERE CDEMPRESA='01' AND CDCLIENTE IN ('" + c1 + "','" + c2 + "')");
+    QVERIFY(byClient > 1);
+    QCOMPARE(nf3.packet.rows.size(), byClient);
 }
 
 void TstAppServer::badInputGetsErrorAndServerGoesOn()

@@ -41,6 +41,11 @@ private slots:
     void validatorsStopAtTheFirstFailure_data();
     void validatorsStopAtTheFirstFailure();
     void dependentListsSendTheParentCriterion();
+    void radioRoundTripKeepsOrEmptiesTheSelection_data();
+    void radioRoundTripKeepsOrEmptiesTheSelection();
+    void cancelAfterAFailedValidationKeepsTheCriteria();
+    void seriesAndNumberAsTyped_data();
+    void seriesAndNumberAsTyped();
     void listsHaveTheirTitlesAndPickerKeys();
     void reasonsSavedWithJoinedKeysAreMarkedInTheList();
     void keysOnACriterionOpenItsList_data();
@@ -302,6 +307,132 @@ void TstFilter::dependentListsSendTheParentCriterion()
     QCOMPARE(d->stTCdTpOper, QString("T"));
     d->ui->rbtTdGrupoBem->setChecked(true);
     QCOMPARE(d->stTGrupoBem, QString("T"));
+}
+
+namespace {
+QString *criterionString(TfrmFiltroHistOpBem *d, const QString &name)
+{
+    const QHash<QString, QString *> strings = {
+        {"stGrupoBem", &d->stGrupoBem}, {"stCdBem", &d->stCdBem},       {"stValBem", &d->stValBem},
+        {"stCdTpOper", &d->stCdTpOper}, {"stCdMotivoOp", &d->stCdMotivoOp}, {"stValMotivo", &d->stValMotivo},
+        {"stOperador", &d->stOperador}, {"stFilial", &d->stFilial},     {"stCCusto", &d->stCCusto},
+        {"stSetor", &d->stSetor},       {"stCliente", &d->stCliente},   {"stFornecedor", &d->stFornecedor}};
+    return strings.value(name);
+}
+}  // namespace
+
+void TstFilter::radioRoundTripKeepsOrEmptiesTheSelection_data()
+{
+    QTest::addColumn<QString>("list");
+    QTest::addColumn<QString>("all");
+    QTest::addColumn<QStringList>("strings");  // the selection, then the last pick if any
+    QTest::addColumn<int>("arg");              // where the selection is sent; -1: not sent
+    QTest::addColumn<QString>("message");      // empty: the kept selection is accepted
+    QTest::newRow("Grupo de Bem") << "rbtListaGrupoBem" << "rbtTdGrupoBem" << QStringList{"stGrupoBem"} << 4
+                                  << "Grupo de Bem deve ser informado.";
+    QTest::newRow("Bem") << "rbtLsBem" << "rbtTdBem" << QStringList{"stCdBem", "stValBem"} << 6 << "Bem deve ser informado.";
+    QTest::newRow("Tipo") << "rbtLsTipoOper" << "rbtTdTipoOper" << QStringList{"stCdTpOper"} << 8
+                          << "Tipo de Operação deve ser informada.";
+    QTest::newRow("Motivo") << "rbtLsMotivoOp" << "rbtTdMotivoOp" << QStringList{"stCdMotivoOp", "stValMotivo"} << 10
+                            << "Motivo da Operação deve ser informado.";
+    QTest::newRow("Responsável") << "rbtLsResponsavel" << "rbtTdRsponsavel" << QStringList{"stOperador"} << 12 << "";
+    QTest::newRow("Filial") << "rbtLsFilial" << "rbtTdFilial" << QStringList{"stFilial"} << 15 << "";
+    QTest::newRow("Centro de Custo") << "rbtLsCentCust" << "rbtTdCentCust" << QStringList{"stCCusto"} << 17 << "";
+    QTest::newRow("Setor") << "rbtLsSetor" << "rbtTdSetor" << QStringList{"stSetor"} << 19 << "";
+    QTest::newRow("Cliente") << "rbtLsCliente" << "rbtTdCliente" << QStringList{"stCliente"} << 21 << "";
+    QTest::newRow("Fornecedor") << "rbtLsFornec" << "rbtTdFornec" << QStringList{"stFornecedor"} << -1 << "";
+}
+
+void TstFilter::radioRoundTripKeepsOrEmptiesTheSelection()
+{
+    // "Lista" with a pick, "Todos", "Lista" again without a new pick.
+    QFETCH(QString, list);
+    QFETCH(QString, all);
+    QFETCH(QStringList, strings);
+    QFETCH(int, arg);
+    QFETCH(QString, message);
+    QVERIFY(headerLeft(true));
+    TfrmFiltroHistOpBem *d = dialog();
+    auto *listRadio = d->findChild<QRadioButton *>(list);
+    auto *allRadio = d->findChild<QRadioButton *>(all);
+    QVERIFY(listRadio && allRadio);
+    listRadio->click();
+    for (const QString &name : strings) *criterionString(d, name) = "'X1'";
+    allRadio->click();
+    for (const QString &name : strings)
+        QCOMPARE(*criterionString(d, name), message.isEmpty() ? QString("'X1'") : QString());
+    listRadio->click();
+    confirm();
+    if (!message.isEmpty()) {
+        QCOMPARE(fx.sp.texts("error"), QStringList{message});
+        QCOMPARE(fx.rec.calls().size(), 0);
+        return;
+    }
+    QCOMPARE(fx.sp.texts("error"), QStringList());
+    QVERIFY(!fx.rec.calls().isEmpty());
+    if (arg >= 0) {
+        QCOMPARE(fx.rec.calls().first().args.at(arg), QString("ref:'X1'"));
+        QCOMPARE(fx.rec.calls().first().args.at(arg + 1), QString("ref:"));
+    }
+    QCOMPARE(*criterionString(d, strings.first()), QString("'X1'"));
+}
+
+void TstFilter::cancelAfterAFailedValidationKeepsTheCriteria()
+{
+    QVERIFY(headerLeft(true));
+    TfrmFiltroHistOpBem *d = dialog();
+    d->ui->rbtLsResponsavel->click();
+    d->stOperador = "'OPER002'";
+    d->ui->rbtLsMotivoOp->click();
+    d->stCdMotivoOp = d->stValMotivo = "'002|01'";
+    d->ui->rbtLsSetor->click();  // nothing picked: the confirmation stops there
+    confirm();
+    QCOMPARE(fx.sp.texts("error"), QStringList{"Setor deve ser informado."});
+    QCOMPARE(fx.rec.calls().size(), 0);
+    QVERIFY(d->ui->rbtLsResponsavel->isChecked());
+    QVERIFY(d->ui->rbtLsMotivoOp->isChecked());
+    QCOMPARE(d->stOperador, QString("'OPER002'"));
+    QCOMPARE(d->stCdMotivoOp, QString("'002|01'"));
+    QCOMPARE(d->stValMotivo, QString("'002|01'"));
+    // Once the sector is picked, the kept criteria are sent.
+    d->stSetor = "'0003'";
+    fx.sp.clear();
+    confirm();
+    QCOMPARE(fx.sp.texts("error"), QStringList());
+    QVERIFY(!fx.rec.calls().isEmpty());
+    const QStringList args = fx.rec.calls().first().args;
+    QCOMPARE(args.at(10), QString("ref:'002|01'"));
+    QCOMPARE(args.at(12), QString("ref:'OPER002'"));
+    QCOMPARE(args.at(19), QString("ref:'0003'"));
+}
+
+void TstFilter::seriesAndNumberAsTyped_data()
+{
+    QTest::addColumn<QString>("series");
+    QTest::addColumn<QString>("number");
+    QTest::addColumn<QStringList>("sent");  // arguments 24 to 27
+    QTest::newRow("neither") << "" << "" << QStringList{"ref:", "ref:T", "ref:", "ref:T"};
+    QTest::newRow("series typed") << "E" << "" << QStringList{"ref:E", "ref:", "ref:", "ref:T"};
+    QTest::newRow("series of blanks") << "   " << "" << QStringList{"ref:", "ref:T", "ref:", "ref:T"};
+    QTest::newRow("series and number") << "1" << "1042" << QStringList{"ref:1", "ref:", "ref:      1042", "ref:"};  // the number as the edit returns it; the server trims
+}
+
+void TstFilter::seriesAndNumberAsTyped()
+{
+    QFETCH(QString, series);
+    QFETCH(QString, number);
+    QFETCH(QStringList, sent);
+    QVERIFY(headerLeft(true));
+    TfrmFiltroHistOpBem *d = dialog();
+    // The series box is out of the user's reach; a program (or a saved set
+    // of an older layout) may still fill it.
+    d->ui->medSerieNF->setText(series);
+    d->ui->medNumero->SetText(number);
+    confirm();
+    QCOMPARE(fx.sp.texts("error"), QStringList());
+    QVERIFY(!fx.rec.calls().isEmpty());
+    QCOMPARE(fx.rec.calls().first().args.mid(23, 4), sent);
+    QCOMPARE(QStringList({"ref:" + d->stSerieNF, "ref:" + d->stTSerieNF, "ref:" + d->stCdNF, "ref:" + d->stTCdNF}), sent);
 }
 
 void TstFilter::listsHaveTheirTitlesAndPickerKeys()
