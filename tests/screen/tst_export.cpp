@@ -45,6 +45,7 @@ private slots:
     void csvReadsBackAsShown();
     void xlsxHoldsNumbersDatesAndWords();
     void nothingToExportOrCancelled();
+    void clearedNumberAndDateStayEmpty();
     void escStopsTheExportAndDropsOtherInput_data();
     void escStopsTheExportAndDropsOtherInput();
 private:
@@ -171,6 +172,43 @@ void TstExport::xlsxHoldsNumbersDatesAndWords()
     QCOMPARE(formatOfStyle(st, styleOf.value("3")), QString("dd/mm/yyyy"));
     QCOMPARE(formatOfStyle(st, styleOf.value("4")), QString("dd/mm/yyyy hh:mm:ss"));
     QVERIFY(st.contains("#,##0.00"));
+}
+
+void TstExport::clearedNumberAndDateStayEmpty()
+{
+    // A value and a date that came with the rows, cleared where they are: the
+    // grid and the file show nothing, never 0 or 30/12/1899.
+    TfrmHistoricoBem *f = screenWithRows();
+    QVERIFY(f);
+    TClientDataSet *h = f->cdsHistoricoBem;
+    h->First();
+    h->Edit();
+    h->FieldByName("VROPERABEM2")->Clear();
+    h->FieldByName("DTOPERABEM")->Clear();
+    h->Post();
+    QVERIFY(h->FieldByName("VROPERABEM2")->IsNull());
+    QVERIFY(h->FieldByName("DTOPERABEM")->IsNull());
+    QCOMPARE(h->FieldByName("VROPERABEM2")->DisplayText(), QString());
+    QCOMPARE(h->FieldByName("DTOPERABEM")->DisplayText(), QString());
+    fx.sp.clear();
+    const QString file = exportTo(f, "limpos.csv");
+    QCOMPARE(fx.sp.texts("error").join('|'), QString());
+    QFile in(file);
+    QVERIFY(in.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(in.readAll().mid(3)).split("\r\n", Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 4);
+    const QStringList head = lines[0].split(';');
+    const int vr = head.indexOf("Valor Operação (CDI)"), dt = head.indexOf("Data Operação");
+    QVERIFY(vr > 0 && dt > 0);
+    const QStringList first = lines[1].mid(lines[1].indexOf("\";") + 2).split(';');
+    const int name = head.indexOf("Nome do Bem");
+    QVERIFY(name < dt && name < vr);  // the quoted name comes before both
+    QCOMPARE(first.at(dt - name - 1), QString());
+    QCOMPARE(first.at(vr - name - 1), QString());
+    // The next row keeps its own.
+    const QStringList second = lines[2].split(';');
+    QCOMPARE(second.at(dt), QString("29/02/2024"));
+    QCOMPARE(second.at(vr), QString("0,25"));
 }
 
 void TstExport::nothingToExportOrCancelled()

@@ -37,6 +37,7 @@ private slots:
     void seriesListChangesNothing();
     void savingRightAfterCreationLeavesNoNames();
     void defaultConfirmationSavesThirteenNames();
+    void everyCriterionUnderItsOwnName();
     void singleSituationCodeUntilTheNextConfirmation();
     void missingNamesAreEmptiedAndBadEntriesSkipped();
     void controlsComeBackInANewConnection();
@@ -294,6 +295,33 @@ void TstFilterOptions::defaultConfirmationSavesThirteenNames()
                                          "stSituacao=_1_\nstTFilial=T\nstTCCusto=T\nstTSetor=T\nstTCliente=T\n"
                                          "stTSerieNF=T\nstTCdNF=T\nstTFornecedor=T"));
     QCOMPARE(m_store->names("Trq01301", Vantiro::Operator()), QStringList({"padrão"}));  // the name trimmed
+}
+
+void TstFilterOptions::everyCriterionUnderItsOwnName()
+{
+    QVERIFY(headerLeft(false));
+    TfrmFiltroHistOpBem *d = dialog();
+    // Each string set through its own member, so that two names swapped in
+    // the saved list, or a member saved under another's name, show.
+    QString *members[] = {&d->stGrupoBem, &d->stTGrupoBem, &d->stCdBem, &d->stTCdBem, &d->stCdTpOper,
+                          &d->stTCdTpOper, &d->stCdMotivoOp, &d->stTCdMotivoOp, &d->stOperador, &d->stTOperador,
+                          &d->stSituacao, &d->stFilial, &d->stTFilial, &d->stCCusto, &d->stTCCusto,
+                          &d->stTSetor, &d->stSetor, &d->stCliente, &d->stTCliente, &d->stSerieNF,
+                          &d->stTSerieNF, &d->stCdNF, &d->stTCdNF, &d->stFornecedor, &d->stTFornecedor,
+                          &d->stValBem, &d->stValMotivo};
+    int n = 0;
+    for (QString *m : members) *m = QString("v%1").arg(++n);
+    const QString expected =
+        "stGrupoBem=v1\nstTGrupoBem=v2\nstCdBem=v3\nstTCdBem=v4\nstCdTpOper=v5\nstTCdTpOper=v6\n"
+        "stCdMotivoOp=v7\nstTCdMotivoOp=v8\nstOperador=v9\nstTOperador=v10\nstSituacao=v11\nstFilial=v12\n"
+        "stTFilial=v13\nstCCusto=v14\nstTCCusto=v15\nstTSetor=v16\nstSetor=v17\nstCliente=v18\nstTCliente=v19\n"
+        "stSerieNF=v20\nstTSerieNF=v21\nstCdNF=v22\nstTCdNF=v23\nstFornecedor=v24\nstTFornecedor=v25\n"
+        "stValBem=v26\nstValMotivo=v27";
+    QCOMPARE(save("todos os nomes"), expected);
+    for (QString *m : members) m->clear();
+    load("todos os nomes");
+    n = 0;
+    for (QString *m : members) QCOMPARE(*m, QString("v%1").arg(++n));
 }
 
 void TstFilterOptions::singleSituationCodeUntilTheNextConfirmation()

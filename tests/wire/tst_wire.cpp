@@ -144,6 +144,23 @@ void TstWire::compactRowsReadAndChangeInPlace()
     rows.setValue(0, 3, QVariant());
     QCOMPARE(rows.at(0), Row({"Ação bem maior que antes", 1.5, 45001.5, QVariant()}));
     QCOMPARE(rows.at(1), Row({"", 7.25, 45000.0, QVariant()}));
+    // A number and a date that came from the server, cleared where they are,
+    // read back empty (not 0, the date of 30/12/1899).
+    Rows cleared = back->packet.rows;
+    cleared.setValue(0, 1, QVariant());
+    cleared.setValue(1, 2, QVariant());
+    QVERIFY(cleared.value(0, 1).isNull());
+    QVERIFY(cleared.value(1, 2).isNull());
+    QCOMPARE(cleared.at(1), Row({"", QVariant(), QVariant(), QVariant()}));
+    cleared.cellsOf(1, &cells);
+    QCOMPARE(cells[2].kind, Rows::CellView::Null);
+    Reply resent;
+    resent.packet.fields = back->packet.fields;
+    resent.packet.rows = cleared;
+    const auto again = decodeReply(encodeReply(resent));
+    QVERIFY(again);
+    QVERIFY(again->packet.rows.value(0, 1).isNull());
+    QVERIFY(again->packet.rows.value(1, 2).isNull());
     // The packet read keeps what it had.
     QCOMPARE(back->packet.rows.at(0), Row({"Ação", 1.5, QVariant(), longText}));
     QVERIFY(back->packet.rows.value(1, 1).isNull());

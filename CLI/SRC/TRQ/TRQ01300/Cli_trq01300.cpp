@@ -822,7 +822,8 @@ void TfrmHistoricoBem::cdsEspecOperVALORSetText(TField *, const QString &t)
 
 void TfrmHistoricoBem::cdsHistoricoBemConvertedGetText(TField *s, QString &t, bool)
 {
-    if (cdsHistoricoBem->IsEmpty()) {
+    // A value the operation does not have is shown as nothing, not as 0,00.
+    if (cdsHistoricoBem->IsEmpty() || s->IsNull()) {
         t.clear();
         return;
     }
