@@ -15,6 +15,7 @@
 #include "vantiro.h"
 #include "recordingserver.h"
 #include "screenfixture.h"
+#include "tcpconnections.h"
 #include "codec.h"
 #include "trq01300_methods.h"
 #include <QCheckBox>
@@ -57,6 +58,14 @@ private slots:
     void markDrawnOnlyInMarkColumn();
     void codeWordsAndSetters_data();
     void codeWordsAndSetters();
+    void periodFlagFollowsTheDates_data();
+    void periodFlagFollowsTheDates();
+    void companyPickedFromItsList();
+    void accountCodesShownByTheHostsPicture();
+    void closingHangsUp();
+    void failedSpecificationsKeepBothDetailTables();
+    void failedRequeryKeepsTheRowsUnconverted();
+    void filterCommandLeavesTheScreenAsItWas();
 private:
     // A screen connected to the recording server.
     TfrmHistoricoBem *recordedScreen();
@@ -643,6 +652,167 @@ void TstScreen::codeWordsAndSetters()
     fl->SetText(word.toUpper());
     QCOMPARE(fl->AsString(), code);
     h->Post();
+}
+
+
+void TstScreen::periodFlagFollowsTheDates_data()
+{
+    QTest::addColumn<QDate>("start");
+    QTest::addColumn<QDate>("end");
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QString>("flag");
+    QTest::newRow("both dates") << QDate(2024, 1, 1) << QDate(2024, 1, 31) << "T" << "";
+    QTest::newRow("neither") << QDate() << QDate() << "" << "T";
+    QTest::newRow("start after end, not compared here") << QDate(2024, 2, 1) << QDate(2024, 1, 1) << "T" << "";
+}
+
+void TstScreen::periodFlagFollowsTheDates()
+{
+    QFETCH(QDate, start);
+    QFETCH(QDate, end);
+    QFETCH(QString, before);
+    QFETCH(QString, flag);
+    TfrmHistoricoBem *f = screen();
+    QVERIFY(f);
+    f->depDtInicial->SetDate(start);
+    f->depDtFinal->SetDate(end);
+    f->stDtGeral = before;
+    QVERIFY(host::dispatch([f] { f->vd_Data(true); }));
+    QCOMPARE(m_sp.texts("error"), QStringList());
+    QCOMPARE(f->stDtGeral, flag);
+}
+
+void TstScreen::companyPickedFromItsList()
+{
+    TfrmHistoricoBem *f = screen();
+    QVERIFY(f);
+    f->medCdEmpresa->setFocus();
+    f->medCdEmpresa->SetText("01");
+    f->edtNmEmpresa->setText("nome antigo");
+    m_sp.rowAnswers = {1};  // the second company by code
+    f->btnEmpresa->Pesquisar();
+    QCOMPARE(m_sp.texts("pickRow"), QStringList({"Empresa"}));
+    QCOMPARE(m_sp.shown.first().rows, 5);  // every company
+    QCOMPARE(f->medCdEmpresa->Text(), QString("02"));
+    QCOMPARE(f->edtNmEmpresa->text(), QString("Transportes Serra Azul S/A"));
+    // Typing another code empties the name until the code is checked.
+    f->medCdEmpresa->SetText("03");
+    QCOMPARE(f->edtNmEmpresa->text(), QString());
+}
+
+void TstScreen::accountCodesShownByTheHostsPicture()
+{
+    const QString kept = Vantiro::DBPict(ptContCtbl);
+    Vantiro::SetDBPict(ptContCtbl, "9.99.999.999;0;_");
+    if (boIdCriado) frmHistoricoBem->close();
+    TfrmHistoricoBem *f = screen();
+    Vantiro::SetDBPict(ptContCtbl, kept);
+    QVERIFY(f);
+    TField *conta = f->cdsCTBLOper->FieldByName("CDCONTCTBL");
+    QCOMPARE(conta->EditMask, QString("9.99.999.999;0;_"));
+    wire::DataPacket p = packetOf(f->cdsCTBLOper);
+    wire::Row r(p.fields.size());
+    r[p.indexOf("CDCONTCTBL")] = "123010001";
+    p.rows << r;
+    f->cdsCTBLOper->LoadFromPacket(p);
+    QCOMPARE(conta->DisplayText(), QString("1.23.010.001"));
+}
+
+void TstScreen::closingHangsUp()
+{
+    TfrmHistoricoBem *f = screen();
+    QVERIFY(f);
+    QVERIFY(f->netHistoricoBem->Connected());
+    QTRY_VERIFY(establishedTo(m_server->port()) >= 1);
+    QPointer<TfrmHistoricoBem> closing(f);
+    f->close();
+    // Hung up by the closing itself, not later by the screen's destruction.
+    QVERIFY(closing);
+    QVERIFY(!closing->netHistoricoBem->Connected());
+    QTRY_COMPARE(establishedTo(m_server->port()), 0);
+}
+
+void TstScreen::failedSpecificationsKeepBothDetailTables()
+{
+    TfrmHistoricoBem *f = recordedScreen();
+    QVERIFY(f);
+    f->medCdEmpresa->SetText("01");
+    QVERIFY(host::dispatch([f] { f->vd_Empresa(true); }));
+    wire::DataPacket esp = packetOf(f->cdsEspecOper), ctb = packetOf(f->cdsCTBLOper);
+    wire::Row e(esp.fields.size()), c(ctb.fields.size());
+    e[esp.indexOf("NMESPECIFICABEM")] = "Data da garantia";
+    c[ctb.indexOf("CDCONTCTBL")] = "123010001";
+    esp.rows << e;
+    ctb.rows << c;
+    m_rec.answer("GetEspecOper", esp);
+    m_rec.answer("GetCTBLOper", ctb);
+    loadHistory(f, {{"11", "BEM-A", "100", "1", QVariant(), 1.0}, {"12", "BEM-B", "101", "2", QVariant(), 2.0}});
+    QCOMPARE(f->cdsEspecOper->RecordCount(), 1);
+    QCOMPARE(f->cdsCTBLOper->RecordCount(), 1);
+    wire::DataPacket broken;  // refused when loaded
+    broken.fields = {{"X", wire::FieldKind::String, 1}};
+    m_rec.answer("GetEspecOper", broken);
+    m_rec.answer("GetCTBLOper", packetOf(f->cdsCTBLOper));  // empty: would show if asked
+    m_rec.clear();
+    m_sp.clear();
+    f->dbgPadrao->setCurrentIndex(f->dbgPadrao->dataModel()->index(1, 2));
+    QCOMPARE(m_rec.methods(), QStringList({"GetEspecOper"}));
+    QCOMPARE(m_sp.texts("error").size(), 1);
+    QCOMPARE(f->cdsEspecOper->RecordCount(), 1);
+    QCOMPARE(f->cdsEspecOper->FieldByName("NMESPECIFICABEM")->AsString(), QString("Data da garantia"));
+    QCOMPARE(f->cdsCTBLOper->RecordCount(), 1);
+    QCOMPARE(f->cdsCTBLOper->FieldByName("CDCONTCTBL")->AsString(), QString("123010001"));
+}
+
+void TstScreen::failedRequeryKeepsTheRowsUnconverted()
+{
+    TfrmHistoricoBem *f = recordedScreen();
+    QVERIFY(f);
+    f->medCdEmpresa->SetText("01");
+    QVERIFY(host::dispatch([f] { f->vd_Empresa(true); }));
+    f->stDtGeral = "T";
+    ScreenFixture::filterDialog();
+    loadHistory(f, {{"11", "BEM-A", "100", "1", QVariant(), 1.0}, {"12", "BEM-B", "101", "2", QVariant(), 2.0}});
+    f->pgcPadrao->SetActivePage(f->tshPadrao);
+    wire::DataPacket broken;
+    broken.fields = {{"X", wire::FieldKind::String, 1}};
+    m_rec.answer("GetHistoricoOpBem", broken);
+    m_rec.clear();
+    m_sp.clear();
+    f->sbtVerificar->setEnabled(true);
+    f->sbtVerificar->click();
+    QCOMPARE(m_rec.methods(), QStringList({"GetHistoricoOpBem"}));
+    QCOMPARE(m_sp.texts("error").size(), 1);
+    TClientDataSet *h = f->cdsHistoricoBem;
+    QCOMPARE(h->RecordCount(), 2);
+    // The conversion would have marked every row "N" (no index chosen).
+    for (int r = 0; r < 2; ++r) QCOMPARE(h->valueAt(r, h->FieldByName("IDINDFINOK")->Index()).toString(), QString("X"));
+}
+
+void TstScreen::filterCommandLeavesTheScreenAsItWas()
+{
+    TfrmHistoricoBem *f = recordedScreen();
+    QVERIFY(f);
+    f->medCdEmpresa->SetText("01");
+    QVERIFY(host::dispatch([f] { f->vd_Empresa(true); }));
+    loadHistory(f, {{"11", "BEM-A", "100", "1", QVariant(), 1.0}});
+    f->pgcPadrao->SetPageEnabled(f->tshDadosComp, true);
+    f->pgcPadrao->SetActivePage(f->tshDadosComp);
+    f->dtsPadrao->SetDataSet(f->cdsCTBLOper);
+    f->sbtProcurar->setEnabled(false);
+    f->sbtVerificar->setEnabled(true);
+    f->sbtFiltro->setEnabled(true);
+    ScreenFixture::cancelFilterWhenShown();
+    m_rec.clear();
+    f->sbtFiltro->click();
+    QCOMPARE(m_rec.calls().size(), 0);
+    QCOMPARE(f->pgcPadrao->ActivePage(), f->tshDadosComp);
+    QVERIFY(f->pgcPadrao->PageEnabled(f->tshDadosComp));
+    QCOMPARE(f->dtsPadrao->DataSet(), f->cdsCTBLOper);
+    QVERIFY(!f->sbtProcurar->isEnabled());
+    QVERIFY(f->sbtVerificar->isEnabled());
+    QVERIFY(f->sbtFiltro->isEnabled());
+    QCOMPARE(f->cdsHistoricoBem->RecordCount(), 1);
 }
 
 QTEST_MAIN(TstScreen)
