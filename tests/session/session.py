@@ -257,6 +257,10 @@ class App:
         """The enter and exit handlers that ran since the mark, in order."""
         return re.findall(r'backoffice\.host: ((?:enter|exit) "\w+")', self.log_since(mark))
 
+    def tables_shown_since(self, mark):
+        """The tables the screen's toolbar source was given since the mark, in order."""
+        return re.findall(r'backoffice\.host: data source "dtsPadrao" shows "(\w+)"', self.log_since(mark))
+
     # ---- the end -------------------------------------------------------------------
 
     def screenshot(self, name):

@@ -222,6 +222,55 @@ class Pages(SessionCase):
         self.assertEqual(self.app.rows(grid), rows)
 
 
+class CurrentTable(SessionCase):
+    """The table the toolbar acts on follows the grid in use."""
+
+    def current_table(self, mark, expected):
+        wait_for(f"a tabela corrente {expected}",
+                 lambda: (self.app.tables_shown_since(mark) or [None])[-1] == expected)
+
+    def test_follows_the_grid_in_use(self):
+        self.query_by_keyboard()
+        self.app.focus_is("table", HISTORY)
+        mark = self.app.log_mark()
+        key("ctrl+Next")
+        self.on_page("Dados Complementares")
+        self.app.focus_is("table", "Especificações da Operação")
+        self.current_table(mark, "cdsEspecOper")
+        mark = self.app.log_mark()
+        self.app.click(self.app.find("table", "Contabilização da Operação", root=self.frame))
+        self.app.focus_is("table", "Contabilização da Operação")
+        self.current_table(mark, "cdsCTBLOper")
+        # Back in the specifications grid nothing changes it again.
+        mark = self.app.log_mark()
+        self.app.click(self.app.find("table", "Especificações da Operação", root=self.frame))
+        self.app.focus_is("table", "Especificações da Operação")
+        self.assertEqual(self.app.tables_shown_since(mark), [])
+        key("ctrl+Prior")
+        self.on_page(HISTORY)
+        self.current_table(mark, "cdsHistoricoBem")
+
+    def test_back_into_the_header_from_the_details_page(self):
+        grid = self.query_by_keyboard()
+        key("ctrl+Next")
+        self.on_page("Dados Complementares")
+        mark = self.app.log_mark()
+        self.app.click(self.app.find("text", "Empresa", root=self.frame))
+        self.app.focus_is("text", "Empresa")
+        self.on_page(HISTORY)
+        wait_for("o histórico vazio", lambda: self.app.rows(grid) == 0)
+        # The details tab is disabled (the tree does not tell it): a click on it changes nothing.
+        self.app.click(self.page_tab("Dados Complementares"))
+        self.on_page(HISTORY)
+        self.app.focus_is("text", "Empresa")
+        # No table is current while the header is edited: the page shown
+        # changed before the details page was disabled, so no page change
+        # made the history current on the way.
+        self.assertEqual(self.app.tables_shown_since(mark), ["nothing"])
+        self.assertEqual(self.app.handlers_since(mark), ['exit "dbgEspecOper"', 'enter "panEmpresa"'])
+        self.assertFalse(self.app.enabled(self.app.find("push button", "Verificar", root=self.frame)))
+
+
 class KeyboardOnly(SessionCase):
     def test_the_whole_path_by_keyboard(self):
         self.fill_header()
