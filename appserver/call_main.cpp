@@ -1,5 +1,6 @@
 // appserver-call --server HOST:PORT [--token-file F] [--csv] OBJECT METHOD ARG...
 // ARG: TEXT (by value), ref:TEXT (by reference), date:DD/MM/YYYY (date:, the empty date).
+#include "cmdline.h"
 #include "codec.h"
 #include "packettext.h"
 #include "tlstrust.h"
@@ -12,6 +13,7 @@
 #include <cstdio>
 
 namespace {
+// The server's own sentence, as it stands: scripts compare it.
 int fail(const QString &m)
 {
     std::fprintf(stderr, "%s\n", qPrintable(m));
@@ -37,9 +39,9 @@ int main(int argc, char **argv)
     p.addPositionalArgument("ARG", "TEXTO, ref:TEXTO ou date:DD/MM/AAAA.", "[ARG...]");
     p.process(app);
     const QStringList pos = p.positionalArguments();
-    const QString server = p.value("server");
-    const int colon = server.lastIndexOf(QLatin1Char(':'));
-    if (pos.size() < 2 || colon < 0) {
+    QString host;
+    quint16 port = 0;
+    if (pos.size() < 2 || !cmdline::parseHostPort(p.value("server"), &host, &port)) {
         std::fprintf(stderr, "uso: appserver-call --server HOST:PORTA [--token-file F] [--csv] OBJETO METODO ARG...\n");
         return 2;
     }
@@ -63,28 +65,24 @@ int main(int argc, char **argv)
         call.args << arg;
     }
     QString token;
-    if (p.isSet("token-file")) {
-        QFile f(p.value("token-file"));
-        if (!f.open(QIODevice::ReadOnly)) return fail(QStringLiteral("não foi possível ler %1").arg(f.fileName()));
-        token = QString::fromUtf8(f.readAll()).trimmed();
-    }
+    QString why;
+    if (p.isSet("token-file") && !cmdline::readSmallFile(p.value("token-file"), 4096, &token, &why)) return fail(why);
     QSslSocket sock;
     // Any TLS option means TLS: never a plain connection in its place.
     const bool tls = p.isSet("tls") || p.isSet("tls-ca") || p.isSet("tls-fingerprint") || p.isSet("tls-insecure");
     if (tls) {
         const wire::TlsTrust trust{p.value("tls-ca"), p.value("tls-fingerprint"), p.isSet("tls-insecure")};
-        QString why;
-        if (!wire::prepareTls(&sock, server.left(colon), trust, &why)) return fail(why);
-        sock.connectToHostEncrypted(server.left(colon), quint16(server.mid(colon + 1).toInt()));
+        if (!wire::prepareTls(&sock, host, trust, &why)) return fail(why);
+        sock.connectToHostEncrypted(host, port);
         if (!sock.waitForEncrypted(10000)) {
             const QString mismatch = sock.sslHandshakeErrors().isEmpty()
-                                         ? wire::mismatchMessage(server.left(colon), quint16(server.mid(colon + 1).toInt()), true, 3000)
+                                         ? wire::mismatchMessage(host, port, true, 3000)
                                          : QString();
             return fail(mismatch.isEmpty() ? QStringLiteral("conexão falhou: %1").arg(sock.errorString()) : mismatch);
         }
         if (!wire::checkPinnedCertificate(&sock, trust, &why)) return fail(why);
     } else {
-        sock.connectToHost(server.left(colon), quint16(server.mid(colon + 1).toInt()));
+        sock.connectToHost(host, port);
         if (!sock.waitForConnected(10000)) return fail(QStringLiteral("conexão falhou: %1").arg(sock.errorString()));
     }
     wire::Reply r;
@@ -92,7 +90,7 @@ int main(int argc, char **argv)
         QByteArray answer;
         if (!wire::writeFrame(&sock, frame, 30000) ||
             wire::readFrame(&sock, &answer, wire::kMaxFrameBytes, 120000) != wire::ReadStatus::Ok) {
-            const QString mismatch = tls ? QString() : wire::mismatchMessage(server.left(colon), quint16(server.mid(colon + 1).toInt()), false, 3000);
+            const QString mismatch = tls ? QString() : wire::mismatchMessage(host, port, false, 3000);
             return fail(mismatch.isEmpty() ? QStringLiteral("o servidor não respondeu") : mismatch);
         }
         auto decoded = wire::decodeReply(answer);

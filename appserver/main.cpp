@@ -1,6 +1,7 @@
 // appserver --db sqlite:PATH|postgresql://... | --db-file F  --listen HOST:PORT [--token-file F] [--tls-cert F --tls-key F]
 //           [--workers N] [--max-connections N] [--idle-timeout S] [--log-level warning|info|debug]
 #include "appserver.h"
+#include "cmdline.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -11,18 +12,15 @@
 #include <cstdio>
 
 namespace {
+constexpr const char *kTool = "appserver";
+
 bool parseListen(const QString &s, QHostAddress *addr, quint16 *port)
 {
-    const int colon = s.lastIndexOf(QLatin1Char(':'));
-    if (colon < 0) return false;
-    bool ok = false;
-    const int p = s.mid(colon + 1).toInt(&ok);
-    if (!ok || p < 0 || p > 65535) return false;
-    const QString host = s.left(colon);
+    QString host;
+    if (!cmdline::parseHostPort(s, &host, port)) return false;
     *addr = host.isEmpty() || host == QLatin1String("*") ? QHostAddress::Any
             : host == QLatin1String("localhost")          ? QHostAddress::LocalHost
                                                           : QHostAddress(host);
-    *port = quint16(p);
     return !addr->isNull();
 }
 }  // namespace
@@ -55,54 +53,29 @@ int main(int argc, char **argv)
     if (level == QLatin1String("info")) QLoggingCategory::setFilterRules(QStringLiteral("appserver.info=true"));
     else if (level == QLatin1String("debug"))
         QLoggingCategory::setFilterRules(QStringLiteral("appserver.info=true\nappserver.debug=true"));
-    else if (level != QLatin1String("warning")) {
-        std::fprintf(stderr, "appserver: --log-level inválido: %s\n", qPrintable(level));
-        return 2;
-    }
+    else if (level != QLatin1String("warning"))
+        return cmdline::fail(kTool, QStringLiteral("--log-level inválido: %1").arg(level));
     appsrv::Config cfg;
     cfg.database = p.value("db");
-    if (p.isSet("db-file")) {
-        // The URL, password included, read from a file only the server's user
-        // may read, where ps does not show it.
-        QFile f(p.value("db-file"));
-        if (!f.open(QIODevice::ReadOnly)) {
-            std::fprintf(stderr, "appserver: não foi possível ler o arquivo da URL do banco %s\n", qPrintable(f.fileName()));
-            return 2;
-        }
-        cfg.database = QString::fromUtf8(f.read(4096)).section(QLatin1Char('\n'), 0, 0).trimmed();
-    }
-    if (cfg.database.isEmpty()) {
-        std::fprintf(stderr, "appserver: informe --db ou --db-file (com a URL na primeira linha)\n");
-        return 2;
-    }
-    if (!parseListen(p.value("listen"), &cfg.address, &cfg.port)) {
-        std::fprintf(stderr, "appserver: --listen inválido: %s\n", qPrintable(p.value("listen")));
-        return 2;
-    }
+    QString why;
+    // The URL, password included, may come from a file only the server's user
+    // may read, where ps does not show it.
+    if (p.isSet("db-file") && !cmdline::readSmallFile(p.value("db-file"), 4096, &cfg.database, &why))
+        return cmdline::fail(kTool, why);
+    cfg.database = cfg.database.section(QLatin1Char('\n'), 0, 0).trimmed();
+    if (cfg.database.isEmpty()) return cmdline::fail(kTool, QStringLiteral("informe --db ou --db-file (com a URL na primeira linha)"));
+    if (!parseListen(p.value("listen"), &cfg.address, &cfg.port))
+        return cmdline::fail(kTool, QStringLiteral("--listen inválido: %1").arg(p.value("listen")));
     if (p.isSet("token-file")) {
         // Authentication asked for never turns itself off: an empty, unreadable
         // or oversized credential is a start-up error.
-        QFile f(p.value("token-file"));
-        if (!f.open(QIODevice::ReadOnly)) {
-            std::fprintf(stderr, "appserver: não foi possível ler o arquivo de credencial %s\n", qPrintable(f.fileName()));
-            return 2;
-        }
-        const QByteArray raw = f.read(4097);
-        cfg.token = QString::fromUtf8(raw).trimmed();
-        if (raw.size() > 4096) {
-            std::fprintf(stderr, "appserver: o arquivo de credencial %s passa de 4096 bytes\n", qPrintable(f.fileName()));
-            return 2;
-        }
-        if (cfg.token.isEmpty()) {
-            std::fprintf(stderr, "appserver: o arquivo de credencial %s está vazio; sem credencial o servidor não inicia\n",
-                         qPrintable(f.fileName()));
-            return 2;
-        }
+        if (!cmdline::readSmallFile(p.value("token-file"), 4096, &cfg.token, &why))
+            return cmdline::fail(kTool, QStringLiteral("credencial: %1").arg(why));
+        if (cfg.token.isEmpty())
+            return cmdline::fail(kTool, QStringLiteral("o arquivo de credencial %1 está vazio; sem credencial o servidor não inicia")
+                                            .arg(p.value("token-file")));
     }
-    if (p.isSet("tls-cert") != p.isSet("tls-key")) {
-        std::fprintf(stderr, "appserver: --tls-cert e --tls-key vão juntos\n");
-        return 2;
-    }
+    if (p.isSet("tls-cert") != p.isSet("tls-key")) return cmdline::fail(kTool, QStringLiteral("--tls-cert e --tls-key vão juntos"));
     cfg.requireReadOnlyRole = p.isSet("require-readonly-role");
     cfg.tlsCert = p.value("tls-cert");
     cfg.tlsKey = p.value("tls-key");
@@ -110,10 +83,8 @@ int main(int argc, char **argv)
     cfg.workers = p.value("workers").toInt(&okW);
     cfg.maxConnections = p.value("max-connections").toInt(&okC);
     cfg.idleTimeoutMs = p.value("idle-timeout").toInt(&okI) * 1000;
-    if (!okW || cfg.workers < 1 || cfg.workers > 256 || !okC || cfg.maxConnections < 0 || !okI || cfg.idleTimeoutMs < 0) {
-        std::fprintf(stderr, "appserver: --workers (1 a 256), --max-connections e --idle-timeout devem ser números válidos\n");
-        return 2;
-    }
+    if (!okW || cfg.workers < 1 || cfg.workers > 256 || !okC || cfg.maxConnections < 0 || !okI || cfg.idleTimeoutMs < 0)
+        return cmdline::fail(kTool, QStringLiteral("--workers (1 a 256), --max-connections e --idle-timeout devem ser números válidos"));
     // Every connection is a descriptor: take all the process may have.
     rlimit files{};
     if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
@@ -122,11 +93,7 @@ int main(int argc, char **argv)
     }
     appsrv::Server server(cfg);
     appsrv::registerStandardObjects(server);
-    QString why;
-    if (!server.start(&why)) {
-        std::fprintf(stderr, "appserver: %s\n", qPrintable(why));
-        return 1;
-    }
+    if (!server.start(&why)) return cmdline::fail(kTool, why, 1);
     std::printf("appserver: escutando em %s:%d\n", qPrintable(server.serverAddress().toString()), server.serverPort());
     std::fflush(stdout);
     std::signal(SIGTERM, [](int) { QCoreApplication::quit(); });

@@ -6,6 +6,7 @@
 // Usage: bench_confirm [sqlite-file] [N...]   (default N: 1000 10000; generates
 // the large demo database when absent)
 #include "Cli_trq01300.h"
+#include "benchsupport.h"
 #include "Cli_trq01301.h"
 #include "module.h"
 
@@ -91,28 +92,21 @@ int main(int argc, char **argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const QString file = argc > 1 ? argv[1] : "/tmp/backoffice-bench-large.db";
+    const cmdline::Args args = cmdline::parseArgs(argc, argv, {}, {}, 64, "bench_confirm [arquivo-sqlite] [N...]");
+    const QString file = bench::largeDemo(args.positional.value(0));
     QVector<int> sizes;
-    for (int i = 2; i < argc; ++i) sizes << QString(argv[i]).toInt();
-    if (sizes.isEmpty()) sizes = {1000, 10000};
-    if (!QFileInfo::exists(file)) {
-        std::printf("generating %s (large)...\n", qPrintable(file));
-        demo::generate(dbconnect::open("sqlite:" + file, "gen", dbconnect::Mode::Create), {"large", 1300});
-        dbconnect::close("gen");
+    for (const QString &n : args.positional.mid(1)) {
+        bool ok = false;
+        sizes << n.toInt(&ok);
+        if (!ok || sizes.last() < 1) return cmdline::fail("bench_confirm", QStringLiteral("N inválido: %1").arg(n));
     }
+    if (sizes.isEmpty()) sizes = {1000, 10000};
     const QString url = "sqlite:" + file;
     Vantiro::SetDatabase(url);
     host::openSharedDatabase(url);
-    appsrv::Config cfg;
-    cfg.database = url;
-    appsrv::ServerThread server(cfg);
-    QString why;
-    if (!server.start(&why)) {
-        std::printf("server: %s\n", qPrintable(why));
-        return 1;
-    }
+    const auto server = bench::startServer(url);
     Vantiro::SetWebURL("127.0.0.1");
-    Vantiro::SetWebPort(server.port());
+    Vantiro::SetWebPort(server->port());
     QMainWindow main;
     auto *mdi = new QMdiArea(&main);
     main.setCentralWidget(mdi);
@@ -188,6 +182,6 @@ int main(int argc, char **argv)
     host::setPrompter(nullptr);
     TApplication::SetMainForm(nullptr, nullptr);
     host::closeSharedDatabase();
-    server.stop();
+    server->stop();
     return status;
 }

@@ -1,6 +1,7 @@
 // Building and serialising a history packet of N rows against reading the same
 // rows with the same SQL in the same process.
 // Usage: bench_history [sqlite-file]   (generates the large demo database when absent)
+#include "benchsupport.h"
 #include "codec.h"
 #include "dbconnect.h"
 #include "generator.h"
@@ -16,12 +17,8 @@
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    const QString file = argc > 1 ? argv[1] : "/tmp/backoffice-bench-large.db";
-    if (!QFileInfo::exists(file)) {
-        std::printf("generating %s (large)...\n", qPrintable(file));
-        demo::generate(dbconnect::open("sqlite:" + file, "gen", dbconnect::Mode::Create), {"large", 1300});
-        dbconnect::close("gen");
-    }
+    const cmdline::Args given = cmdline::parseArgs(argc, argv, {}, {}, 1, "bench_history [arquivo-sqlite]");
+    const QString file = bench::largeDemo(given.positional.value(0));
     QSqlDatabase db = dbconnect::open("sqlite:" + file, "bench", true);
     QVector<wire::Arg> args(27);
     args[0].text = "01";

@@ -9,6 +9,7 @@
 //  4. with --selection N, one history call whose asset criterion lists N codes.
 // Usage: bench_load [--db URL] [--idle N] [--clients C] [--calls K] [--fuzz S] [--selection N]
 #include "appserver.h"
+#include "benchsupport.h"
 #include "codec.h"
 #include "dbconnect.h"
 #include "generator.h"
@@ -117,14 +118,15 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     QString url;
     int idle = 1000, clients = 50, calls = 1000, fuzzSeconds = 180, selection = 0;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        const QString k = argv[i], v = argv[i + 1];
-        if (k == "--db") url = v;
-        else if (k == "--idle") idle = v.toInt();
-        else if (k == "--clients") clients = v.toInt();
-        else if (k == "--calls") calls = v.toInt();
-        else if (k == "--fuzz") fuzzSeconds = v.toInt();
-        else if (k == "--selection") selection = v.toInt();
+    const cmdline::Args args = cmdline::parseArgs(argc, argv, {"db", "idle", "clients", "calls", "fuzz", "selection"}, {}, 0,
+                                                  "bench_load [--db URL] [--idle N] [--clients C] [--calls K] [--fuzz S] [--selection N]");
+    url = args.value("db");
+    for (auto [name, value] : {std::pair{"idle", &idle}, {"clients", &clients}, {"calls", &calls}, {"fuzz", &fuzzSeconds},
+                               {"selection", &selection}}) {
+        if (!args.options.contains(name)) continue;
+        bool ok = false;
+        *value = args.value(name).toInt(&ok);
+        if (!ok || *value < 0) return cmdline::fail("bench_load", QStringLiteral("--%1 inválido").arg(name));
     }
     QTemporaryDir dir;
     if (url.isEmpty()) {
@@ -132,16 +134,9 @@ int main(int argc, char **argv)
         demo::generate(dbconnect::open(url, "gen", dbconnect::Mode::Create), {});
         dbconnect::close("gen");
     }
-    appsrv::Config cfg;
-    cfg.database = url;
-    appsrv::ServerThread server(cfg);
-    QString why;
-    if (!server.start(&why)) {
-        std::printf("server: %s\n", qPrintable(why));
-        return 1;
-    }
-    const quint16 port = server.port();
-    std::printf("database %s, %d workers\n", qPrintable(url.section('@', -1)), cfg.workers);
+    const auto server = bench::startServer(url);
+    const quint16 port = server->port();
+    std::printf("database %s, %d workers\n", qPrintable(url.section('@', -1)), appsrv::Config().workers);
     int status = 0;
 
     // 4. A long selection costs in proportion to its codes.
@@ -291,6 +286,6 @@ int main(int argc, char **argv)
                     frames, fuzzSeconds, alive ? "answering" : "NOT answering", dead, rssStart, rssEnd);
         if (!alive || dead > 0 || (rssStart > 0 && rssEnd > rssStart * 3 / 2)) status = 2;
     }
-    server.stop();
+    server->stop();
     return status;
 }

@@ -2,6 +2,7 @@
 // to the first paint, and each search keystroke to the repaint, typed one
 // character at a time and taken back.
 // Usage: bench_picker [sqlite-file]   (generates the large demo database when absent)
+#include "benchsupport.h"
 #include "dataset.h"
 #include "dbconnect.h"
 #include "generator.h"
@@ -42,12 +43,8 @@ int main(int argc, char **argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const QString file = argc > 1 ? argv[1] : "/tmp/backoffice-bench-large.db";
-    if (!QFileInfo::exists(file)) {
-        std::printf("generating %s (large)...\n", qPrintable(file));
-        demo::generate(dbconnect::open("sqlite:" + file, "gen", dbconnect::Mode::Create), {"large", 1300});
-        dbconnect::close("gen");
-    }
+    const cmdline::Args args = cmdline::parseArgs(argc, argv, {}, {}, 1, "bench_picker [arquivo-sqlite]");
+    const QString file = bench::largeDemo(args.positional.value(0));
     TClientDataSet assets(nullptr, QStringLiteral("cdsBem"));
     assets.AddFields(trq01300::layout::bem());
     presentFields(&assets, {{"CDBEMATIVO", "Código", true, nullptr, 10},

@@ -3,6 +3,7 @@
 // medians and their ratio; with one side only, runs that side alone, for
 // counting its system calls (bench/syscalls_per_call).
 
+#include "benchsupport.h"
 #include "appserver.h"
 #include "codec.h"
 #include "netconnection.h"
@@ -64,17 +65,18 @@ double median(std::vector<double> v)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    const int n = argc > 1 ? atoi(argv[1]) : 20000;
-    const QString only = argc > 2 ? QString(argv[2]) : QString();
-    const bool calls = only != "--echo-only", echoes = only != "--calls-only";
-    appsrv::Config cfg;
-    cfg.database = "sqlite::memory:";
-    appsrv::ServerThread server(cfg, [](appsrv::Server &s) { s.registerObject("Bench.Echo", [] { return std::make_unique<Echo>(); }); });
-    QString why;
-    if (!server.start(&why)) { std::fprintf(stderr, "%s\n", qPrintable(why)); return 1; }
+    const cmdline::Args args = cmdline::parseArgs(argc, argv, {}, {"calls-only", "echo-only"}, 1,
+                                                  "bench_roundtrip [N] [--calls-only|--echo-only]");
+    bool okN = true;
+    const int n = args.positional.isEmpty() ? 20000 : args.positional[0].toInt(&okN);
+    if (!okN || n < 1) return cmdline::fail("bench_roundtrip", QStringLiteral("N inválido: %1").arg(args.positional.value(0)));
+    const bool calls = !args.options.contains("echo-only"), echoes = !args.options.contains("calls-only");
+    const auto server = bench::startServer("sqlite::memory:", [](appsrv::Server &s) {
+        s.registerObject("Bench.Echo", [] { return std::make_unique<Echo>(); });
+    });
     TNetConnection net;
     net.Host = "127.0.0.1";
-    net.Port = server.port();
+    net.Port = server->port();
     net.ServerName = "Bench.Echo";
     net.Connect();
     QString payload = QString(24, 'x');

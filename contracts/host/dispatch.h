@@ -42,3 +42,5 @@ HOST_EXPORT bool runPackageEntry(const char *entry, const std::function<void()> 
 
 // Shows the text as an error; with abort true, ends the current action.
 HOST_EXPORT void MensErro(const QString &text, bool abort);
+// Shows the text as an error and ends the current action: nothing after it runs.
+[[noreturn]] HOST_EXPORT void MensErroAborta(const QString &text);

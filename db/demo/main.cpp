@@ -1,4 +1,5 @@
 // demo-db --out FILE | --db URL [--size small|large] [--seed N]
+#include "cmdline.h"
 #include "dbconnect.h"
 #include "generator.h"
 
@@ -19,10 +20,7 @@ int main(int argc, char **argv)
     p.addOption({"size", "small ou large.", "SIZE", "small"});
     p.addOption({"seed", "Semente dos dados.", "N", "1300"});
     p.process(app);
-    if (p.isSet("out") == p.isSet("db")) {
-        std::fprintf(stderr, "demo-db: informe --out ARQUIVO ou --db URL\n");
-        return 2;
-    }
+    if (p.isSet("out") == p.isSet("db")) return cmdline::fail("demo-db", QStringLiteral("informe --out ARQUIVO ou --db URL"));
     QSqlDatabase db;
     try {
         if (p.isSet("out")) {
@@ -32,8 +30,7 @@ int main(int argc, char **argv)
             db = dbconnect::open(p.value("db"), "demo", dbconnect::Mode::ReadWrite);
         }
     } catch (const dbconnect::Error &e) {
-        std::fprintf(stderr, "demo-db: %s\n", e.what());
-        return 1;
+        return cmdline::fail("demo-db", QString::fromUtf8(e.what()), 1);
     }
     try {
         demo::Options o;
@@ -43,8 +40,7 @@ int main(int argc, char **argv)
         std::printf("empresas %d, bens %d, operações %d, especificações %d, lançamentos %d\n", c.companies,
                     c.assets, c.operations, c.specs, c.entries);
     } catch (const std::exception &e) {
-        std::fprintf(stderr, "demo-db: %s\n", e.what());
-        return 1;
+        return cmdline::fail("demo-db", QString::fromUtf8(e.what()), 1);
     }
     return 0;
 }

@@ -56,7 +56,7 @@ void TBtnPesquisa::Pesquisar()
     if (!allow) return;
     TClientDataSet *ds = DataSource ? DataSource->DataSet() : nullptr;
     if (!ds || ds->IsEmpty()) {
-        MensErro(EmptyError.isEmpty() ? QStringLiteral("Não há registros para pesquisar.") : EmptyError, true);
+        MensErroAborta(EmptyError.isEmpty() ? QStringLiteral("Não há registros para pesquisar.") : EmptyError);
     }
     const int row = host::prompter()->pickRow(Title, ds);
     if (row < 0) return;

@@ -39,7 +39,7 @@ void TDateEditPlus::CheckValidDate()
 {
     if (IsEmpty() || GetDate().isValid()) return;
     setFocus();
-    MensErro(QStringLiteral("'%1' não é uma data válida.").arg(text()), true);
+    MensErroAborta(QStringLiteral("'%1' não é uma data válida.").arg(text()));
 }
 
 void TDateEditPlus::refreshLook()

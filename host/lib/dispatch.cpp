@@ -59,6 +59,12 @@ bool dispatch(const std::function<void()> &fn)
 
 void MensErro(const QString &text, bool abort)
 {
+    if (abort) MensErroAborta(text);
     host::prompter()->error(text);
-    if (abort) throw host::EAbort();
+}
+
+void MensErroAborta(const QString &text)
+{
+    host::prompter()->error(text);
+    throw host::EAbort();
 }

@@ -141,9 +141,9 @@ void TfrmFiltroPadrao::btfSaveOpcClick()
     QString name;
     if (!host::prompter()->askText(QStringLiteral("Salvar Opções"), QStringLiteral("Nome das opções:"), &name)) return;
     name = name.trimmed();
-    if (name.isEmpty()) MensErro(QStringLiteral("Informe um nome para as opções."), true);
+    if (name.isEmpty()) MensErroAborta(QStringLiteral("Informe um nome para as opções."));
     if (name.size() > host::kOptionSetNameMax)
-        MensErro(QStringLiteral("O nome das opções deve ter no máximo %1 caracteres.").arg(host::kOptionSetNameMax), true);
+        MensErroAborta(QStringLiteral("O nome das opções deve ter no máximo %1 caracteres.").arg(host::kOptionSetNameMax));
     host::OptionStore *store = host::optionStore();
     const QString screen = lblCodTela->text(), op = Vantiro::Operator();
     if (store->names(screen, op).contains(name) &&
@@ -157,7 +157,7 @@ void TfrmFiltroPadrao::btfLoadOpcClick()
     host::OptionStore *store = host::optionStore();
     const QString screen = lblCodTela->text(), op = Vantiro::Operator();
     const QStringList names = store->names(screen, op);
-    if (names.isEmpty()) MensErro(QStringLiteral("Não há opções salvas para esta tela."), true);
+    if (names.isEmpty()) MensErroAborta(QStringLiteral("Não há opções salvas para esta tela."));
     const QString name = host::prompter()->chooseSet(QStringLiteral("Carregar Opções"), names, [&](const QString &n) {
         if (!host::prompter()->confirm(QStringLiteral("Excluir as opções \"%1\"?").arg(n))) return false;
         try {

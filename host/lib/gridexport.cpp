@@ -55,7 +55,7 @@ QString cannotWrite(const QString &file)
 void ExportarGrade(TDBGrid *grid, const QString &suggestedName)
 {
     TClientDataSet *ds = grid ? grid->DataSet() : nullptr;
-    if (!ds || ds->IsEmpty()) MensErro(QStringLiteral("Não há linhas para exportar."), true);
+    if (!ds || ds->IsEmpty()) MensErroAborta(QStringLiteral("Não há linhas para exportar."));
     const QString file = prompter()->saveFile(QStringLiteral("Exportar"), suggestedName,
                                               QStringLiteral("Planilha Excel (*.xlsx);;Texto separado por ponto e vírgula (*.csv)"));
     if (file.isEmpty()) return;
@@ -66,7 +66,7 @@ void ExportarGrade(TDBGrid *grid, const QString &suggestedName)
                                                                       : exportGridXlsx(grid, file, &why);
     });
     // Stopped with Esc: the user knows, and the old file is still there.
-    if (!ok && !why.isEmpty()) MensErro(why, true);
+    if (!ok && !why.isEmpty()) MensErroAborta(why);
 }
 
 }  // namespace host

@@ -13,6 +13,25 @@
 #include <QTemporaryDir>
 #include <memory>
 
+// Sets a suite's fixture up: a suite built with TEST_ON_POSTGRESQL runs on the
+// database BACKOFFICE_TEST_PG names (skipped without it), the others on a
+// SQLite file of their own.
+#ifdef TEST_ON_POSTGRESQL
+#define SET_UP_SCREEN_FIXTURE(fx)                                                     \
+    do {                                                                              \
+        const QString url_ = qEnvironmentVariable("BACKOFFICE_TEST_PG");              \
+        if (url_.isEmpty()) QSKIP("BACKOFFICE_TEST_PG não definido");                \
+        QString why_;                                                                 \
+        QVERIFY2((fx).setUp(&why_, url_), qPrintable(why_));                          \
+    } while (false)
+#else
+#define SET_UP_SCREEN_FIXTURE(fx)                                                     \
+    do {                                                                              \
+        QString why_;                                                                 \
+        QVERIFY2((fx).setUp(&why_), qPrintable(why_));                                \
+    } while (false)
+#endif
+
 class ScreenFixture {
 public:
     // Demo database (a SQLite file, or the given database), shared connection,

@@ -57,8 +57,7 @@ private:
 
 void TstExport::initTestCase()
 {
-    QString why;
-    QVERIFY2(fx.setUp(&why), qPrintable(why));
+    SET_UP_SCREEN_FIXTURE(fx);
 }
 
 void TstExport::cleanupTestCase() { fx.tearDown(); }

@@ -67,13 +67,7 @@ private:
 
 void TstFilter::initTestCase()
 {
-    QString url;
-#ifdef TEST_ON_POSTGRESQL
-    url = qEnvironmentVariable("BACKOFFICE_TEST_PG");
-    if (url.isEmpty()) QSKIP("BACKOFFICE_TEST_PG não definido");
-#endif
-    QString why;
-    QVERIFY2(fx.setUp(&why, url), qPrintable(why));
+    SET_UP_SCREEN_FIXTURE(fx);
 }
 
 void TstFilter::cleanupTestCase() { fx.tearDown(); }
@@ -145,7 +139,7 @@ void TstFilter::defaultsSendEveryFlag()
         QWidget *d = frmFiltroHistOpBem;
         QVERIFY(QTest::qWaitForWindowActive(d));
         QTest::keyClick(d, Qt::Key_Return, Qt::ControlModifier);
-        QTest::qWaitFor([d] { return !d->isVisible(); }, 2000);  // a shortcut clicks after a short delay
+        (void)QTest::qWaitFor([d] { return !d->isVisible(); }, 2000);  // a shortcut clicks after a short delay
         if (d->isVisible()) frmFiltroHistOpBem->sbtCancel->click();
     });
     CriaFiltroHistOpBem();

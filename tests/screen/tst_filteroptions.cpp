@@ -59,13 +59,7 @@ private:
 
 void TstFilterOptions::initTestCase()
 {
-    QString url;
-#ifdef TEST_ON_POSTGRESQL
-    url = qEnvironmentVariable("BACKOFFICE_TEST_PG");
-    if (url.isEmpty()) QSKIP("BACKOFFICE_TEST_PG não definido");
-#endif
-    QString why;
-    QVERIFY2(fx.setUp(&why, url), qPrintable(why));
+    SET_UP_SCREEN_FIXTURE(fx);
     m_store = std::make_unique<host::DatabaseOptionStore>(Vantiro::Database());
     host::setOptionStore(m_store.get());
 }

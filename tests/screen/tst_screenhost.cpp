@@ -53,8 +53,7 @@ private:
 
 void TstScreenHost::initTestCase()
 {
-    QString why;
-    QVERIFY2(fx.setUp(&why), qPrintable(why));
+    SET_UP_SCREEN_FIXTURE(fx);
 }
 
 void TstScreenHost::cleanupTestCase() { fx.tearDown(); }

@@ -411,7 +411,7 @@ void TfrmHistoricoBem::vd_Empresa(bool boTestaVazio)
     if (EmptyString(medCdEmpresa->Text())) {
         if (!boTestaVazio) return;
         medCdEmpresa->setFocus();
-        MensErro(msgPadrao->Msg(QStringLiteral("EMP_INFO")), true);
+        MensErroAborta(msgPadrao->Msg(QStringLiteral("EMP_INFO")));
     }
     try {
         medCdEmpresa->SetText(Ajusta(medCdEmpresa->Text(), 2));
@@ -421,7 +421,7 @@ void TfrmHistoricoBem::vd_Empresa(bool boTestaVazio)
         qryEmpresa->Open();
         if (qryEmpresa->IsEmpty()) {
             medCdEmpresa->setFocus();
-            MensErro(msgPadrao->Msg(QStringLiteral("EMP_NCAD")), true);
+            MensErroAborta(msgPadrao->Msg(QStringLiteral("EMP_NCAD")));
         }
         edtNmEmpresa->setText(qryEmpresa->FieldByName(QStringLiteral("NMEMPRESA"))->AsString());
     } catch (...) {
@@ -454,7 +454,7 @@ void TfrmHistoricoBem::depDtFinalExit()
     const QDate ini = depDtInicial->GetDate(), fim = depDtFinal->GetDate();
     if (ini.isValid() && fim.isValid() && ini > fim) {
         depDtFinal->setFocus();
-        MensErro(msgPadrao->Msg(QStringLiteral("DTINI_NMAIOR_DTFIN")), true);
+        MensErroAborta(msgPadrao->Msg(QStringLiteral("DTINI_NMAIOR_DTFIN")));
     }
 }
 
@@ -464,11 +464,11 @@ void TfrmHistoricoBem::vd_Data(bool)
     const bool fimVazia = EmptyString(depDtFinal->Text());
     if (iniVazia && !fimVazia) {
         depDtInicial->setFocus();
-        MensErro(msgPadrao->Msg(QStringLiteral("DTINI_INF")), true);
+        MensErroAborta(msgPadrao->Msg(QStringLiteral("DTINI_INF")));
     }
     if (fimVazia && !iniVazia) {
         depDtFinal->setFocus();
-        MensErro(msgPadrao->Msg(QStringLiteral("DTFIN_INF")), true);
+        MensErroAborta(msgPadrao->Msg(QStringLiteral("DTFIN_INF")));
     }
     stDtGeral = iniVazia && fimVazia ? QStringLiteral("T") : QString();
 }
@@ -540,7 +540,7 @@ void TfrmHistoricoBem::dbgEspecOperExit()
 void TfrmHistoricoBem::CarregaHistorico()
 {
     TfrmFiltroHistOpBem *f = frmFiltroHistOpBem;
-    if (!f) MensErro(QStringLiteral("Abra o filtro antes de consultar o histórico."), true);
+    if (!f) MensErroAborta(QStringLiteral("Abra o filtro antes de consultar o histórico."));
     const QString emp = qryEmpresa->FieldByName(QStringLiteral("CDEMPRESA"))->AsString();
     QString dtGeral = stDtGeral;
     QVector<TNetArg> args{TNetArg::Val(emp), TNetArg::Date(depDtInicial->GetDate()), TNetArg::Date(depDtFinal->GetDate()),
@@ -674,7 +674,7 @@ void TfrmHistoricoBem::carrega_Indice()
     adqIndiceFin->LoadFromPacket(CheckResultServ(r, true, 0));
     if (adqIndiceFin->IsEmpty()) {
         edtSgIndice->setFocus();
-        MensErro(msgPadrao->Msg(QStringLiteral("N_Ind_Cad")), true);
+        MensErroAborta(msgPadrao->Msg(QStringLiteral("N_Ind_Cad")));
     }
     edtNmIndice->setText(adqIndiceFin->FieldByName(QStringLiteral("INDICE"))->AsString());
     StCDIndice = adqIndiceFin->FieldByName(QStringLiteral("CDINDICE"))->AsString();

@@ -27,8 +27,6 @@ using trq01300::frmHistoricoBem;
 using trq01300::withBusy;
 
 namespace {
-const QString kT = QStringLiteral("T");
-
 // The list buttons take no focus: from the keyboard, F4 on either radio of a
 // criterion, or Enter on its "Lista" radio, chooses the list and opens it, as
 // choosing "Lista" and pressing the button do.
@@ -469,7 +467,7 @@ void TfrmFiltroHistOpBem::validaLista(QRadioButton *todos, QRadioButton *lista, 
     } else if (lista->isChecked()) {
         if (EmptyString(selecao)) {
             lista->setFocus();
-            MensErro(msgPadrao->Msg(QLatin1String(msgInf)), true);
+            MensErroAborta(msgPadrao->Msg(QLatin1String(msgInf)));
         }
         flag.clear();
     }
@@ -479,7 +477,7 @@ void TfrmFiltroHistOpBem::Vd_GrupoBem()
 {
     if (ui->rbtListaGrupoBem->isChecked()) {
         // The flag is left as it is, and the focus does not move.
-        if (EmptyString(stGrupoBem)) MensErro(msgPadrao->Msg(QStringLiteral("Grupo_Info")), true);
+        if (EmptyString(stGrupoBem)) MensErroAborta(msgPadrao->Msg(QStringLiteral("Grupo_Info")));
     } else if (ui->rbtTdGrupoBem->isChecked()) {
         stTGrupoBem = kT;
         qryGrupoBem->Close();
@@ -487,7 +485,7 @@ void TfrmFiltroHistOpBem::Vd_GrupoBem()
         qryGrupoBem->SetParam(QStringLiteral("P_CDGRUPOBEM"), QString());
         qryGrupoBem->SetParam(QStringLiteral("P_TCDGRUPOBEM"), kT);
         qryGrupoBem->Open();
-        if (qryGrupoBem->IsEmpty()) MensErro(msgPadrao->Msg(QStringLiteral("Grupo_NCad")), true);
+        if (qryGrupoBem->IsEmpty()) MensErroAborta(msgPadrao->Msg(QStringLiteral("Grupo_NCad")));
     }
 }
 
@@ -508,7 +506,7 @@ void TfrmFiltroHistOpBem::Vd_Operador()
 void TfrmFiltroHistOpBem::Vd_Situacao()
 {
     if (!ui->ckbNContabil->isChecked() && !ui->ckbContabilizada->isChecked() && !ui->ckbCancela->isChecked())
-        MensErro(msgPadrao->Msg(QStringLiteral("SITUACAO_INFO")), true);
+        MensErroAborta(msgPadrao->Msg(QStringLiteral("SITUACAO_INFO")));
 }
 
 void TfrmFiltroHistOpBem::Vd_Filial() { validaLista(ui->rbtTdFilial, ui->rbtLsFilial, stFilial, stTFilial, "FILIAL_INF"); }

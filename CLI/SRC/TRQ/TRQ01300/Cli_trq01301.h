@@ -6,6 +6,8 @@
 #include <memory>
 
 namespace Ui { class frmFiltroHistOpBem; }
+// The flag of a criterion that asks for every value.
+inline const QString kT = QStringLiteral("T");
 class QCheckBox;
 class QRadioButton;
 class TADOIBQuery;

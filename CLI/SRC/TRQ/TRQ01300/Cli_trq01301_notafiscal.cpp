@@ -20,8 +20,6 @@
 using trq01300::frmHistoricoBem;
 
 namespace {
-const QString kT = QStringLiteral("T");
-
 // The series texts, one per database kind; the dialog binds none of their parameters.
 const char *const kSerieMssql = "SELECT CDSERIE, DSSERIE\n"
                                 "  FROM SERIENF\n"
@@ -133,7 +131,7 @@ void TfrmFiltroHistOpBem::btpNumeroBeforePesq(TBtnPesquisa *, bool &)
     cdsNotaFisc->LoadFromPacket(CheckResultServ(r, true, 0));
     if (cdsNotaFisc->IsEmpty()) {
         ui->medNumero->setFocus();
-        MensErro(msgPadrao->Msg(QStringLiteral("NOTANF_NCAD")), true);
+        MensErroAborta(msgPadrao->Msg(QStringLiteral("NOTANF_NCAD")));
     }
 }
 
@@ -147,9 +145,8 @@ void TfrmFiltroHistOpBem::btpNumeroAfterPesq(TBtnPesquisa *)
     if (digitsOf(ui->medNumero->Text()) != numero.trimmed()) {
         ui->medNumero->SetText(antes);
         ui->medNumero->setFocus();
-        MensErro(QStringLiteral("A Nota Fiscal %1 não pode ser usada no filtro: o número aceita até 10 dígitos.")
-                     .arg(numero.trimmed()),
-                 true);
+        MensErroAborta(QStringLiteral("A Nota Fiscal %1 não pode ser usada no filtro: o número aceita até 10 dígitos.")
+                     .arg(numero.trimmed()));
     }
 }
 
