@@ -29,6 +29,18 @@ QVector<QString> echoRefs(const QVector<wire::Arg> &args)
     return out;
 }
 
+// Runs a statement and answers with its rows in the layout given; arguments
+// passed by reference come back as they were sent.
+wire::Reply listReply(QSqlDatabase &db, const QString &sql, const Filter &f, const QVector<FieldDef> &layout,
+                      const QVector<wire::Arg> &args)
+{
+    QSqlQuery q = run(db, sql, f);
+    wire::Reply r;
+    r.refs = echoRefs(args);
+    r.packet = readPacket(q, layout);
+    return r;
+}
+
 void requireCompany(QSqlDatabase &db, const QString &code)
 {
     Filter f;
@@ -51,20 +63,33 @@ void requireKindR(const QString &k)
         throw BadValue(QStringLiteral("Tipo de consulta '%1' desconhecido; o único tipo aceito é \"R\".").arg(quoted(k)));
 }
 
-// Statement columns, in packet order, for every field the database holds;
-// empty entries are computed here (caption, converted values, mark).
-const QStringList &historyColumns()
+// Where each field of the history packet is read from, by field name; the
+// fields not named here are made while the rows are written (the caption, the
+// converted values, the conversion mark).
+const QHash<QString, QString> &historySources()
 {
-    static const QStringList c = {
-        "O.IDSITOPERABEM", "", "O.NRSEQOPERABEM", "O.DTOPERABEM", "O.CDBEMATIVO", "B.NMBEMATIVO",
-        "T.NMTIPOOPERBEM", "O.IDIDENTOPERABEM", "M.NMMOTIVOOPER", "R.NMOPERADOR", "C.NMFANTCLIE",
-        "O.NRNOTAFIOPERA", "O.CDSERIENFOPERA", "O.VROPERABEM", "F.NMFILIAL", "O.CDFILIAL",
-        "CC.NMCENTCUST", "O.CDBEMATIVCRIADO", "O.CDCENTCUST", "S.NMSETOR", "O.CDSETOR",
-        "G.NMGRUPOBEM", "B.CDGRUPOBEM", "O.QTMESDEPOPENOVO", "O.VRTAXDEPOPENOVO", "O.VRJADEPROPEBEM",
-        "O.VRFALDEPROPEBEM", "O.DTINCOPERABEM", "O.CDOPEINCOPERABE", "OI.NMOPERADOR",
-        "O.DTATUOPERABEM", "OA.NMOPERADOR", "O.CDOPEATUOPERABE", "O.DTCANOPERABEM",
-        "O.CDOPECANOPERABE", "OC.NMOPERADOR", "O.DSOBSOPERABEM", "O.QTMESJADEPOPEB",
-        "O.QTMESFALDEPOPEB", "", "", "", "", "B.DTAQUIBEMATIVO", "O.NRSEQCAPAOPEBEM", "O.NRSEQITCAPAOPE"};
+    static const QHash<QString, QString> c = {
+        {"IDSITOPERABEM", "O.IDSITOPERABEM"},     {"NRSEQOPERABEM", "O.NRSEQOPERABEM"},
+        {"DTOPERABEM", "O.DTOPERABEM"},           {"CDBEMATIVO", "O.CDBEMATIVO"},
+        {"NMBEMATIVO", "B.NMBEMATIVO"},           {"NMTIPOOPERBEM", "T.NMTIPOOPERBEM"},
+        {"IDIDENTOPERABEM", "O.IDIDENTOPERABEM"}, {"NMMOTIVOOPER", "M.NMMOTIVOOPER"},
+        {"NMOPERADOR", "R.NMOPERADOR"},           {"NMFANTCLIE", "C.NMFANTCLIE"},
+        {"NRNOTAFIOPERA", "O.NRNOTAFIOPERA"},     {"CDSERIENFOPERA", "O.CDSERIENFOPERA"},
+        {"VROPERABEM", "O.VROPERABEM"},           {"NMFILIAL", "F.NMFILIAL"},
+        {"CDFILIAL", "O.CDFILIAL"},               {"NMCENTCUST", "CC.NMCENTCUST"},
+        {"CDBEMATIVCRIADO", "O.CDBEMATIVCRIADO"}, {"CDCENTCUST", "O.CDCENTCUST"},
+        {"NMSETOR", "S.NMSETOR"},                 {"CDSETOR", "O.CDSETOR"},
+        {"NMGRUPOBEM", "G.NMGRUPOBEM"},           {"CDGRUPOBEM", "B.CDGRUPOBEM"},
+        {"QTMESDEPOPENOVO", "O.QTMESDEPOPENOVO"}, {"VRTAXDEPOPENOVO", "O.VRTAXDEPOPENOVO"},
+        {"VRJADEPROPEBEM", "O.VRJADEPROPEBEM"},   {"VRFALDEPROPEBEM", "O.VRFALDEPROPEBEM"},
+        {"DTINCOPERABEM", "O.DTINCOPERABEM"},     {"CDOPEINCOPERABE", "O.CDOPEINCOPERABE"},
+        {"NMOPERINC", "OI.NMOPERADOR"},     {"DTATUOPERABEM", "O.DTATUOPERABEM"},
+        {"NMOPERATU", "OA.NMOPERADOR"},     {"CDOPEATUOPERABE", "O.CDOPEATUOPERABE"},
+        {"DTCANOPERABEM", "O.DTCANOPERABEM"},     {"CDOPECANOPERABE", "O.CDOPECANOPERABE"},
+        {"NMOPERCAN", "OC.NMOPERADOR"},     {"DSOBSOPERABEM", "O.DSOBSOPERABEM"},
+        {"QTMESJADEPOPEB", "O.QTMESJADEPOPEB"},   {"QTMESFALDEPOPEB", "O.QTMESFALDEPOPEB"},
+        {"DTAQUIBEMATIVO", "B.DTAQUIBEMATIVO"},   {"NRSEQCAPAOPEBEM", "O.NRSEQCAPAOPEBEM"},
+        {"NRSEQITCAPAOPE", "O.NRSEQITCAPAOPE"}};
     return c;
 }
 
@@ -104,9 +129,14 @@ HistoryStatement historyStatement(const QVector<wire::Arg> &a)
         f.add(QStringLiteral("O.NRNOTAFIOPERA = ") + f.bind(text(a, 25).trimmed()));
 
     QStringList cols;
-    const QStringList &hc = historyColumns();
-    for (int i = 0; i < hc.size(); ++i)
-        if (!hc[i].isEmpty()) { cols << hc[i]; st.target << i; }
+    const auto &fields = layout::history();
+    const QHash<QString, QString> &sources = historySources();
+    for (int i = 0; i < fields.size(); ++i) {
+        const QString source = sources.value(fields[i].name);
+        if (source.isEmpty()) continue;
+        cols << source;
+        st.target << i;
+    }
     st.sql = QStringLiteral(
         "SELECT %1 FROM OPERABEM O "
         "LEFT JOIN BEMATIVO B ON B.CDEMPRESA = O.CDEMPRESA AND B.CDBEMATIVO = O.CDBEMATIVO "
@@ -140,15 +170,19 @@ wire::Reply history(QSqlDatabase &db, const QVector<wire::Arg> &a)
     r.refs = echoRefs(a);
     const auto &fields = layout::history();
     const int n = fields.size();
-    constexpr int kCaption = 1, kCode = 4, kName = 5, kVr = 13, kJa = 25, kFal = 26, kFal2 = 39, kJa2 = 40,
-                  kVr2 = 41, kOk = 42;
+    const auto at = [&fields](const char *name) {
+        for (int i = 0; i < fields.size(); ++i)
+            if (fields[i].name == QLatin1String(name)) return i;
+        throw std::logic_error(std::string("history layout lacks ") + name);
+    };
+    const int kCaption = at("CAPADBTNOME"), kCode = at("CDBEMATIVO"), kName = at("NMBEMATIVO"), kNumber = at("NRSEQOPERABEM"),
+              kOk = at("IDINDFINOK");
     // Statement column of each packet field; the converted values start as copies
     // of the recorded ones, the caption and the mark are made here.
     QVector<int> column(n, -1);
     for (int c = 0; c < target.size(); ++c) column[target[c]] = c;
-    column[kVr2] = column[kVr];
-    column[kJa2] = column[kJa];
-    column[kFal2] = column[kFal];
+    for (const char *recorded : {"VROPERABEM", "VRJADEPROPEBEM", "VRFALDEPROPEBEM"})
+        column[at((QByteArray(recorded) + '2').constData())] = column[at(recorded)];
     const QString notConverted = QStringLiteral("N"), dash = QStringLiteral(" - ");
     // Large histories are written straight into the reply, row by row.
     wire::PacketWriter pw(&r.packetCbor, fields);
@@ -160,7 +194,7 @@ wire::Reply history(QSqlDatabase &db, const QVector<wire::Arg> &a)
     while (q.next()) {
         // An operation whose asset row is missing is still returned, with the
         // asset's fields empty: never dropped silently.
-        if (q.value(column[kName]).isNull() && withoutAsset++ == 0) firstWithoutAsset = q.value(column[2]).toString();
+        if (q.value(column[kName]).isNull() && withoutAsset++ == 0) firstWithoutAsset = q.value(column[kNumber]).toString();
         if ((++rows & 255) == 0 && r.packetCbor.size() > kPacketCap) throw BadValue(QString::fromUtf8(wire::kReplyTooLargeMessage));
         pw.beginRow();
         for (int i = 0; i < n; ++i) {
@@ -185,15 +219,13 @@ wire::Reply especOper(QSqlDatabase &db, const QVector<wire::Arg> &a)
     f.add(QStringLiteral("O.CDEMPRESA = ") + f.bind(text(a, 0).trimmed()));
     f.add(QStringLiteral("O.NRSEQOPERABEM = ") + f.bind(text(a, 2)));
     f.add(QStringLiteral("O.CDBEMATIVO = ") + f.bind(text(a, 3)));
-    QSqlQuery q = run(db, QStringLiteral(
+    return listReply(db, QStringLiteral(
         "SELECT E.NRSEQCAPAOPEBEM, E.NRSEQITCAPAOPE, E.CDESPECIFICABEM, P.NMESPECIFICABEM, P.NMABREVESPECBEM, "
         "P.IDESPECIFICABEM, E.DTESPECITCAPAOP, E.VRESPECITCAPAOP, E.DSESPECITCAPAOP, '' "
         "FROM OPERABEM O JOIN ESPECITCAPAOPE E ON E.CDEMPRESA = O.CDEMPRESA "
         "AND E.NRSEQCAPAOPEBEM = O.NRSEQCAPAOPEBEM AND E.NRSEQITCAPAOPE = O.NRSEQITCAPAOPE "
-        "JOIN ESPECIFICABEM P ON P.CDESPECIFICABEM = E.CDESPECIFICABEM%1 ORDER BY E.CDESPECIFICABEM").arg(f.where()), f);
-    wire::Reply r;
-    r.packet = readPacket(q, layout::especOper());
-    return r;
+        "JOIN ESPECIFICABEM P ON P.CDESPECIFICABEM = E.CDESPECIFICABEM%1 ORDER BY E.CDESPECIFICABEM").arg(f.where()),
+                     f, layout::especOper(), a);
 }
 
 wire::Reply ctblOper(QSqlDatabase &db, const QVector<wire::Arg> &a)
@@ -204,13 +236,10 @@ wire::Reply ctblOper(QSqlDatabase &db, const QVector<wire::Arg> &a)
     f.add(QStringLiteral("L.CDEMPRESA = ") + f.bind(text(a, 0).trimmed()));
     f.add(QStringLiteral("L.NRSEQCAPAOPEBEM = ") + f.bind(text(a, 1)));
     f.add(QStringLiteral("L.NRSEQITCAPAOPE = ") + f.bind(text(a, 2)));
-    QSqlQuery q = run(db, QStringLiteral(
+    return listReply(db, QStringLiteral(
         "SELECT L.NRSEQCTBLITCAPA, L.IDTIPOOPERCONT, L.CDCONTCTBL, K.NMCONTCTBL, L.VRCONTCTBLITC "
         "FROM CTBLITCAPAOPE L LEFT JOIN CONTACTBL K ON K.CDCONTCTBL = L.CDCONTCTBL%1 "
-        "ORDER BY L.NRSEQCTBLITCAPA").arg(f.where()), f);
-    wire::Reply r;
-    r.packet = readPacket(q, layout::ctblOper());
-    return r;
+        "ORDER BY L.NRSEQCTBLITCAPA").arg(f.where()), f, layout::ctblOper(), a);
 }
 
 wire::Reply indiceFin(QSqlDatabase &db, const QVector<wire::Arg> &a)
@@ -220,12 +249,8 @@ wire::Reply indiceFin(QSqlDatabase &db, const QVector<wire::Arg> &a)
         f.add(QStringLiteral("UPPER(SGINDICE) = ") + f.bind(text(a, 0).trimmed().toUpper()));
     if (text(a, 2).trimmed() != QLatin1String("T"))
         f.add(QStringLiteral("CDTPINDICE = ") + f.bind(text(a, 2).trimmed()));
-    QSqlQuery q = run(db, QStringLiteral("SELECT SGINDICE, INDICE, CDTPINDICE, CDINDICE, IDPERVALOR FROM INDICEFIN%1 "
-                                         "ORDER BY SGINDICE").arg(f.where()), f);
-    wire::Reply r;
-    r.refs = echoRefs(a);
-    r.packet = readPacket(q, layout::indiceFin());
-    return r;
+    return listReply(db, QStringLiteral("SELECT SGINDICE, INDICE, CDTPINDICE, CDINDICE, IDPERVALOR FROM INDICEFIN%1 "
+                                         "ORDER BY SGINDICE").arg(f.where()), f, layout::indiceFin(), a);
 }
 
 wire::Reply indexValues(QSqlDatabase &db, const QVector<wire::Arg> &a, const QDate &from, const QDate &to)
@@ -234,13 +259,10 @@ wire::Reply indexValues(QSqlDatabase &db, const QVector<wire::Arg> &a, const QDa
     f.add(QStringLiteral("V.CDINDICE = ") + f.bind(text(a, 0).trimmed()));
     f.add(QStringLiteral("V.DTREFIND >= ") + f.bind(from));
     f.add(QStringLiteral("V.DTREFIND <= ") + f.bind(to));
-    QSqlQuery q = run(db, QStringLiteral(
+    return listReply(db, QStringLiteral(
         "SELECT I.CDTPINDICE, I.IDPERVALOR, V.CDINDICE, V.DTREFIND, V.VRINDICE, I.SGINDICE "
-        "FROM VALORINDICE V JOIN INDICEFIN I ON I.CDINDICE = V.CDINDICE%1 ORDER BY V.DTREFIND").arg(f.where()), f);
-    wire::Reply r;
-    r.refs = echoRefs(a);
-    r.packet = readPacket(q, layout::indexValues());
-    return r;
+        "FROM VALORINDICE V JOIN INDICEFIN I ON I.CDINDICE = V.CDINDICE%1 ORDER BY V.DTREFIND").arg(f.where()),
+                     f, layout::indexValues(), a);
 }
 
 wire::Reply bem(QSqlDatabase &db, const QVector<wire::Arg> &a)
@@ -250,12 +272,8 @@ wire::Reply bem(QSqlDatabase &db, const QVector<wire::Arg> &a)
     f.add(QStringLiteral("CDEMPRESA = ") + f.bind(text(a, 0).trimmed()));
     f.add(QStringLiteral("IDTIPOBEMATIVO = 'R'"));
     f.addSelection(QStringLiteral("CDGRUPOBEM"), text(a, 1), text(a, 2));
-    QSqlQuery q = run(db, QStringLiteral("SELECT DISTINCT ' ', CDBEMATIVO, CDPATRIBEMATIVO, NMBEMATIVO FROM BEMATIVO%1 "
-                                         "ORDER BY CDBEMATIVO").arg(f.where()), f);
-    wire::Reply r;
-    r.refs = echoRefs(a);
-    r.packet = readPacket(q, layout::bem());
-    return r;
+    return listReply(db, QStringLiteral("SELECT DISTINCT ' ', CDBEMATIVO, CDPATRIBEMATIVO, NMBEMATIVO FROM BEMATIVO%1 "
+                                         "ORDER BY CDBEMATIVO").arg(f.where()), f, layout::bem(), a);
 }
 
 // A list argument that is "T" (everything) or a selection.
@@ -271,11 +289,8 @@ wire::Reply tipoOper(QSqlDatabase &db, const QVector<wire::Arg> &a)
     Filter f;
     f.add(QStringLiteral("CDEMPRESA = ") + f.bind(text(a, 0).trimmed()));
     addListArg(f, QStringLiteral("CDTIPOOPERBEM"), text(a, 1));
-    QSqlQuery q = run(db, QStringLiteral("SELECT ' ', CDTIPOOPERBEM, NMTIPOOPERBEM FROM TIPOOPERBEM%1 ORDER BY CDTIPOOPERBEM")
-                              .arg(f.where()), f);
-    wire::Reply r;
-    r.packet = readPacket(q, layout::tipoOper());
-    return r;
+    return listReply(db, QStringLiteral("SELECT ' ', CDTIPOOPERBEM, NMTIPOOPERBEM FROM TIPOOPERBEM%1 ORDER BY CDTIPOOPERBEM")
+                              .arg(f.where()), f, layout::tipoOper(), a);
 }
 
 wire::Reply motivoOper(QSqlDatabase &db, const QVector<wire::Arg> &a)
@@ -284,33 +299,26 @@ wire::Reply motivoOper(QSqlDatabase &db, const QVector<wire::Arg> &a)
     Filter f;
     f.add(QStringLiteral("CDEMPRESA = ") + f.bind(text(a, 0).trimmed()));
     addListArg(f, QStringLiteral("CDTIPOOPERBEM"), text(a, 1));
-    QSqlQuery q = run(db, QStringLiteral("SELECT ' ', CDTIPOOPERBEM, CDMOTIVOOPER, NMMOTIVOOPER, %1 FROM MOTIVOOPER%2 "
+    return listReply(db, QStringLiteral("SELECT ' ', CDTIPOOPERBEM, CDMOTIVOOPER, NMMOTIVOOPER, %1 FROM MOTIVOOPER%2 "
                                          "ORDER BY CDMOTIVOOPER, CDTIPOOPERBEM")
-                              .arg(reasonKeySql(QStringLiteral("CDTIPOOPERBEM"), QStringLiteral("CDMOTIVOOPER")), f.where()), f);
-    wire::Reply r;
-    r.refs = echoRefs(a);
-    r.packet = readPacket(q, layout::motivoOper());
-    return r;
+                              .arg(reasonKeySql(QStringLiteral("CDTIPOOPERBEM"), QStringLiteral("CDMOTIVOOPER")), f.where()),
+                     f, layout::motivoOper(), a);
 }
 
 wire::Reply centCusto(QSqlDatabase &db, const QVector<wire::Arg> &a)
 {
     Filter f;
     addListArg(f, QStringLiteral("CDCENTCUST"), text(a, 0));
-    QSqlQuery q = run(db, QStringLiteral("SELECT ' ', CDCENTCUST, NMCENTCUST FROM CENTCUSTO%1 ORDER BY CDCENTCUST").arg(f.where()), f);
-    wire::Reply r;
-    r.packet = readPacket(q, layout::centCusto());
-    return r;
+    return listReply(db, QStringLiteral("SELECT ' ', CDCENTCUST, NMCENTCUST FROM CENTCUSTO%1 ORDER BY CDCENTCUST").arg(f.where()),
+                     f, layout::centCusto(), a);
 }
 
 wire::Reply setor(QSqlDatabase &db, const QVector<wire::Arg> &a)
 {
     Filter f;
     addListArg(f, QStringLiteral("CDSETOR"), text(a, 0));
-    QSqlQuery q = run(db, QStringLiteral("SELECT ' ', CDSETOR, SGSETOR, NMSETOR FROM SETOR%1 ORDER BY CDSETOR").arg(f.where()), f);
-    wire::Reply r;
-    r.packet = readPacket(q, layout::setor());
-    return r;
+    return listReply(db, QStringLiteral("SELECT ' ', CDSETOR, SGSETOR, NMSETOR FROM SETOR%1 ORDER BY CDSETOR").arg(f.where()),
+                     f, layout::setor(), a);
 }
 
 wire::Reply notaFisc(QSqlDatabase &db, const QVector<wire::Arg> &a)
@@ -320,15 +328,11 @@ wire::Reply notaFisc(QSqlDatabase &db, const QVector<wire::Arg> &a)
     f.add(QStringLiteral("N.CDEMPRESA = ") + f.bind(text(a, 0).trimmed()));
     f.addSelection(QStringLiteral("N.CDCLIENTE"), text(a, 1), text(a, 2));
     f.addSelection(QStringLiteral("N.CDFORNECED"), text(a, 3), text(a, 4));
-    QSqlQuery q = run(db, QStringLiteral(
+    return listReply(db, QStringLiteral(
         "SELECT N.CDFILIAL, N.NRNOTAFISC, N.NRLANCTONF, N.VRNOTAFISC, N.DTEMISSAO, C.NMFANTCLIE, F.NMFANTFORN, "
         "N.CDSERIE, N.CDSERIEENTR, N.IDENTRSAIDOP FROM NOTAFISCAL N "
         "LEFT JOIN CLIENTE C ON C.CDCLIENTE = N.CDCLIENTE LEFT JOIN FORNECEDOR F ON F.CDFORNECED = N.CDFORNECED"
-        "%1 ORDER BY N.DTEMISSAO, N.NRLANCTONF").arg(f.where()), f);
-    wire::Reply r;
-    r.refs = echoRefs(a);
-    r.packet = readPacket(q, layout::notaFisc());
-    return r;
+        "%1 ORDER BY N.DTEMISSAO, N.NRLANCTONF").arg(f.where()), f, layout::notaFisc(), a);
 }
 
 wire::Reply indFin(QSqlDatabase &db, const QVector<wire::Arg> &a)
