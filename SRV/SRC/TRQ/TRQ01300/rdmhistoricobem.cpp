@@ -1,7 +1,8 @@
 #include "rdmhistoricobem.h"
 
 #include <QLoggingCategory>
-#include "codec.h"
+#include "oledate.h"
+#include "packetwriter.h"
 #include "selection.h"
 #include "sqlpacket.h"
 #include "trq01300_layouts.h"

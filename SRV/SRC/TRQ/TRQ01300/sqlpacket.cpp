@@ -1,5 +1,5 @@
 #include "sqlpacket.h"
-#include "codec.h"
+#include "oledate.h"
 #include "selection.h"
 
 #include <QJsonArray>

@@ -1,39 +1,19 @@
-#include "codec.h"
+#include "messagecodec.h"
+#include "packetwriter.h"
 
-#include <QAbstractSocket>
 #include <QBuffer>
 #include <QCborArray>
 #include <QCborMap>
 #include <QCborStreamReader>
 #include <QCborStreamWriter>
 #include <QCborValue>
-#include <QDateTime>
-#include <QIODevice>
-#include <QSslSocket>
-#include <cerrno>
-#include <poll.h>
-#include <sys/socket.h>
 #include <QtEndian>
-#include <cmath>
 
 namespace wire {
 
 namespace {
 
-const QDate kOleEpoch(1899, 12, 30);
-
 void writeText(QCborStreamWriter &w, const QString &s) { w.append(s); }
-
-void writePacket(QByteArray *out, const DataPacket &p)
-{
-    PacketWriter pw(out, p.fields);
-    const int n = p.fields.size();
-    for (const Row &row : p.rows) {
-        pw.beginRow();
-        for (int i = 0; i < n; ++i) pw.cell(i, i < row.size() ? row[i] : QVariant());
-    }
-    pw.finish();
-}
 
 // Replies are read as a stream, straight into rows: no tree of the whole
 // reply is built first, so a large history costs about its rows once.
@@ -225,70 +205,6 @@ private:
 
 }  // namespace
 
-PacketWriter::PacketWriter(QByteArray *out, const QVector<FieldDef> &fields)
-    : m_dev(std::make_unique<QBuffer>(out)), m_fields(fields)
-{
-    // A writer on a byte array starts at its beginning; through a buffer it appends.
-    m_dev->open(QIODevice::WriteOnly | QIODevice::Append);
-    m_w = std::make_unique<QCborStreamWriter>(m_dev.get());
-    m_w->startMap(2);
-    m_w->append(QLatin1StringView("f"));
-    m_w->startArray(fields.size());
-    for (const FieldDef &f : fields) {
-        m_w->startArray(3);
-        m_w->append(f.name);
-        m_w->append(quint64(f.kind));
-        m_w->append(qint64(f.width));
-        m_w->endArray();
-    }
-    m_w->endArray();
-    m_w->append(QLatin1StringView("r"));
-    m_w->startArray();  // rows are counted by the reader
-}
-
-PacketWriter::~PacketWriter() = default;
-
-void PacketWriter::beginRow()
-{
-    if (m_inRow) m_w->endArray();
-    m_w->startArray(m_fields.size());
-    m_inRow = true;
-}
-
-void PacketWriter::cell(int field, const QVariant &v)
-{
-    if (!v.isValid() || v.isNull()) {
-        m_w->append(nullptr);
-        return;
-    }
-    switch (m_fields[field].kind) {
-    case FieldKind::Float:
-    case FieldKind::DateTime: m_w->append(v.toDouble()); break;
-    default: text(v.toString()); break;
-    }
-}
-
-void PacketWriter::text(const QString &s)
-{
-    // Encoded into a reused buffer: one allocation per string adds up over a
-    // history of hundreds of thousands of rows.
-    m_utf8.resize(s.size() * 3);
-    char *end = m_encoder.appendToBuffer(m_utf8.data(), s);
-    m_w->appendTextString(m_utf8.constData(), end - m_utf8.constData());
-}
-void PacketWriter::number(double d) { m_w->append(d); }
-void PacketWriter::null() { m_w->append(nullptr); }
-
-void PacketWriter::finish()
-{
-    if (m_inRow) m_w->endArray();
-    m_inRow = false;
-    m_w->endArray();
-    m_w->endMap();
-    m_w.reset();
-    m_dev.reset();
-}
-
 QByteArray encodeCall(const Call &c)
 {
     QByteArray buf;
@@ -348,8 +264,6 @@ QByteArray encodeReply(const Reply &r)
     return buf;
 }
 
-static bool writePayload(QIODevice *dev, const QByteArray &payload, int msecs);
-
 QByteArray replyHead(const Reply &r)
 {
     QByteArray buf;
@@ -380,8 +294,6 @@ QByteArray replyFrame(const Reply &r)
     out.append(r.packetCbor);
     return out;
 }
-
-bool writeReply(QIODevice *dev, const Reply &r, int msecs) { return writePayload(dev, replyFrame(r), msecs); }
 
 std::optional<Hello> decodeHello(const QByteArray &cbor)
 {
@@ -455,206 +367,6 @@ QByteArray frame(const QByteArray &payload)
     qToBigEndian<quint32>(quint32(payload.size()), out.data());
     out += payload;
     return out;
-}
-
-// A plain TCP socket with nothing buffered on Qt's side is read and written on
-// its descriptor: one system call per piece, and no wake-ups of the thread's
-// event loop for each. -1 when Qt's own path must be taken (TLS, buffered bytes).
-static int plainDescriptor(QIODevice *dev)
-{
-    auto *sock = qobject_cast<QAbstractSocket *>(dev);
-    if (!sock || sock->state() != QAbstractSocket::ConnectedState) return -1;
-    if (auto *ssl = qobject_cast<QSslSocket *>(sock); ssl && ssl->mode() != QSslSocket::UnencryptedMode) return -1;
-    if (sock->bytesAvailable() > 0 || sock->bytesToWrite() > 0) return -1;
-    return int(sock->socketDescriptor());
-}
-
-// Waits for the descriptor to be ready; false on timeout or error.
-static bool waitReady(int fd, short events, int msecs)
-{
-    pollfd p{fd, events, 0};
-    for (;;) {
-        const int n = ::poll(&p, 1, msecs);
-        if (n > 0) return true;
-        if (n == 0 || errno != EINTR) return false;
-    }
-}
-
-// waitFirst: the bytes are not expected to be there yet (an answer just asked
-// for), so the first try would only fail.
-static ReadStatus recvExactly(int fd, char *dst, qint64 n, int msecs, bool waitFirst)
-{
-    qint64 got = 0;
-    if (waitFirst && !waitReady(fd, POLLIN, msecs)) return ReadStatus::Timeout;
-    while (got < n) {
-        const ssize_t r = ::recv(fd, dst + got, size_t(n - got), MSG_DONTWAIT);
-        if (r > 0) {
-            got += r;
-        } else if (r == 0) {
-            return ReadStatus::Closed;
-        } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
-            pollfd p{fd, POLLIN, 0};
-            const int k = ::poll(&p, 1, msecs);
-            if (k == 0) return ReadStatus::Timeout;
-            if (k < 0 && errno != EINTR) return ReadStatus::Closed;
-        } else if (errno != EINTR) {
-            return ReadStatus::Closed;
-        }
-    }
-    return ReadStatus::Ok;
-}
-
-qint64 sendNow(int fd, const char *data, qint64 n)
-{
-    qint64 sent = 0;
-    while (sent < n) {
-        const ssize_t r = ::send(fd, data + sent, size_t(n - sent), MSG_NOSIGNAL | MSG_DONTWAIT);
-        if (r > 0) sent += r;
-        else if (r < 0 && errno == EINTR) continue;
-        else if (r < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
-        else return -1;
-    }
-    return sent;
-}
-
-static bool sendAll(int fd, const char *src, qint64 n, int msecs)
-{
-    qint64 sent = 0;
-    while (sent < n) {
-        const qint64 r = sendNow(fd, src + sent, n - sent);
-        if (r < 0) return false;
-        sent += r;
-        if (sent < n && !waitReady(fd, POLLOUT, msecs)) return false;
-    }
-    return true;
-}
-
-static bool readExactly(QIODevice *dev, char *dst, qint64 n, int msecs)
-{
-    qint64 got = 0;
-    while (got < n) {
-        if (dev->bytesAvailable() == 0) {
-            auto *sock = qobject_cast<QAbstractSocket *>(dev);
-            if (sock && sock->state() != QAbstractSocket::ConnectedState) return false;
-            if (!dev->waitForReadyRead(msecs)) return false;
-        }
-        const qint64 r = dev->read(dst + got, n - got);
-        if (r < 0) return false;
-        got += r;
-    }
-    return true;
-}
-
-ReadStatus readFrame(QIODevice *dev, QByteArray *payload, int maxBytes, int msecs)
-{
-    char hdr[4];
-    if (const int fd = plainDescriptor(dev); fd >= 0) {
-        ReadStatus st = recvExactly(fd, hdr, 4, msecs, true);
-        if (st != ReadStatus::Ok) return st;
-        const quint32 len = qFromBigEndian<quint32>(hdr);
-        if (len > quint32(maxBytes)) return ReadStatus::TooLarge;
-        payload->resize(len);
-        return recvExactly(fd, payload->data(), len, msecs, false);
-    }
-    if (!readExactly(dev, hdr, 4, msecs)) {
-        auto *sock = qobject_cast<QAbstractSocket *>(dev);
-        if (sock && sock->state() != QAbstractSocket::ConnectedState) return ReadStatus::Closed;
-        return sock && sock->error() == QAbstractSocket::SocketTimeoutError ? ReadStatus::Timeout
-                                                                            : ReadStatus::Closed;
-    }
-    const quint32 len = qFromBigEndian<quint32>(hdr);
-    if (len > quint32(maxBytes)) return ReadStatus::TooLarge;
-    payload->resize(len);
-    if (!readExactly(dev, payload->data(), len, msecs)) {
-        auto *sock = qobject_cast<QAbstractSocket *>(dev);
-        return sock && sock->state() == QAbstractSocket::ConnectedState && sock->error() == QAbstractSocket::SocketTimeoutError
-                   ? ReadStatus::Timeout
-                   : ReadStatus::Closed;
-    }
-    return ReadStatus::Ok;
-}
-
-bool writeFrame(QIODevice *dev, const QByteArray &payload, int msecs)
-{
-    // One buffer, so the frame leaves in one write rather than a segment per piece.
-    return writePayload(dev, frame(payload), msecs);
-}
-
-static bool writePayload(QIODevice *dev, const QByteArray &payload, int msecs)
-{
-    if (const int fd = plainDescriptor(dev); fd >= 0) return sendAll(fd, payload.constData(), payload.size(), msecs);
-    if (dev->write(payload) != payload.size()) return false;
-    auto *sock = qobject_cast<QAbstractSocket *>(dev);
-    if (!sock) return true;
-    while (sock->bytesToWrite() > 0)
-        if (!sock->waitForBytesWritten(msecs)) return false;
-    return true;
-}
-
-double toOleDate(const QDateTime &dt)
-{
-    const double days = kOleEpoch.daysTo(dt.date());
-    const double frac = dt.time().msecsSinceStartOfDay() / 86400000.0;
-    // OLE dates before the epoch keep the time as a positive fraction.
-    return days >= 0 ? days + frac : days - frac;
-}
-
-double toOleDate(const QDate &d) { return kOleEpoch.daysTo(d); }
-
-QDateTime fromOleDate(double ole)
-{
-    const double whole = ole >= 0 ? std::floor(ole) : std::ceil(ole);
-    const double frac = std::abs(ole - whole);
-    const QDate d = kOleEpoch.addDays(qint64(whole));
-    const qint64 ms = qRound64(frac * 86400000.0);
-    return QDateTime(d, QTime(0, 0), Qt::UTC).addMSecs(ms);
-}
-
-namespace {
-// Reads N digits at p; -1 when a character is no digit.
-int digits(const QChar *p, int n)
-{
-    int v = 0;
-    for (int i = 0; i < n; ++i) {
-        const ushort c = p[i].unicode();
-        if (c < '0' || c > '9') return -1;
-        v = v * 10 + (c - '0');
-    }
-    return v;
-}
-
-// "YYYY-MM-DD", optionally followed by " HH:MM:SS" or "THH:MM:SS" (fractions
-// ignored), as SQLite holds dates. Parsed by hand: this runs for every date
-// cell of every packet.
-double oleFromIsoText(const QString &s)
-{
-    if (s.size() < 10 || s.at(4) != QLatin1Char('-') || s.at(7) != QLatin1Char('-')) return std::nan("");
-    const QChar *p = s.constData();
-    const int y = digits(p, 4), mo = digits(p + 5, 2), d = digits(p + 8, 2);
-    if (y < 0 || mo < 0 || d < 0 || !QDate::isValid(y, mo, d)) return std::nan("");
-    double days = double(QDate(y, mo, d).toJulianDay() - kOleEpoch.toJulianDay());
-    if (s.size() >= 19 && (s.at(10) == QLatin1Char(' ') || s.at(10) == QLatin1Char('T'))) {
-        const int h = digits(p + 11, 2), mi = digits(p + 14, 2), se = digits(p + 17, 2);
-        if (h < 0 || mi < 0 || se < 0 || h > 23 || mi > 59 || se > 59) return std::nan("");
-        const double frac = (h * 3600 + mi * 60 + se) / 86400.0;
-        days = days >= 0 ? days + frac : days - frac;
-    }
-    return days;
-}
-}  // namespace
-
-double oleFromSql(const QVariant &v)
-{
-    if (!v.isValid() || v.isNull()) return std::nan("");
-    switch (v.typeId()) {
-    case QMetaType::QDateTime: {
-        const QDateTime dt = v.toDateTime();
-        return dt.isValid() ? toOleDate(QDateTime(dt.date(), dt.time(), Qt::UTC)) : std::nan("");
-    }
-    case QMetaType::QDate: return v.toDate().isValid() ? toOleDate(v.toDate()) : std::nan("");
-    case QMetaType::QString: return oleFromIsoText(v.toString().trimmed());
-    default: return oleFromIsoText(v.toString().trimmed());
-    }
 }
 
 }  // namespace wire

@@ -1,0 +1,152 @@
+#include "framing.h"
+#include "messagecodec.h"
+
+#include <QAbstractSocket>
+#include <QIODevice>
+#include <QSslSocket>
+#include <QtEndian>
+#include <cerrno>
+#include <poll.h>
+#include <sys/socket.h>
+
+namespace wire {
+
+static bool writePayload(QIODevice *dev, const QByteArray &payload, int msecs);
+
+bool writeReply(QIODevice *dev, const Reply &r, int msecs) { return writePayload(dev, replyFrame(r), msecs); }
+
+// A plain TCP socket with nothing buffered on Qt's side is read and written on
+// its descriptor: one system call per piece, and no wake-ups of the thread's
+// event loop for each. -1 when Qt's own path must be taken (TLS, buffered bytes).
+static int plainDescriptor(QIODevice *dev)
+{
+    auto *sock = qobject_cast<QAbstractSocket *>(dev);
+    if (!sock || sock->state() != QAbstractSocket::ConnectedState) return -1;
+    if (auto *ssl = qobject_cast<QSslSocket *>(sock); ssl && ssl->mode() != QSslSocket::UnencryptedMode) return -1;
+    if (sock->bytesAvailable() > 0 || sock->bytesToWrite() > 0) return -1;
+    return int(sock->socketDescriptor());
+}
+
+// Waits for the descriptor to be ready; false on timeout or error.
+static bool waitReady(int fd, short events, int msecs)
+{
+    pollfd p{fd, events, 0};
+    for (;;) {
+        const int n = ::poll(&p, 1, msecs);
+        if (n > 0) return true;
+        if (n == 0 || errno != EINTR) return false;
+    }
+}
+
+// waitFirst: the bytes are not expected to be there yet (an answer just asked
+// for), so the first try would only fail.
+static ReadStatus recvExactly(int fd, char *dst, qint64 n, int msecs, bool waitFirst)
+{
+    qint64 got = 0;
+    if (waitFirst && !waitReady(fd, POLLIN, msecs)) return ReadStatus::Timeout;
+    while (got < n) {
+        const ssize_t r = ::recv(fd, dst + got, size_t(n - got), MSG_DONTWAIT);
+        if (r > 0) {
+            got += r;
+        } else if (r == 0) {
+            return ReadStatus::Closed;
+        } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            pollfd p{fd, POLLIN, 0};
+            const int k = ::poll(&p, 1, msecs);
+            if (k == 0) return ReadStatus::Timeout;
+            if (k < 0 && errno != EINTR) return ReadStatus::Closed;
+        } else if (errno != EINTR) {
+            return ReadStatus::Closed;
+        }
+    }
+    return ReadStatus::Ok;
+}
+
+qint64 sendNow(int fd, const char *data, qint64 n)
+{
+    qint64 sent = 0;
+    while (sent < n) {
+        const ssize_t r = ::send(fd, data + sent, size_t(n - sent), MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (r > 0) sent += r;
+        else if (r < 0 && errno == EINTR) continue;
+        else if (r < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
+        else return -1;
+    }
+    return sent;
+}
+
+static bool sendAll(int fd, const char *src, qint64 n, int msecs)
+{
+    qint64 sent = 0;
+    while (sent < n) {
+        const qint64 r = sendNow(fd, src + sent, n - sent);
+        if (r < 0) return false;
+        sent += r;
+        if (sent < n && !waitReady(fd, POLLOUT, msecs)) return false;
+    }
+    return true;
+}
+
+static bool readExactly(QIODevice *dev, char *dst, qint64 n, int msecs)
+{
+    qint64 got = 0;
+    while (got < n) {
+        if (dev->bytesAvailable() == 0) {
+            auto *sock = qobject_cast<QAbstractSocket *>(dev);
+            if (sock && sock->state() != QAbstractSocket::ConnectedState) return false;
+            if (!dev->waitForReadyRead(msecs)) return false;
+        }
+        const qint64 r = dev->read(dst + got, n - got);
+        if (r < 0) return false;
+        got += r;
+    }
+    return true;
+}
+
+ReadStatus readFrame(QIODevice *dev, QByteArray *payload, int maxBytes, int msecs)
+{
+    char hdr[4];
+    if (const int fd = plainDescriptor(dev); fd >= 0) {
+        ReadStatus st = recvExactly(fd, hdr, 4, msecs, true);
+        if (st != ReadStatus::Ok) return st;
+        const quint32 len = qFromBigEndian<quint32>(hdr);
+        if (len > quint32(maxBytes)) return ReadStatus::TooLarge;
+        payload->resize(len);
+        return recvExactly(fd, payload->data(), len, msecs, false);
+    }
+    if (!readExactly(dev, hdr, 4, msecs)) {
+        auto *sock = qobject_cast<QAbstractSocket *>(dev);
+        if (sock && sock->state() != QAbstractSocket::ConnectedState) return ReadStatus::Closed;
+        return sock && sock->error() == QAbstractSocket::SocketTimeoutError ? ReadStatus::Timeout
+                                                                            : ReadStatus::Closed;
+    }
+    const quint32 len = qFromBigEndian<quint32>(hdr);
+    if (len > quint32(maxBytes)) return ReadStatus::TooLarge;
+    payload->resize(len);
+    if (!readExactly(dev, payload->data(), len, msecs)) {
+        auto *sock = qobject_cast<QAbstractSocket *>(dev);
+        return sock && sock->state() == QAbstractSocket::ConnectedState && sock->error() == QAbstractSocket::SocketTimeoutError
+                   ? ReadStatus::Timeout
+                   : ReadStatus::Closed;
+    }
+    return ReadStatus::Ok;
+}
+
+bool writeFrame(QIODevice *dev, const QByteArray &payload, int msecs)
+{
+    // One buffer, so the frame leaves in one write rather than a segment per piece.
+    return writePayload(dev, frame(payload), msecs);
+}
+
+static bool writePayload(QIODevice *dev, const QByteArray &payload, int msecs)
+{
+    if (const int fd = plainDescriptor(dev); fd >= 0) return sendAll(fd, payload.constData(), payload.size(), msecs);
+    if (dev->write(payload) != payload.size()) return false;
+    auto *sock = qobject_cast<QAbstractSocket *>(dev);
+    if (!sock) return true;
+    while (sock->bytesToWrite() > 0)
+        if (!sock->waitForBytesWritten(msecs)) return false;
+    return true;
+}
+
+}  // namespace wire

@@ -1,0 +1,21 @@
+#pragma once
+// Frames on a socket: a 4-byte big-endian length, then the payload. Plain
+// sockets are read and written on their descriptor.
+#include "call.h"
+#include <QByteArray>
+
+class QIODevice;
+
+namespace wire {
+
+enum class ReadStatus { Ok, Closed, TooLarge, Timeout };
+// Blocking read of one frame; waits at most msecs for each chunk (-1: forever).
+ReadStatus readFrame(QIODevice *dev, QByteArray *payload, int maxBytes, int msecs);
+bool writeFrame(QIODevice *dev, const QByteArray &payload, int msecs);
+// Sends on a non-blocking socket what it takes now, without waiting: the
+// bytes sent, or -1 when the connection is broken.
+qint64 sendNow(int fd, const char *data, qint64 n);
+// Writes a reply frame; a pre-encoded packet is written without being copied.
+bool writeReply(QIODevice *dev, const Reply &r, int msecs);
+
+}  // namespace wire

@@ -1,0 +1,25 @@
+#pragma once
+// CBOR encoding of the messages: hello, call, reply (with its data packet).
+#include "call.h"
+#include <QByteArray>
+#include <optional>
+
+namespace wire {
+
+QByteArray encodeCall(const Call &c);
+QByteArray encodeReply(const Reply &r);
+QByteArray encodeHello(const Hello &h);
+// Decoders return nullopt on a malformed item and put a reason in *why.
+std::optional<Call> decodeCall(const QByteArray &cbor, QString *why = nullptr);
+std::optional<Reply> decodeReply(const QByteArray &cbor, QString *why = nullptr);
+std::optional<Hello> decodeHello(const QByteArray &cbor);
+
+// A payload behind its 4-byte big-endian length.
+QByteArray frame(const QByteArray &payload);
+// The reply up to its packet: the map header, the by-reference values and the key "p".
+QByteArray replyHead(const Reply &r);
+// A whole reply frame (length and reply) in one buffer, to be written at once;
+// a pre-encoded packet goes in behind its head.
+QByteArray replyFrame(const Reply &r);
+
+}  // namespace wire
