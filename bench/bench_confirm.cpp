@@ -22,6 +22,7 @@
 #include "maskedit.h"
 #include "prompter.h"
 #include "vantiro.h"
+#include "scriptedprompter.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

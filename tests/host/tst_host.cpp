@@ -13,6 +13,7 @@
 #include "prompter.h"
 #include "stringlist.h"
 #include "vantiro.h"
+#include "scriptedprompter.h"
 
 #include <QAbstractItemModelTester>
 #include <QFrame>

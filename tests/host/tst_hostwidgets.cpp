@@ -11,6 +11,7 @@
 #include "pagecontrol.h"
 #include "prompter.h"
 #include "testguards.h"
+#include "scriptedprompter.h"
 
 #include <QApplication>
 #include <QClipboard>

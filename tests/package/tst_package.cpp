@@ -9,6 +9,7 @@
 #include "frmpadraogrid.h"
 #include "prompter.h"
 #include "vantiro.h"
+#include "scriptedprompter.h"
 
 #include <QApplication>
 #include <QLabel>

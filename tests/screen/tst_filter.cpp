@@ -15,6 +15,7 @@
 #include "pagecontrol.h"
 #include "ui_Cli_trq01301.h"
 #include "vantiro.h"
+#include "scriptedprompter.h"
 
 #include <QApplication>
 #include <QHash>

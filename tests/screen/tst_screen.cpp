@@ -18,6 +18,7 @@
 #include "tcpconnections.h"
 #include "codec.h"
 #include "trq01300_methods.h"
+#include "scriptedprompter.h"
 #include <QCheckBox>
 #include <QPainter>
 #include <QRadioButton>

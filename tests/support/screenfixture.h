@@ -5,7 +5,7 @@
 #include "Cli_trq01300.h"
 #include "Cli_trq01301.h"
 #include "appserver.h"
-#include "prompter.h"
+#include "scriptedprompter.h"
 #include "recordingserver.h"
 
 #include <QMainWindow>
