@@ -13,7 +13,6 @@
 #include "dispatch.h"
 #include "maskedit.h"
 #include "pagecontrol.h"
-#include "ui_Cli_trq01301.h"
 #include "vantiro.h"
 #include "scriptedprompter.h"
 
@@ -178,7 +177,7 @@ void TstFilter::situationEncoding()
     QVERIFY(f);
     TfrmFiltroHistOpBem *d = dialog();
     QTimer::singleShot(0, [&] {
-        QCheckBox *boxes[] = {d->ui->ckbNContabil, d->ui->ckbContabilizada, d->ui->ckbCancela};
+        QCheckBox *boxes[] = {d->ckbNContabil, d->ckbContabilizada, d->ckbCancela};
         for (int i = 0; i < 3; ++i)
             if (boxes[i]->isChecked() != bool(checked & (1 << i))) boxes[i]->click();
         d->sbtConfirma->click();
@@ -193,18 +192,18 @@ void TstFilter::situationEncoding()
     QCOMPARE(fx.rec.calls().first().args.at(14), "ref:" + encoded);
     // Outside the confirmation a click on any box, checking or unchecking,
     // sends every box as it stands; with none checked the last value stays.
-    d->ui->ckbContabilizada->setChecked(false);
-    d->ui->ckbNContabil->setChecked(true);
-    d->ui->ckbCancela->setChecked(false);
-    d->ui->ckbCancela->click();
+    d->ckbContabilizada->setChecked(false);
+    d->ckbNContabil->setChecked(true);
+    d->ckbCancela->setChecked(false);
+    d->ckbCancela->click();
     QCOMPARE(d->stSituacao, QString("_1_3_"));
-    d->ui->ckbContabilizada->click();
+    d->ckbContabilizada->click();
     QCOMPARE(d->stSituacao, QString("_1_2_3_"));
-    d->ui->ckbNContabil->click();
+    d->ckbNContabil->click();
     QCOMPARE(d->stSituacao, QString("_2_3_"));
-    d->ui->ckbContabilizada->click();
+    d->ckbContabilizada->click();
     QCOMPARE(d->stSituacao, QString("_3_"));
-    d->ui->ckbCancela->click();  // none left checked
+    d->ckbCancela->click();  // none left checked
     QCOMPARE(d->stSituacao, QString("_3_"));
 }
 
@@ -240,7 +239,7 @@ void TstFilter::validatorsStopAtTheFirstFailure()
     fx.sp.onShown = [&](const host::ScriptedPrompter::Shown &s) { focusAtMessage = s.focus; };
     QTimer::singleShot(0, [&] {
         for (const QString &name : lists) d->findChild<QRadioButton *>(name)->click();
-        if (noSituation) d->ui->ckbNContabil->click();
+        if (noSituation) d->ckbNContabil->click();
         d->sbtConfirma->click();
         QVERIFY(d->isVisible());  // a failed validation keeps the dialog open
         d->sbtCancel->click();
@@ -260,10 +259,10 @@ void TstFilter::dependentListsSendTheParentCriterion()
     fx.rec.answer("getMotivoOper", packetOf(d->cdsMotivoOper));
     fx.rec.answer("getTipoDeOperacao", packetOf(d->cdsTipoOper));
     // Asset group "Todos": every asset.
-    d->ui->rbtLsBem->setChecked(true);
+    d->rbtLsBem->setChecked(true);
     QVERIFY(host::dispatch([d] { d->btpBemClick(); }));
     // Asset group "Lista" with groups picked: the group selection, no flag.
-    d->ui->rbtListaGrupoBem->setChecked(true);
+    d->rbtListaGrupoBem->setChecked(true);
     fx.sp.listAnswers = {"'000001','000003'", "'B1'"};
     QVERIFY(host::dispatch([d] { d->btpGrupoBemClick(); }));
     QCOMPARE(d->stGrupoBem, QString("'000001','000003'"));
@@ -271,12 +270,12 @@ void TstFilter::dependentListsSendTheParentCriterion()
     QCOMPARE(d->stCdBem, QString("'B1'"));
     QCOMPARE(d->stValBem, QString("'B1'"));
     // Asset group "Lista" with nothing picked.
-    d->ui->rbtTdGrupoBem->setChecked(true);
-    d->ui->rbtListaGrupoBem->setChecked(true);
+    d->rbtTdGrupoBem->setChecked(true);
+    d->rbtListaGrupoBem->setChecked(true);
     QVERIFY(host::dispatch([d] { d->btpBemClick(); }));
     // Reasons: by every type, then by the types picked.
     QVERIFY(host::dispatch([d] { d->btpMotivoOpClick(); }));
-    d->ui->rbtLsTipoOper->setChecked(true);
+    d->rbtLsTipoOper->setChecked(true);
     fx.sp.listAnswers = {"'01','04'"};
     QVERIFY(host::dispatch([d] { d->btpTipoOperClick(); }));
     QVERIFY(host::dispatch([d] { d->btpMotivoOpClick(); }));
@@ -287,20 +286,20 @@ void TstFilter::dependentListsSendTheParentCriterion()
     // "Todos" always sends "all": also while the group's flag is empty (assets)
     // or the types are a list (reasons), where it once sent a criterion that
     // matched nothing.
-    d->ui->rbtLsBem->setChecked(true);
-    d->ui->rbtTdBem->setChecked(true);
+    d->rbtLsBem->setChecked(true);
+    d->rbtTdBem->setChecked(true);
     QCOMPARE(d->stCdBem, QString());
     QCOMPARE(d->stValBem, QString());
     QCOMPARE(d->stTCdBem, QString("T"));
     QCOMPARE(d->stTCdTpOper, QString());
-    d->ui->rbtLsMotivoOp->setChecked(true);
+    d->rbtLsMotivoOp->setChecked(true);
     QCOMPARE(d->stTCdMotivoOp, QString());
-    d->ui->rbtTdMotivoOp->setChecked(true);
+    d->rbtTdMotivoOp->setChecked(true);
     QCOMPARE(d->stCdMotivoOp, QString());
     QCOMPARE(d->stTCdMotivoOp, QString("T"));
-    d->ui->rbtTdTipoOper->setChecked(true);
+    d->rbtTdTipoOper->setChecked(true);
     QCOMPARE(d->stTCdTpOper, QString("T"));
-    d->ui->rbtTdGrupoBem->setChecked(true);
+    d->rbtTdGrupoBem->setChecked(true);
     QCOMPARE(d->stTGrupoBem, QString("T"));
 }
 
@@ -376,16 +375,16 @@ void TstFilter::cancelAfterAFailedValidationKeepsTheCriteria()
 {
     QVERIFY(headerLeft(true));
     TfrmFiltroHistOpBem *d = dialog();
-    d->ui->rbtLsResponsavel->click();
+    d->rbtLsResponsavel->click();
     d->stOperador = "'OPER002'";
-    d->ui->rbtLsMotivoOp->click();
+    d->rbtLsMotivoOp->click();
     d->stCdMotivoOp = d->stValMotivo = "'002|01'";
-    d->ui->rbtLsSetor->click();  // nothing picked: the confirmation stops there
+    d->rbtLsSetor->click();  // nothing picked: the confirmation stops there
     confirm();
     QCOMPARE(fx.sp.texts("error"), QStringList{"Setor deve ser informado."});
     QCOMPARE(fx.rec.calls().size(), 0);
-    QVERIFY(d->ui->rbtLsResponsavel->isChecked());
-    QVERIFY(d->ui->rbtLsMotivoOp->isChecked());
+    QVERIFY(d->rbtLsResponsavel->isChecked());
+    QVERIFY(d->rbtLsMotivoOp->isChecked());
     QCOMPARE(d->stOperador, QString("'OPER002'"));
     QCOMPARE(d->stCdMotivoOp, QString("'002|01'"));
     QCOMPARE(d->stValMotivo, QString("'002|01'"));
@@ -421,8 +420,8 @@ void TstFilter::seriesAndNumberAsTyped()
     TfrmFiltroHistOpBem *d = dialog();
     // The series box is out of the user's reach; a program (or a saved set
     // of an older layout) may still fill it.
-    d->ui->medSerieNF->setText(series);
-    d->ui->medNumero->SetText(number);
+    d->medSerieNF->setText(series);
+    d->medNumero->SetText(number);
     confirm();
     QCOMPARE(fx.sp.texts("error"), QStringList());
     QVERIFY(!fx.rec.calls().isEmpty());
@@ -499,7 +498,7 @@ void TstFilter::reasonsSavedWithJoinedKeysAreMarkedInTheList()
 {
     QVERIFY(headerLeft(false));
     TfrmFiltroHistOpBem *d = dialog();
-    d->ui->rbtLsMotivoOp->setChecked(true);
+    d->rbtLsMotivoOp->setChecked(true);
     // As an option set saved before the separator holds them; a key that no
     // listed reason joins to is handed on as it was.
     d->stValMotivo = "'00201','00302','99999'";
@@ -535,17 +534,17 @@ void TstFilter::keysOnACriterionOpenItsList()
     QFETCH(bool, opens);
     QVERIFY(headerLeft(false));
     TfrmFiltroHistOpBem *d = dialog();
-    QVERIFY(d->ui->rbtTdFilial->isChecked());
+    QVERIFY(d->rbtTdFilial->isChecked());
     fx.sp.clear();
     QTest::keyClick(d->findChild<QRadioButton *>(radio), Qt::Key(key));
     if (!opens) {
         QCOMPARE(fx.sp.shown.size(), 0);
-        QVERIFY(d->ui->rbtTdFilial->isChecked());
+        QVERIFY(d->rbtTdFilial->isChecked());
         return;
     }
     // The list is chosen (its handler ran: the button is enabled) and opened.
-    QVERIFY(d->ui->rbtLsFilial->isChecked());
-    QVERIFY(d->ui->btpFilial->isEnabled());
+    QVERIFY(d->rbtLsFilial->isChecked());
+    QVERIFY(d->btpFilial->isEnabled());
     QCOMPARE(fx.sp.texts("pickList"), QStringList({"Filial|Não há Filial cadastrada."}));
 }
 
@@ -555,10 +554,10 @@ void TstFilter::seriesBoxOutOfSightIsOutOfReach()
     TfrmFiltroHistOpBem *d = dialog();
     // Below the panel's visible height: no focus, so no typing, and never
     // saved with or restored from an option set.
-    QVERIFY(d->ui->medSerieNF->y() >= d->grbFiltroPadrao->height());
-    QCOMPARE(d->ui->medSerieNF->focusPolicy(), Qt::NoFocus);
-    QVERIFY(d->ui->medNumero->focusPolicy() & Qt::TabFocus);
-    d->ui->medNumero->SetText("456");
+    QVERIFY(d->medSerieNF->y() >= d->grbFiltroPadrao->height());
+    QCOMPARE(d->medSerieNF->focusPolicy(), Qt::NoFocus);
+    QVERIFY(d->medNumero->focusPolicy() & Qt::TabFocus);
+    d->medNumero->SetText("456");
     auto states = d->ControlStates();
     QStringList saved;
     for (const auto &[name, value] : states) saved << name;
@@ -566,10 +565,10 @@ void TstFilter::seriesBoxOutOfSightIsOutOfReach()
     QVERIFY(!saved.contains("medSerieNF"));
     // A set saved before holds a series: it is not put back where no one sees it.
     states.push_back({"medSerieNF", "9"});
-    d->ui->medNumero->SetText("123");
+    d->medNumero->SetText("123");
     QCOMPARE(d->RestoreControlStates(states), states.size() - 1);
-    QCOMPARE(d->ui->medSerieNF->Text(), QString());
-    QCOMPARE(d->ui->medNumero->Text().trimmed(), QString("456"));
+    QCOMPARE(d->medSerieNF->Text(), QString());
+    QCOMPARE(d->medNumero->Text().trimmed(), QString("456"));
 }
 
 void TstFilter::allGroupsOfACompanyWithoutGroupsStops()
@@ -579,7 +578,7 @@ void TstFilter::allGroupsOfACompanyWithoutGroupsStops()
     // Company 04 of the demo has no asset groups: "Todos" finds none to send.
     f->medCdEmpresa->SetText("04");
     QVERIFY(host::dispatch([f] { f->vd_Empresa(true); }));
-    QVERIFY(dialog()->ui->rbtTdGrupoBem->isChecked());
+    QVERIFY(dialog()->rbtTdGrupoBem->isChecked());
     fx.rec.clear();
     fx.sp.clear();
     confirm();
@@ -690,10 +689,10 @@ void TstFilter::cancelKeepsTheCriteriaForTheRequery()
     QVERIFY(f);
     TfrmFiltroHistOpBem *d = dialog();
     QTimer::singleShot(0, [&] {
-        d->ui->rbtLsFilial->click();
+        d->rbtLsFilial->click();
         fx.sp.listAnswers = {"'0001','0002'"};
-        d->ui->btpFilial->click();
-        d->ui->ckbCancela->click();
+        d->btpFilial->click();
+        d->ckbCancela->click();
         d->sbtCancel->click();
     });
     CriaFiltroHistOpBem();

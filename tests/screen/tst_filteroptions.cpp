@@ -10,7 +10,6 @@
 #include "maskedit.h"
 #include "optionstore.h"
 #include "pagecontrol.h"
-#include "ui_Cli_trq01301.h"
 #include "vantiro.h"
 
 #include <QCheckBox>
@@ -154,17 +153,17 @@ void TstFilterOptions::invoiceListRestrictions()
     nf.rows << r;
     fx.rec.answer("GetNotaFisc", nf);
     withDialog([&](TfrmFiltroHistOpBem *d) {
-        (clientList ? d->ui->rbtLsCliente : d->ui->rbtTdCliente)->click();
-        (supplierList ? d->ui->rbtLsFornec : d->ui->rbtTdFornec)->click();
+        (clientList ? d->rbtLsCliente : d->rbtTdCliente)->click();
+        (supplierList ? d->rbtLsFornec : d->rbtTdFornec)->click();
         d->stCliente = clients;
         d->stFornecedor = suppliers;
         fx.sp.rowAnswers = {0};
-        d->ui->btpNumero->click();
+        d->btpNumero->click();
     });
     QCOMPARE(fx.rec.methods(), QStringList({"GetNotaFisc"}));
     QCOMPARE(fx.rec.calls().first().args, args);
     QCOMPARE(fx.sp.texts("pickRow"), QStringList({"Nota Fiscal"}));
-    QCOMPARE(dialog()->ui->medNumero->Text(), QString("      4711"));
+    QCOMPARE(dialog()->medNumero->Text(), QString("      4711"));
     // The criteria themselves are untouched by the lookup.
     QCOMPARE(dialog()->stCliente, clients);
     QCOMPARE(dialog()->stFornecedor, suppliers);
@@ -176,14 +175,14 @@ void TstFilterOptions::noInvoiceFocusesTheNumber()
     QVERIFY(f);
     fx.rec.answer("GetNotaFisc", packetOf(dialog()->cdsNotaFisc));
     withDialog([](TfrmFiltroHistOpBem *d) {
-        d->ui->medNumero->SetText("123");
-        d->ui->rbtLsCliente->setFocus();
-        d->ui->btpNumero->click();
+        d->medNumero->SetText("123");
+        d->rbtLsCliente->setFocus();
+        d->btpNumero->click();
     });
     QCOMPARE(fx.sp.texts("error"), QStringList({"Não há Nota Fiscal cadastrada."}));
     QCOMPARE(fx.sp.shown.first().focus, QString("medNumero"));
     QCOMPARE(fx.sp.texts("pickRow"), QStringList());
-    QCOMPARE(dialog()->ui->medNumero->Text(), QString("       123"));
+    QCOMPARE(dialog()->medNumero->Text(), QString("       123"));
 }
 
 void TstFilterOptions::pickedInvoiceNumber_data()
@@ -211,14 +210,14 @@ void TstFilterOptions::pickedInvoiceNumber()
     nf.rows << r;
     fx.rec.answer("GetNotaFisc", nf);
     withDialog([&](TfrmFiltroHistOpBem *d) {
-        d->ui->medNumero->SetText("77");
+        d->medNumero->SetText("77");
         fx.sp.rowAnswers = {0};
-        d->ui->btpNumero->click();
+        d->btpNumero->click();
     });
-    QCOMPARE(dialog()->ui->medNumero->Text(), shown);
+    QCOMPARE(dialog()->medNumero->Text(), shown);
     QCOMPARE(fx.sp.texts("error").size(), refused ? 1 : 0);
     if (refused) QVERIFY(fx.sp.texts("error").first().contains(picked));
-    QCOMPARE(dialog()->ui->medSerieNF->text(), QString());  // only the number is copied
+    QCOMPARE(dialog()->medSerieNF->text(), QString());  // only the number is copied
 }
 
 void TstFilterOptions::registrationNumbersFollowEachRowsPersonType()
@@ -258,15 +257,15 @@ void TstFilterOptions::seriesListChangesNothing()
     QVERIFY(headerLeft(false));
     int offered = -1;
     withDialog([&](TfrmFiltroHistOpBem *d) {
-        d->ui->medSerieNF->setText("AB");
+        d->medSerieNF->setText("AB");
         fx.sp.rowAnswers = {0};
-        d->ui->btpSerieNF->click();
+        d->btpSerieNF->click();
         offered = fx.sp.shown.isEmpty() ? -1 : fx.sp.shown.last().rows;
     });
     QVERIFY2(offered > 0, "the company's series are listed from the database");
     QCOMPARE(fx.sp.texts("error"), QStringList());
-    QCOMPARE(dialog()->ui->medSerieNF->text(), QString("AB"));
-    QVERIFY(dialog()->ui->edtSerieNF->text().isEmpty());
+    QCOMPARE(dialog()->medSerieNF->text(), QString("AB"));
+    QVERIFY(dialog()->edtSerieNF->text().isEmpty());
 }
 
 // ---- saved options -------------------------------------------------------------
@@ -321,7 +320,7 @@ void TstFilterOptions::everyCriterionUnderItsOwnName()
 void TstFilterOptions::singleSituationCodeUntilTheNextConfirmation()
 {
     QVERIFY(headerLeft(true));
-    withDialog([](TfrmFiltroHistOpBem *d) { d->ui->ckbCancela->click(); });
+    withDialog([](TfrmFiltroHistOpBem *d) { d->ckbCancela->click(); });
     QVERIFY(save("canceladas").split('\n').contains("stSituacao=_1_3_"));
     // A set saved with a single code, as earlier versions saved them, still loads as it was.
     m_store->save("Trq01301", Vantiro::Operator(), "cancelada",
@@ -329,7 +328,7 @@ void TstFilterOptions::singleSituationCodeUntilTheNextConfirmation()
     dialog()->stSituacao.clear();
     load("cancelada");
     QCOMPARE(dialog()->stSituacao, QString("3"));
-    QVERIFY(dialog()->ui->ckbCancela->isChecked());  // the box came back with the set
+    QVERIFY(dialog()->ckbCancela->isChecked());  // the box came back with the set
     withDialog([](TfrmFiltroHistOpBem *d) { d->sbtConfirma->click(); });
     QCOMPARE(dialog()->stSituacao, QString("_1_3_"));
 }
@@ -343,7 +342,7 @@ void TstFilterOptions::missingNamesAreEmptiedAndBadEntriesSkipped()
                   {{"stCliente='C9'", "stInexistente=1", "sem igual", "stCdNF=   42"},
                    {{"rbtLsCliente", "S"}, {"btnQueNaoExisteMais", "S"}, {"medSerieNF", "LONGA DEMAIS"}}});
     for (QString *s : dialog()->criteriaFields()) *s = "antes";
-    dialog()->ui->medSerieNF->setText("A1");
+    dialog()->medSerieNF->setText("A1");
     load("à mão");
     const QVector<QString *> fields = dialog()->criteriaFields();
     const QStringList names = TfrmFiltroHistOpBem::criteriaNames();
@@ -351,9 +350,9 @@ void TstFilterOptions::missingNamesAreEmptiedAndBadEntriesSkipped()
         const QString want = names[i] == "stCliente" ? "'C9'" : names[i] == "stCdNF" ? "   42" : "";
         QCOMPARE(*fields[i], want);
     }
-    QVERIFY(dialog()->ui->rbtLsCliente->isChecked());
-    QVERIFY(dialog()->ui->btpCliente->isEnabled());
-    QCOMPARE(dialog()->ui->medSerieNF->text(), QString("A1"));
+    QVERIFY(dialog()->rbtLsCliente->isChecked());
+    QVERIFY(dialog()->btpCliente->isEnabled());
+    QCOMPARE(dialog()->medSerieNF->text(), QString("A1"));
     QVERIFY(dialog()->stlVariaveis.Lines.contains("stInexistente=1"));  // other names are left alone
     QVERIFY(!dialog()->stlVariaveis.Lines.contains("sem igual"));
     QCOMPARE(fx.sp.texts("error"), QStringList());
@@ -363,24 +362,24 @@ void TstFilterOptions::controlsComeBackInANewConnection()
 {
     QVERIFY(headerLeft(true));
     withDialog([](TfrmFiltroHistOpBem *d) {
-        d->ui->rbtLsTipoOper->click();
+        d->rbtLsTipoOper->click();
         d->stCdTpOper = "'001','004'";
-        d->ui->ckbContabilizada->click();
-        d->ui->medNumero->SetText("4711");
+        d->ckbContabilizada->click();
+        d->medNumero->SetText("4711");
     });
     save("tipos");
     // Back to the defaults, then the set read through a connection of its own,
     // as a new process would.
     resetDialog(false);
-    QVERIFY(dialog()->ui->rbtTdTipoOper->isChecked());
+    QVERIFY(dialog()->rbtTdTipoOper->isChecked());
     m_store = std::make_unique<host::DatabaseOptionStore>(Vantiro::Database());
     host::setOptionStore(m_store.get());
     load("tipos");
     TfrmFiltroHistOpBem *d = dialog();
-    QVERIFY(d->ui->rbtLsTipoOper->isChecked());
-    QVERIFY(d->ui->ckbContabilizada->isChecked());
-    QVERIFY(d->ui->ckbNContabil->isChecked());
-    QCOMPARE(d->ui->medNumero->Text(), QString("      4711"));
+    QVERIFY(d->rbtLsTipoOper->isChecked());
+    QVERIFY(d->ckbContabilizada->isChecked());
+    QVERIFY(d->ckbNContabil->isChecked());
+    QCOMPARE(d->medNumero->Text(), QString("      4711"));
     QCOMPARE(d->stCdTpOper, QString("'001','004'"));
     // Confirming sends what the controls show.
     withDialog([](TfrmFiltroHistOpBem *dd) { dd->sbtConfirma->click(); });
@@ -396,7 +395,7 @@ void TstFilterOptions::loadedListWithoutControlsGoesToTheRequeryOnly()
     QVERIFY(f);
     m_store->save("Trq01301", Vantiro::Operator(), "clientes", {{"stCliente='C1'", "stTSituacao=x"}, {}});
     load("clientes");
-    QVERIFY(dialog()->ui->rbtTdCliente->isChecked());
+    QVERIFY(dialog()->rbtTdCliente->isChecked());
     f->pgcPadrao->SetActivePage(f->tshPadrao);
     fx.rec.clear();
     QVERIFY(host::dispatch([f] { f->sbtVerificarClick(); }));

@@ -70,13 +70,51 @@ TfrmFiltroHistOpBem::TfrmFiltroHistOpBem(QWidget *parent)
     setWindowTitle(QStringLiteral("Filtro de Histórico de Operações do Bem"));
     auto *content = new QWidget(grbFiltroPadrao);
     ui->setupUi(content);
+    rbtTdGrupoBem = ui->rbtTdGrupoBem;
+    rbtListaGrupoBem = ui->rbtListaGrupoBem;
+    rbtTdBem = ui->rbtTdBem;
+    rbtLsBem = ui->rbtLsBem;
+    rbtTdTipoOper = ui->rbtTdTipoOper;
+    rbtLsTipoOper = ui->rbtLsTipoOper;
+    rbtTdMotivoOp = ui->rbtTdMotivoOp;
+    rbtLsMotivoOp = ui->rbtLsMotivoOp;
+    rbtTdRsponsavel = ui->rbtTdRsponsavel;
+    rbtLsResponsavel = ui->rbtLsResponsavel;
+    rbtTdFilial = ui->rbtTdFilial;
+    rbtLsFilial = ui->rbtLsFilial;
+    rbtTdCentCust = ui->rbtTdCentCust;
+    rbtLsCentCust = ui->rbtLsCentCust;
+    rbtTdSetor = ui->rbtTdSetor;
+    rbtLsSetor = ui->rbtLsSetor;
+    rbtTdCliente = ui->rbtTdCliente;
+    rbtLsCliente = ui->rbtLsCliente;
+    rbtTdFornec = ui->rbtTdFornec;
+    rbtLsFornec = ui->rbtLsFornec;
+    btpGrupoBem = ui->btpGrupoBem;
+    btpBem = ui->btpBem;
+    btpTipoOper = ui->btpTipoOper;
+    btpMotivoOp = ui->btpMotivoOp;
+    btpResponsavel = ui->btpResponsavel;
+    btpFilial = ui->btpFilial;
+    btpCCusto = ui->btpCCusto;
+    btpSetor = ui->btpSetor;
+    btpCliente = ui->btpCliente;
+    btpFornecedor = ui->btpFornecedor;
+    btpNumero = ui->btpNumero;
+    btpSerieNF = ui->btpSerieNF;
+    ckbNContabil = ui->ckbNContabil;
+    ckbContabilizada = ui->ckbContabilizada;
+    ckbCancela = ui->ckbCancela;
+    medNumero = ui->medNumero;
+    medSerieNF = ui->medSerieNF;
+    edtSerieNF = ui->edtSerieNF;
     content->setGeometry(0, 0, 440, 349);
     lblCodTela->setText(QStringLiteral("Trq01301"));
-    ui->medNumero->SetEditMask(QStringLiteral("!9999999999;1; "));
-    ui->medSerieNF->setMaxLength(5);
+    medNumero->SetEditMask(QStringLiteral("!9999999999;1; "));
+    medSerieNF->setMaxLength(5);
     // The series boxes lie below the visible part of the panel: what cannot be
     // seen takes no focus and no typing, so it never holds a series unseen.
-    ui->medSerieNF->setFocusPolicy(Qt::NoFocus);
+    medSerieNF->setFocusPolicy(Qt::NoFocus);
     setFixedSize(495, 349);
     msgPadrao = new TMessages(this);
     msgPadrao->LoadFromFile(QStringLiteral(":/TRQ01300/Cli_trq01301.msg"));
@@ -181,26 +219,26 @@ void TfrmFiltroHistOpBem::wireHandlers()
     // Each "all" radio disables its list button, each "Lista" radio enables it;
     // the handlers run when the radio becomes checked.
     const QList<std::tuple<QRadioButton *, Fn, QRadioButton *, Fn, TBtnPesquisa *, Fn>> groups = {
-        {ui->rbtTdGrupoBem, &TfrmFiltroHistOpBem::rbtTdGrupoBemClick, ui->rbtListaGrupoBem,
-         &TfrmFiltroHistOpBem::rbtListaGrupoBemClick, ui->btpGrupoBem, &TfrmFiltroHistOpBem::btpGrupoBemClick},
-        {ui->rbtTdBem, &TfrmFiltroHistOpBem::rbtTdBemClick, ui->rbtLsBem, &TfrmFiltroHistOpBem::rbtLsBemClick,
-         ui->btpBem, &TfrmFiltroHistOpBem::btpBemClick},
-        {ui->rbtTdTipoOper, &TfrmFiltroHistOpBem::rbtTdTipoOperClick, ui->rbtLsTipoOper,
-         &TfrmFiltroHistOpBem::rbtLsTipoOperClick, ui->btpTipoOper, &TfrmFiltroHistOpBem::btpTipoOperClick},
-        {ui->rbtTdMotivoOp, &TfrmFiltroHistOpBem::rbtTdMotivoOpClick, ui->rbtLsMotivoOp,
-         &TfrmFiltroHistOpBem::rbtLsMotivoOpClick, ui->btpMotivoOp, &TfrmFiltroHistOpBem::btpMotivoOpClick},
-        {ui->rbtTdRsponsavel, &TfrmFiltroHistOpBem::rbtTdRsponsavelClick, ui->rbtLsResponsavel,
-         &TfrmFiltroHistOpBem::rbtLsResponsavelClick, ui->btpResponsavel, &TfrmFiltroHistOpBem::btpResponsavelClick},
-        {ui->rbtTdFilial, &TfrmFiltroHistOpBem::rbtTdFilialClick, ui->rbtLsFilial, &TfrmFiltroHistOpBem::rbtLsFilialClick,
-         ui->btpFilial, &TfrmFiltroHistOpBem::btpFilialClick},
-        {ui->rbtTdCentCust, &TfrmFiltroHistOpBem::rbtTdCentCustClick, ui->rbtLsCentCust,
-         &TfrmFiltroHistOpBem::rbtLsCentCustClick, ui->btpCCusto, &TfrmFiltroHistOpBem::btpCCustoClick},
-        {ui->rbtTdSetor, &TfrmFiltroHistOpBem::rbtTdSetorClick, ui->rbtLsSetor, &TfrmFiltroHistOpBem::rbtLsSetorClick,
-         ui->btpSetor, &TfrmFiltroHistOpBem::btpSetorClick},
-        {ui->rbtTdCliente, &TfrmFiltroHistOpBem::rbtTdClienteClick, ui->rbtLsCliente,
-         &TfrmFiltroHistOpBem::rbtLsClienteClick, ui->btpCliente, &TfrmFiltroHistOpBem::btpClienteClick},
-        {ui->rbtTdFornec, &TfrmFiltroHistOpBem::rbtTdFornecClick, ui->rbtLsFornec, &TfrmFiltroHistOpBem::rbtLsFornecClick,
-         ui->btpFornecedor, &TfrmFiltroHistOpBem::btpFornecedorClick}};
+        {rbtTdGrupoBem, &TfrmFiltroHistOpBem::rbtTdGrupoBemClick, rbtListaGrupoBem,
+         &TfrmFiltroHistOpBem::rbtListaGrupoBemClick, btpGrupoBem, &TfrmFiltroHistOpBem::btpGrupoBemClick},
+        {rbtTdBem, &TfrmFiltroHistOpBem::rbtTdBemClick, rbtLsBem, &TfrmFiltroHistOpBem::rbtLsBemClick,
+         btpBem, &TfrmFiltroHistOpBem::btpBemClick},
+        {rbtTdTipoOper, &TfrmFiltroHistOpBem::rbtTdTipoOperClick, rbtLsTipoOper,
+         &TfrmFiltroHistOpBem::rbtLsTipoOperClick, btpTipoOper, &TfrmFiltroHistOpBem::btpTipoOperClick},
+        {rbtTdMotivoOp, &TfrmFiltroHistOpBem::rbtTdMotivoOpClick, rbtLsMotivoOp,
+         &TfrmFiltroHistOpBem::rbtLsMotivoOpClick, btpMotivoOp, &TfrmFiltroHistOpBem::btpMotivoOpClick},
+        {rbtTdRsponsavel, &TfrmFiltroHistOpBem::rbtTdRsponsavelClick, rbtLsResponsavel,
+         &TfrmFiltroHistOpBem::rbtLsResponsavelClick, btpResponsavel, &TfrmFiltroHistOpBem::btpResponsavelClick},
+        {rbtTdFilial, &TfrmFiltroHistOpBem::rbtTdFilialClick, rbtLsFilial, &TfrmFiltroHistOpBem::rbtLsFilialClick,
+         btpFilial, &TfrmFiltroHistOpBem::btpFilialClick},
+        {rbtTdCentCust, &TfrmFiltroHistOpBem::rbtTdCentCustClick, rbtLsCentCust,
+         &TfrmFiltroHistOpBem::rbtLsCentCustClick, btpCCusto, &TfrmFiltroHistOpBem::btpCCustoClick},
+        {rbtTdSetor, &TfrmFiltroHistOpBem::rbtTdSetorClick, rbtLsSetor, &TfrmFiltroHistOpBem::rbtLsSetorClick,
+         btpSetor, &TfrmFiltroHistOpBem::btpSetorClick},
+        {rbtTdCliente, &TfrmFiltroHistOpBem::rbtTdClienteClick, rbtLsCliente,
+         &TfrmFiltroHistOpBem::rbtLsClienteClick, btpCliente, &TfrmFiltroHistOpBem::btpClienteClick},
+        {rbtTdFornec, &TfrmFiltroHistOpBem::rbtTdFornecClick, rbtLsFornec, &TfrmFiltroHistOpBem::rbtLsFornecClick,
+         btpFornecedor, &TfrmFiltroHistOpBem::btpFornecedorClick}};
     auto *keys = new CriterionKeys(this);
     for (const auto &[td, tdFn, ls, lsFn, btn, btnFn] : groups) {
         keys->add(td, ls, btn);
@@ -213,9 +251,9 @@ void TfrmFiltroHistOpBem::wireHandlers()
         });
         btn->OnClick = [this, fn = btnFn](TBtnPesquisa *) { (this->*fn)(); };
     }
-    connect(ui->ckbNContabil, &QCheckBox::clicked, this, [this] { runHandler([this] { ckbNContabilClick(); }); });
-    connect(ui->ckbContabilizada, &QCheckBox::clicked, this, [this] { runHandler([this] { ckbContabilizadaClick(); }); });
-    connect(ui->ckbCancela, &QCheckBox::clicked, this, [this] { runHandler([this] { ckbCancelaClick(); }); });
+    connect(ckbNContabil, &QCheckBox::clicked, this, [this] { runHandler([this] { ckbNContabilClick(); }); });
+    connect(ckbContabilizada, &QCheckBox::clicked, this, [this] { runHandler([this] { ckbContabilizadaClick(); }); });
+    connect(ckbCancela, &QCheckBox::clicked, this, [this] { runHandler([this] { ckbCancelaClick(); }); });
 }
 
 QVector<QString *> TfrmFiltroHistOpBem::criteriaFields()
@@ -264,9 +302,9 @@ QString TfrmFiltroHistOpBem::situacaoMarcada() const
     // An underscore, then each checked code followed by an underscore; empty
     // when no box is checked.
     QString situacao = QStringLiteral("_");
-    if (ui->ckbNContabil->isChecked()) situacao += QStringLiteral("1_");
-    if (ui->ckbContabilizada->isChecked()) situacao += QStringLiteral("2_");
-    if (ui->ckbCancela->isChecked()) situacao += QStringLiteral("3_");
+    if (ckbNContabil->isChecked()) situacao += QStringLiteral("1_");
+    if (ckbContabilizada->isChecked()) situacao += QStringLiteral("2_");
+    if (ckbCancela->isChecked()) situacao += QStringLiteral("3_");
     return situacao.size() > 1 ? situacao : QString();
 }
 
@@ -302,11 +340,11 @@ void TfrmFiltroHistOpBem::btpGrupoBemClick()
 
 void TfrmFiltroHistOpBem::btpBemClick()
 {
-    if (ui->rbtTdGrupoBem->isChecked()) {
+    if (rbtTdGrupoBem->isChecked()) {
         stCdBem.clear();
         stTCdBem = kT;
     }
-    if (ui->rbtListaGrupoBem->isChecked()) {
+    if (rbtListaGrupoBem->isChecked()) {
         stCdBem = stGrupoBem;
         stTCdBem.clear();
     }
@@ -327,7 +365,7 @@ void TfrmFiltroHistOpBem::btpTipoOperClick()
 
 void TfrmFiltroHistOpBem::btpMotivoOpClick()
 {
-    stCdMotivoOp = ui->rbtTdTipoOper->isChecked() ? kT : stCdTpOper;
+    stCdMotivoOp = rbtTdTipoOper->isChecked() ? kT : stCdTpOper;
     const wire::Reply r = frmHistoricoBem->netHistoricoBem->Call(QStringLiteral("getMotivoOper"),
                                                                  {TNetArg::Val(empresaTexto()), TNetArg::Ref(stCdMotivoOp)});
     cdsMotivoOper->LoadFromPacket(CheckResultServ(r, true, 0));
@@ -391,20 +429,20 @@ void TfrmFiltroHistOpBem::btpFornecedorClick()
 // that a re-query after Cancel never sends a criterion that matches nothing.
 void TfrmFiltroHistOpBem::rbtTdGrupoBemClick()
 {
-    ui->btpGrupoBem->setEnabled(false);
+    btpGrupoBem->setEnabled(false);
     stGrupoBem.clear();
     stTGrupoBem = kT;
 }
 
 void TfrmFiltroHistOpBem::rbtListaGrupoBemClick()
 {
-    ui->btpGrupoBem->setEnabled(true);
+    btpGrupoBem->setEnabled(true);
     stTGrupoBem.clear();
 }
 
 void TfrmFiltroHistOpBem::rbtTdBemClick()
 {
-    ui->btpBem->setEnabled(false);
+    btpBem->setEnabled(false);
     stCdBem.clear();
     stValBem.clear();
     stTCdBem = kT;
@@ -412,26 +450,26 @@ void TfrmFiltroHistOpBem::rbtTdBemClick()
 
 void TfrmFiltroHistOpBem::rbtLsBemClick()
 {
-    ui->btpBem->setEnabled(true);
+    btpBem->setEnabled(true);
     stTCdBem.clear();
 }
 
 void TfrmFiltroHistOpBem::rbtTdTipoOperClick()
 {
-    ui->btpTipoOper->setEnabled(false);
+    btpTipoOper->setEnabled(false);
     stCdTpOper.clear();
     stTCdTpOper = kT;
 }
 
 void TfrmFiltroHistOpBem::rbtLsTipoOperClick()
 {
-    ui->btpTipoOper->setEnabled(true);
+    btpTipoOper->setEnabled(true);
     stTCdTpOper.clear();
 }
 
 void TfrmFiltroHistOpBem::rbtTdMotivoOpClick()
 {
-    ui->btpMotivoOp->setEnabled(false);
+    btpMotivoOp->setEnabled(false);
     stCdMotivoOp.clear();
     stValMotivo.clear();
     stTCdMotivoOp = kT;
@@ -439,22 +477,22 @@ void TfrmFiltroHistOpBem::rbtTdMotivoOpClick()
 
 void TfrmFiltroHistOpBem::rbtLsMotivoOpClick()
 {
-    ui->btpMotivoOp->setEnabled(true);
+    btpMotivoOp->setEnabled(true);
     stTCdMotivoOp.clear();
 }
 
-void TfrmFiltroHistOpBem::rbtTdRsponsavelClick() { ui->btpResponsavel->setEnabled(false); }
-void TfrmFiltroHistOpBem::rbtLsResponsavelClick() { ui->btpResponsavel->setEnabled(true); }
-void TfrmFiltroHistOpBem::rbtTdFilialClick() { ui->btpFilial->setEnabled(false); }
-void TfrmFiltroHistOpBem::rbtLsFilialClick() { ui->btpFilial->setEnabled(true); }
-void TfrmFiltroHistOpBem::rbtTdCentCustClick() { ui->btpCCusto->setEnabled(false); }
-void TfrmFiltroHistOpBem::rbtLsCentCustClick() { ui->btpCCusto->setEnabled(true); }
-void TfrmFiltroHistOpBem::rbtTdSetorClick() { ui->btpSetor->setEnabled(false); }
-void TfrmFiltroHistOpBem::rbtLsSetorClick() { ui->btpSetor->setEnabled(true); }
-void TfrmFiltroHistOpBem::rbtTdClienteClick() { ui->btpCliente->setEnabled(false); }
-void TfrmFiltroHistOpBem::rbtLsClienteClick() { ui->btpCliente->setEnabled(true); }
-void TfrmFiltroHistOpBem::rbtTdFornecClick() { ui->btpFornecedor->setEnabled(false); }
-void TfrmFiltroHistOpBem::rbtLsFornecClick() { ui->btpFornecedor->setEnabled(true); }
+void TfrmFiltroHistOpBem::rbtTdRsponsavelClick() { btpResponsavel->setEnabled(false); }
+void TfrmFiltroHistOpBem::rbtLsResponsavelClick() { btpResponsavel->setEnabled(true); }
+void TfrmFiltroHistOpBem::rbtTdFilialClick() { btpFilial->setEnabled(false); }
+void TfrmFiltroHistOpBem::rbtLsFilialClick() { btpFilial->setEnabled(true); }
+void TfrmFiltroHistOpBem::rbtTdCentCustClick() { btpCCusto->setEnabled(false); }
+void TfrmFiltroHistOpBem::rbtLsCentCustClick() { btpCCusto->setEnabled(true); }
+void TfrmFiltroHistOpBem::rbtTdSetorClick() { btpSetor->setEnabled(false); }
+void TfrmFiltroHistOpBem::rbtLsSetorClick() { btpSetor->setEnabled(true); }
+void TfrmFiltroHistOpBem::rbtTdClienteClick() { btpCliente->setEnabled(false); }
+void TfrmFiltroHistOpBem::rbtLsClienteClick() { btpCliente->setEnabled(true); }
+void TfrmFiltroHistOpBem::rbtTdFornecClick() { btpFornecedor->setEnabled(false); }
+void TfrmFiltroHistOpBem::rbtLsFornecClick() { btpFornecedor->setEnabled(true); }
 
 // ---- validators -------------------------------------------------------------------
 
@@ -475,10 +513,10 @@ void TfrmFiltroHistOpBem::validaLista(QRadioButton *todos, QRadioButton *lista, 
 
 void TfrmFiltroHistOpBem::Vd_GrupoBem()
 {
-    if (ui->rbtListaGrupoBem->isChecked()) {
+    if (rbtListaGrupoBem->isChecked()) {
         // The flag is left as it is, and the focus does not move.
         if (EmptyString(stGrupoBem)) MensErroAborta(msgPadrao->Msg(QStringLiteral("Grupo_Info")));
-    } else if (ui->rbtTdGrupoBem->isChecked()) {
+    } else if (rbtTdGrupoBem->isChecked()) {
         stTGrupoBem = kT;
         qryGrupoBem->Close();
         qryGrupoBem->SetParam(QStringLiteral("P_CDEMPRESA"), empresaLinha());
@@ -489,39 +527,39 @@ void TfrmFiltroHistOpBem::Vd_GrupoBem()
     }
 }
 
-void TfrmFiltroHistOpBem::Vd_Bem() { validaLista(ui->rbtTdBem, ui->rbtLsBem, stCdBem, stTCdBem, "BEM_INF"); }
+void TfrmFiltroHistOpBem::Vd_Bem() { validaLista(rbtTdBem, rbtLsBem, stCdBem, stTCdBem, "BEM_INF"); }
 void TfrmFiltroHistOpBem::Vd_TipoOper()
 {
-    validaLista(ui->rbtTdTipoOper, ui->rbtLsTipoOper, stCdTpOper, stTCdTpOper, "TIPOOPER_INF");
+    validaLista(rbtTdTipoOper, rbtLsTipoOper, stCdTpOper, stTCdTpOper, "TIPOOPER_INF");
 }
 void TfrmFiltroHistOpBem::Vd_MotivoOp()
 {
-    validaLista(ui->rbtTdMotivoOp, ui->rbtLsMotivoOp, stCdMotivoOp, stTCdMotivoOp, "MOTIVOOP_INF");
+    validaLista(rbtTdMotivoOp, rbtLsMotivoOp, stCdMotivoOp, stTCdMotivoOp, "MOTIVOOP_INF");
 }
 void TfrmFiltroHistOpBem::Vd_Operador()
 {
-    validaLista(ui->rbtTdRsponsavel, ui->rbtLsResponsavel, stOperador, stTOperador, "OPERADOR_INF");
+    validaLista(rbtTdRsponsavel, rbtLsResponsavel, stOperador, stTOperador, "OPERADOR_INF");
 }
 
 void TfrmFiltroHistOpBem::Vd_Situacao()
 {
-    if (!ui->ckbNContabil->isChecked() && !ui->ckbContabilizada->isChecked() && !ui->ckbCancela->isChecked())
+    if (!ckbNContabil->isChecked() && !ckbContabilizada->isChecked() && !ckbCancela->isChecked())
         MensErroAborta(msgPadrao->Msg(QStringLiteral("SITUACAO_INFO")));
 }
 
-void TfrmFiltroHistOpBem::Vd_Filial() { validaLista(ui->rbtTdFilial, ui->rbtLsFilial, stFilial, stTFilial, "FILIAL_INF"); }
+void TfrmFiltroHistOpBem::Vd_Filial() { validaLista(rbtTdFilial, rbtLsFilial, stFilial, stTFilial, "FILIAL_INF"); }
 void TfrmFiltroHistOpBem::Vd_CentCust()
 {
-    validaLista(ui->rbtTdCentCust, ui->rbtLsCentCust, stCCusto, stTCCusto, "CENTCUST_INF");
+    validaLista(rbtTdCentCust, rbtLsCentCust, stCCusto, stTCCusto, "CENTCUST_INF");
 }
-void TfrmFiltroHistOpBem::Vd_Setor() { validaLista(ui->rbtTdSetor, ui->rbtLsSetor, stSetor, stTSetor, "SETOR_INF"); }
+void TfrmFiltroHistOpBem::Vd_Setor() { validaLista(rbtTdSetor, rbtLsSetor, stSetor, stTSetor, "SETOR_INF"); }
 void TfrmFiltroHistOpBem::Vd_Cliente()
 {
-    validaLista(ui->rbtTdCliente, ui->rbtLsCliente, stCliente, stTCliente, "CLIENTE_INF");
+    validaLista(rbtTdCliente, rbtLsCliente, stCliente, stTCliente, "CLIENTE_INF");
 }
 void TfrmFiltroHistOpBem::Vd_Fornecedor()
 {
-    validaLista(ui->rbtTdFornec, ui->rbtLsFornec, stFornecedor, stTFornecedor, "FORNEC_INF");
+    validaLista(rbtTdFornec, rbtLsFornec, stFornecedor, stTFornecedor, "FORNEC_INF");
 }
 
 // ---- confirmation -----------------------------------------------------------------
@@ -542,18 +580,18 @@ void TfrmFiltroHistOpBem::sbtConfirmaClick()
 
     stSituacao = situacaoMarcada();
 
-    if (EmptyString(ui->medSerieNF->Text())) {
+    if (EmptyString(medSerieNF->Text())) {
         stSerieNF.clear();
         stTSerieNF = kT;
     } else {
-        stSerieNF = ui->medSerieNF->Text();
+        stSerieNF = medSerieNF->Text();
         stTSerieNF.clear();
     }
-    if (EmptyString(ui->medNumero->Text())) {
+    if (EmptyString(medNumero->Text())) {
         stCdNF.clear();
         stTCdNF = kT;
     } else {
-        stCdNF = ui->medNumero->Text();
+        stCdNF = medNumero->Text();
         stTCdNF.clear();
     }
 

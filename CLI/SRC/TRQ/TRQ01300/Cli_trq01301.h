@@ -9,6 +9,7 @@ namespace Ui { class frmFiltroHistOpBem; }
 // The flag of a criterion that asks for every value.
 inline const QString kT = QStringLiteral("T");
 class QCheckBox;
+class QLineEdit;
 class QRadioButton;
 class TADOIBQuery;
 class TBtnPesquisa;
@@ -36,8 +37,17 @@ public:
     // The 23 criteria sent with the history call, in the order sent.
     QVector<QString *> criteriaSent();
 
-    std::unique_ptr<Ui::frmFiltroHistOpBem> ui;
     TMessages *msgPadrao;
+
+    // The form's controls, by their names.
+    QRadioButton *rbtTdGrupoBem, *rbtListaGrupoBem, *rbtTdBem, *rbtLsBem, *rbtTdTipoOper, *rbtLsTipoOper, *rbtTdMotivoOp,
+        *rbtLsMotivoOp, *rbtTdRsponsavel, *rbtLsResponsavel, *rbtTdFilial, *rbtLsFilial, *rbtTdCentCust, *rbtLsCentCust,
+        *rbtTdSetor, *rbtLsSetor, *rbtTdCliente, *rbtLsCliente, *rbtTdFornec, *rbtLsFornec;
+    TBtnPesquisa *btpGrupoBem, *btpBem, *btpTipoOper, *btpMotivoOp, *btpResponsavel, *btpFilial, *btpCCusto, *btpSetor,
+        *btpCliente, *btpFornecedor, *btpNumero, *btpSerieNF;
+    QCheckBox *ckbNContabil, *ckbContabilizada, *ckbCancela;
+    TMaskEdit *medNumero, *medSerieNF;
+    QLineEdit *edtSerieNF;
 
     // List tables and their sources.
     TADOIBQuery *qryGrupoBem, *qryOperador, *qryFilial, *qryCliente, *qryFornecedor;
@@ -122,6 +132,7 @@ public:
     void Vd_Fornecedor();
 
 private:
+    std::unique_ptr<Ui::frmFiltroHistOpBem> ui;
     // The checked situation boxes encoded ("_1_3_"); empty when none is checked.
     QString situacaoMarcada() const;
     void situacaoClicada();

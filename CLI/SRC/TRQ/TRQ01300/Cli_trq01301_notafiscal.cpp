@@ -82,8 +82,8 @@ void TfrmFiltroHistOpBem::buildInvoiceLists()
 
 void TfrmFiltroHistOpBem::wireInvoiceHandlers()
 {
-    TBtnPesquisa *numero = ui->btpNumero;
-    numero->Associate = ui->medNumero;
+    TBtnPesquisa *numero = btpNumero;
+    numero->Associate = medNumero;
     numero->DataSource = dtsNotaFisc;
     numero->Title = QStringLiteral("Nota Fiscal");
     numero->EmptyError = QStringLiteral("Não há Nota Fiscal cadastrada");
@@ -91,7 +91,7 @@ void TfrmFiltroHistOpBem::wireInvoiceHandlers()
     numero->OnBeforePesq = [this](TBtnPesquisa *s, bool &a) { btpNumeroBeforePesq(s, a); };
     numero->OnAfterPesq = [this](TBtnPesquisa *s) { btpNumeroAfterPesq(s); };
 
-    TBtnPesquisa *serie = ui->btpSerieNF;
+    TBtnPesquisa *serie = btpSerieNF;
     serie->DataSource = dtsSerieNF;
     serie->EmptyError = QStringLiteral("Não há Série cadastrada");
     // The list opens with the company's series; the handlers themselves do nothing.
@@ -103,11 +103,11 @@ void TfrmFiltroHistOpBem::wireInvoiceHandlers()
         btpSerieNFBeforePesq(s, a);
     };
     serie->OnAfterPesq = [this](TBtnPesquisa *s) { btpSerieNFAfterPesq(s); };
-    ui->medSerieNF->setMaxLength(5);
-    connect(ui->medSerieNF, &QLineEdit::textChanged, this, [this] { host::dispatch([this] { medSerieNFChange(); }); });
-    connect(ui->medSerieNF, &QLineEdit::editingFinished, this, [this] { host::dispatch([this] { medSerieNFExit(); }); });
-    ui->edtSerieNF->setEnabled(false);
-    ui->edtSerieNF->setReadOnly(true);
+    medSerieNF->setMaxLength(5);
+    connect(medSerieNF, &QLineEdit::textChanged, this, [this] { host::dispatch([this] { medSerieNFChange(); }); });
+    connect(medSerieNF, &QLineEdit::editingFinished, this, [this] { host::dispatch([this] { medSerieNFExit(); }); });
+    edtSerieNF->setEnabled(false);
+    edtSerieNF->setReadOnly(true);
 
     qryCliente->FieldByName(QStringLiteral("NRINSJURCLIE"))->OnGetText = [this](TField *f, QString &t, bool d) {
         qryClienteNRINSJURCLIEGetText(f, t, d);
@@ -121,16 +121,16 @@ void TfrmFiltroHistOpBem::btpNumeroBeforePesq(TBtnPesquisa *, bool &)
 {
     // Restrictions from the radio buttons as they stand now, not from the validated flags.
     QString stClienteNota, stTClienteNota, stFornecedNota, stTFornecedNota;
-    if (ui->rbtTdCliente->isChecked()) stTClienteNota = kT;
+    if (rbtTdCliente->isChecked()) stTClienteNota = kT;
     else stClienteNota = stCliente;
-    if (ui->rbtTdFornec->isChecked()) stTFornecedNota = kT;
+    if (rbtTdFornec->isChecked()) stTFornecedNota = kT;
     else stFornecedNota = stFornecedor;
     const wire::Reply r = frmHistoricoBem->netHistoricoBem->Call(
         QStringLiteral("GetNotaFisc"), {TNetArg::Val(empresaTexto()), TNetArg::Ref(stClienteNota), TNetArg::Ref(stTClienteNota),
                                         TNetArg::Ref(stFornecedNota), TNetArg::Ref(stTFornecedNota)});
     cdsNotaFisc->LoadFromPacket(CheckResultServ(r, true, 0));
     if (cdsNotaFisc->IsEmpty()) {
-        ui->medNumero->setFocus();
+        medNumero->setFocus();
         MensErroAborta(msgPadrao->Msg(QStringLiteral("NOTANF_NCAD")));
     }
 }
@@ -140,11 +140,11 @@ void TfrmFiltroHistOpBem::btpNumeroAfterPesq(TBtnPesquisa *)
     const QString numero = cdsNotaFisc->FieldByName(QStringLiteral("NRNOTAFISC"))->AsString();
     // The edit holds up to ten digits: a number it cannot hold whole is refused
     // rather than cut, so the filter is never a different number.
-    const QString antes = ui->medNumero->Text();
-    ui->medNumero->SetText(numero);
-    if (digitsOf(ui->medNumero->Text()) != numero.trimmed()) {
-        ui->medNumero->SetText(antes);
-        ui->medNumero->setFocus();
+    const QString antes = medNumero->Text();
+    medNumero->SetText(numero);
+    if (digitsOf(medNumero->Text()) != numero.trimmed()) {
+        medNumero->SetText(antes);
+        medNumero->setFocus();
         MensErroAborta(QStringLiteral("A Nota Fiscal %1 não pode ser usada no filtro: o número aceita até 10 dígitos.")
                      .arg(numero.trimmed()));
     }
