@@ -2,8 +2,6 @@
 #include "channel.h"
 #include "codec.h"
 #include "dbconnect.h"
-#include "rdmhistoricobem.h"
-#include "trq01300_methods.h"
 #include "workerpool.h"
 
 #include <QDateTime>
@@ -672,13 +670,8 @@ int Server::authFailed(const QString &peer, bool *over)
     return m_auth.failed(peer, QDateTime::currentMSecsSinceEpoch(), over);
 }
 
-void registerStandardObjects(Server &s)
-{
-    s.registerObject(QString::fromLatin1(trq01300::kObjectName), [] { return std::make_unique<trq01300::RdmHistoricoBem>(); });
-}
-
 ServerThread::ServerThread(Config cfg, std::function<void(Server &)> registrar)
-    : m_cfg(std::move(cfg)), m_registrar(registrar ? std::move(registrar) : registerStandardObjects)
+    : m_cfg(std::move(cfg)), m_registrar(std::move(registrar))
 {
 }
 

@@ -123,8 +123,8 @@ private:
 // desktop default, tests, benchmarks): the caller's thread may block on calls.
 class ServerThread {
 public:
-    // registrar names the objects the server hosts.
-    explicit ServerThread(Config cfg, std::function<void(Server &)> registrar = nullptr);
+    // registrar names the objects the server hosts (the server knows none of its own).
+    ServerThread(Config cfg, std::function<void(Server &)> registrar);
     ~ServerThread();
     bool start(QString *why);
     void stop();
@@ -137,7 +137,5 @@ private:
     quint16 m_port = 0;
 };
 
-// Registers the objects this server hosts.
-void registerStandardObjects(Server &s);
 
 }  // namespace appsrv

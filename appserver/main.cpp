@@ -1,6 +1,6 @@
 // appserver --db sqlite:PATH|postgresql://... | --db-file F  --listen HOST:PORT [--token-file F] [--tls-cert F --tls-key F]
 //           [--workers N] [--max-connections N] [--idle-timeout S] [--log-level warning|info|debug]
-#include "appserver.h"
+#include "standardobjects.h"
 #include "cmdline.h"
 
 #include <QCommandLineParser>

@@ -23,7 +23,7 @@ std::unique_ptr<appsrv::ServerThread> startServer(const QString &databaseUrl, st
 {
     appsrv::Config cfg;
     cfg.database = databaseUrl;
-    auto server = std::make_unique<appsrv::ServerThread>(cfg, std::move(registrar));
+    auto server = std::make_unique<appsrv::ServerThread>(cfg, registrar ? std::move(registrar) : appsrv::registerStandardObjects);
     QString why;
     if (!server->start(&why)) std::exit(cmdline::fail("server", why, 1));
     return server;

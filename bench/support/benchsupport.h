@@ -1,7 +1,7 @@
 #pragma once
 // What the benchmarks share: the large demo database, and an application
 // server started on loopback.
-#include "appserver.h"
+#include "standardobjects.h"
 #include "cmdline.h"
 
 #include <memory>

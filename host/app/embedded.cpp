@@ -5,6 +5,7 @@
 #include "dispatch.h"
 #include "generator.h"
 #include "vantiro.h"
+#include "standardobjects.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -54,7 +55,7 @@ bool Embedded::start(QString *why)
         cfg.database = Vantiro::Database();
         cfg.address = QHostAddress::LocalHost;
         cfg.token = Vantiro::Token();
-        m_server = std::make_unique<appsrv::ServerThread>(cfg);
+        m_server = std::make_unique<appsrv::ServerThread>(cfg, appsrv::registerStandardObjects);
         if (!m_server->start(why)) return false;
         Vantiro::SetWebURL(QStringLiteral("127.0.0.1"));
         Vantiro::SetWebPort(m_server->port());

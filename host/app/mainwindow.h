@@ -5,6 +5,7 @@
 #include <memory>
 
 class QMdiArea;
+class QMenu;
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -14,6 +15,9 @@ public:
     void openScreen(const QString &code);
     void unloadPackages();
 private:
+    // The screen packages in the program's folder, by name ("PKG_TRQ01300").
+    static QStringList packagesBesideTheProgram();
+    QMenu *menuNamed(const QString &title);
     QMdiArea *m_mdi;
     std::map<QString, std::unique_ptr<PackageLoader>> m_packages;
 };

@@ -9,7 +9,10 @@ class PackageLoader {
 public:
     explicit PackageLoader(QString name, QString dir = {});
     ~PackageLoader();
-    // Returns false with a Portuguese reason in error().
+    // Maps the library and reads what it says about itself, without running
+    // anything of it; false with a Portuguese reason in error().
+    bool probe();
+    // probe(), then the load entry; false with a Portuguese reason in error().
     bool load();
     bool isLoaded() const { return m_initialized; }
     void openScreen();   // calls IniProc; errors propagate to the caller
@@ -20,7 +23,7 @@ private:
     QString m_name;
     QLibrary m_lib;
     const HostPackageInfo *m_info = nullptr;
-    HostPackageProc m_iniProc = nullptr, m_finalize = nullptr;
+    HostPackageProc m_init = nullptr, m_iniProc = nullptr, m_finalize = nullptr;
     bool m_initialized = false;
     QString m_error;
 };

@@ -5,6 +5,7 @@
 #include "generator.h"
 #include "netconnection.h"
 #include "trq01300_methods.h"
+#include "standardobjects.h"
 
 #include <QProcess>
 #include <QElapsedTimer>
@@ -74,7 +75,7 @@ void TstAppServer::initTestCase()
     appsrv::Config cfg;
     cfg.database = m_url;
     cfg.token = "segredo";
-    m_server = std::make_unique<appsrv::ServerThread>(cfg);
+    m_server = std::make_unique<appsrv::ServerThread>(cfg, appsrv::registerStandardObjects);
     QString why;
     QVERIFY2(m_server->start(&why), qPrintable(why));
     m_net.Host = "127.0.0.1";
@@ -502,7 +503,7 @@ void TstAppServer::clientReconnectsAfterServerRestart()
     cfg.database = m_url;
     cfg.token = "segredo";
     cfg.port = port;
-    m_server = std::make_unique<appsrv::ServerThread>(cfg);
+    m_server = std::make_unique<appsrv::ServerThread>(cfg, appsrv::registerStandardObjects);
     QString why;
     QVERIFY2(m_server->start(&why), qPrintable(why));
     const wire::Reply r = m_net.Call("getCentCusto", {A::Val("T")});
@@ -659,7 +660,7 @@ void TstAppServer::databaseRoleAndTimeouts()
     cfg.database = m_url;
     cfg.requireReadOnlyRole = true;
     QString why;
-    QVERIFY(!appsrv::ServerThread(cfg).start(&why));
+    QVERIFY(!appsrv::ServerThread(cfg, appsrv::registerStandardObjects).start(&why));
     const QString role = QUrl(m_url).userName();
     QVERIFY2(why.startsWith(QString("O papel %1 do banco de dados pode gravar em ").arg(role)), qPrintable(why));
     QVERIFY2(why.contains("OPERABEM"), qPrintable(why));
@@ -669,7 +670,7 @@ void TstAppServer::databaseRoleAndTimeouts()
     ro.setPassword(role + "_ro");
     cfg.database = ro.toString();
     {
-        appsrv::ServerThread s(cfg);
+        appsrv::ServerThread s(cfg, appsrv::registerStandardObjects);
         QVERIFY2(s.start(&why), qPrintable(why));
     }
     // No statement runs past the statement timeout of the URL.

@@ -9,6 +9,7 @@
 #include "generator.h"
 #include "netconnection.h"
 #include "trq01300_methods.h"
+#include "standardobjects.h"
 
 #include <QAtomicInt>
 #include <QCryptographicHash>
@@ -544,11 +545,11 @@ void TstTransport::unusableDatabaseRefusesToStart()
     QString why;
     appsrv::Config missing = config();
     missing.database = "sqlite:" + m_dir.filePath("nao-existe.db");
-    QVERIFY(!appsrv::ServerThread(missing).start(&why));
+    QVERIFY(!appsrv::ServerThread(missing, appsrv::registerStandardObjects).start(&why));
     QVERIFY2(why.contains("não encontrado"), qPrintable(why));
     appsrv::Config scheme = config();
     scheme.database = "mysql://x";
-    QVERIFY(!appsrv::ServerThread(scheme).start(&why));
+    QVERIFY(!appsrv::ServerThread(scheme, appsrv::registerStandardObjects).start(&why));
     QVERIFY2(why.contains("não reconhecido"), qPrintable(why));
     // A database without the tables the objects read.
     const QString emptyFile = m_dir.filePath("vazio.db");
@@ -559,7 +560,7 @@ void TstTransport::unusableDatabaseRefusesToStart()
     dbconnect::close("vazio");
     appsrv::Config empty = config();
     empty.database = "sqlite:" + emptyFile;
-    QVERIFY(!appsrv::ServerThread(empty).start(&why));
+    QVERIFY(!appsrv::ServerThread(empty, appsrv::registerStandardObjects).start(&why));
     QVERIFY2(why.contains("não tem as tabelas"), qPrintable(why));
     // A file that is no database at all says so.
     const QString textFile = m_dir.filePath("texto.db");
@@ -570,7 +571,7 @@ void TstTransport::unusableDatabaseRefusesToStart()
     }
     appsrv::Config text = config();
     text.database = "sqlite:" + textFile;
-    QVERIFY(!appsrv::ServerThread(text).start(&why));
+    QVERIFY(!appsrv::ServerThread(text, appsrv::registerStandardObjects).start(&why));
     QCOMPARE(why, QString("O arquivo %1 não é um banco de dados SQLite.").arg(textFile));
 }
 
@@ -597,7 +598,7 @@ void TstTransport::tlsSetupIsCheckedAtStart()
         cfg.tlsCert = cert;
         cfg.tlsKey = key;
         QString why;
-        return appsrv::ServerThread(cfg).start(&why) ? QString() : why;
+        return appsrv::ServerThread(cfg, appsrv::registerStandardObjects).start(&why) ? QString() : why;
     };
     QVERIFY(refused(rsaCert, m_dir.filePath("sem-chave.pem")).contains("Não foi possível ler a chave TLS"));
     QVERIFY(refused(rsaCert, rsaCert).contains("não é uma chave privada PEM válida"));

@@ -1,4 +1,5 @@
 // Loading the real screen package the way backoffice does.
+#include "mainwindow.h"
 #include "packageloader.h"
 #include "adoibquery.h"
 #include "appserver.h"
@@ -10,10 +11,13 @@
 #include "prompter.h"
 #include "vantiro.h"
 #include "scriptedprompter.h"
+#include "standardobjects.h"
 
 #include <QApplication>
 #include <QLabel>
 #include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMdiArea>
 #include <QToolButton>
 #include <QTemporaryDir>
@@ -28,6 +32,7 @@ private slots:
     void creationFailureReachesTheHostAndRegistersNothing();
     void iniProcOpensOneScreenAndFecharTakesItsFrame();
     void loadFailureSpeaksPortuguese();
+    void menusComeFromThePackages();
 };
 
 namespace {
@@ -93,7 +98,7 @@ void TstPackage::iniProcOpensOneScreenAndFecharTakesItsFrame()
     host::openSharedDatabase(url);
     appsrv::Config cfg;
     cfg.database = url;
-    appsrv::ServerThread server(cfg);
+    appsrv::ServerThread server(cfg, appsrv::registerStandardObjects);
     QString why;
     QVERIFY2(server.start(&why), qPrintable(why));
     Vantiro::SetWebURL("127.0.0.1");
@@ -138,6 +143,27 @@ void TstPackage::loadFailureSpeaksPortuguese()
     PackageLoader l("PKG_TRQ01300", dir.path());
     QVERIFY(!l.load());
     QCOMPARE(l.error(), QString("Não foi possível carregar o pacote PKG_TRQ01300. Verifique a instalação do sistema."));
+}
+
+void TstPackage::menusComeFromThePackages()
+{
+    // The package beside the program offers its screen under the menu, caption
+    // and shortcut it declares; the host adds its own "Sair" to the first menu.
+    MainWindow w;
+    QMenu *pat = nullptr;
+    QStringList tops;
+    for (QAction *a : w.menuBar()->actions()) {
+        tops << a->text();
+        if (a->text() == "&Patrimônio") pat = a->menu();
+    }
+    QCOMPARE(tops, QStringList({"&Patrimônio", "&Janela"}));
+    QVERIFY(pat);
+    QStringList items;
+    for (QAction *a : pat->actions())
+        if (!a->isSeparator()) items << a->text() + "|" + a->shortcut().toString(QKeySequence::PortableText);
+    QCOMPARE(items, QStringList({"&Histórico de Operações do Bem|Ctrl+Shift+H", "&Sair|"}));
+    w.unloadPackages();
+    TApplication::SetMainForm(nullptr, nullptr);
 }
 
 QTEST_MAIN(TstPackage)

@@ -19,6 +19,7 @@
 #include "codec.h"
 #include "trq01300_methods.h"
 #include "scriptedprompter.h"
+#include "standardobjects.h"
 #include <QCheckBox>
 #include <QPainter>
 #include <QRadioButton>
@@ -89,7 +90,7 @@ void TstScreen::initTestCase()
     host::openSharedDatabase(Vantiro::Database());
     appsrv::Config cfg;
     cfg.database = Vantiro::Database();
-    m_server = std::make_unique<appsrv::ServerThread>(cfg);
+    m_server = std::make_unique<appsrv::ServerThread>(cfg, appsrv::registerStandardObjects);
     QString why;
     QVERIFY2(m_server->start(&why), qPrintable(why));
     Vantiro::SetWebURL("127.0.0.1");

@@ -1,4 +1,5 @@
 #include "screenfixture.h"
+#include "standardobjects.h"
 
 #include <QDeadlineTimer>
 #include "testguards.h"
@@ -38,7 +39,7 @@ bool ScreenFixture::setUp(QString *why, const QString &databaseUrl)
     host::openSharedDatabase(url);
     appsrv::Config cfg;
     cfg.database = url;
-    m_server = std::make_unique<appsrv::ServerThread>(cfg);
+    m_server = std::make_unique<appsrv::ServerThread>(cfg, appsrv::registerStandardObjects);
     if (!m_server->start(why)) return false;
     QVector<QPair<QString, QVector<wire::ArgKind>>> methods;
     for (const auto &m : methodTable()) methods.push_back({m.name, m.args});

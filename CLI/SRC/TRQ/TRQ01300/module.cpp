@@ -82,7 +82,8 @@ void finalizeUnits()
 
 namespace {
 const char *const kUnits[] = {"Cli_trq01300", "Cli_trq01301", nullptr};
-const HostPackageInfo kInfo{kHostPackageAbi, "PKG_TRQ01300", "Histórico de Operações do Bem", kUnits};
+const HostPackageInfo kInfo{kHostPackageAbi, "PKG_TRQ01300", "Histórico de Operações do Bem", kUnits,
+                            "&Patrimônio", "&Histórico de Operações do Bem", "Ctrl+Shift+H"};
 }  // namespace
 
 // No exception crosses a C entry point: each hands its error to the host,
