@@ -1,4 +1,5 @@
 #include "application.h"
+#include "hostcontext_p.h"
 #include "frmpadraogrid.h"
 
 #include <QApplication>
@@ -6,15 +7,11 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 
-namespace {
-QPointer<QMainWindow> g_main;
-QPointer<QMdiArea> g_mdi;
-}
 
 void TApplication::SetMainForm(QMainWindow *w, QMdiArea *mdi)
 {
-    g_main = w;
-    g_mdi = mdi;
+    host::context().mainForm = w;
+    host::context().mdi = mdi;
     if (mdi)
         QObject::connect(mdi, &QMdiArea::subWindowActivated, mdi, [](QMdiSubWindow *sw) {
             if (!sw) return;
@@ -22,8 +19,8 @@ void TApplication::SetMainForm(QMainWindow *w, QMdiArea *mdi)
         });
 }
 
-QMainWindow *TApplication::MainForm() { return g_main; }
-QMdiArea *TApplication::MdiArea() { return g_mdi; }
+QMainWindow *TApplication::MainForm() { return host::context().mainForm; }
+QMdiArea *TApplication::MdiArea() { return host::context().mdi; }
 
 static QMdiSubWindow *subWindowOf(QWidget *form)
 {
@@ -33,15 +30,15 @@ static QMdiSubWindow *subWindowOf(QWidget *form)
 void TApplication::ShowForm(QWidget *form)
 {
     QMdiSubWindow *sw = subWindowOf(form);
-    if (!sw && g_mdi) {
-        sw = g_mdi->addSubWindow(form);
+    if (!sw && host::context().mdi) {
+        sw = host::context().mdi->addSubWindow(form);
         sw->setAttribute(Qt::WA_DeleteOnClose);
         sw->setWindowIcon(form->windowIcon());
         sw->resize(form->size());
     }
     if (sw) {
         sw->show();
-        g_mdi->setActiveSubWindow(sw);
+        host::context().mdi->setActiveSubWindow(sw);
         sw->raise();
     } else {
         form->show();
@@ -59,5 +56,5 @@ void TApplication::RestoreForm(QWidget *form)
 QWidget *TApplication::DialogParent()
 {
     if (QWidget *w = QApplication::activeWindow()) return w;
-    return g_main;
+    return host::context().mainForm;
 }

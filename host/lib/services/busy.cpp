@@ -1,4 +1,5 @@
 #include "busy.h"
+#include "hostcontext_p.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -11,15 +12,8 @@
 #include <QWidget>
 
 namespace {
-int g_depth = 0;
-int g_shown = 0;
-QPointer<QLabel> g_overlay;
 const QString kWaitText = QStringLiteral("Aguarde, consultando o servidor…");
-QElapsedTimer g_running;      // since the outermost animation started
-QElapsedTimer g_lastProgress; // since the progress was last painted
-int g_progressDelayMs = 500;
-QElapsedTimer g_lastPoll;     // since pending events last ran
-bool g_cancelAsked = false;   // Esc pressed in the running animation
+host::BusyState &st() { return host::context().busy; }
 
 // While a long step lets events run, the user's input is dropped rather than
 // queued: a click meant for a busy screen must not act once it is free.
@@ -34,7 +28,7 @@ protected:
         }
         switch (e->type()) {
         case QEvent::KeyPress:
-            if (static_cast<QKeyEvent *>(e)->key() == Qt::Key_Escape) g_cancelAsked = true;
+            if (static_cast<QKeyEvent *>(e)->key() == Qt::Key_Escape) st().cancelAsked = true;
             return true;
         case QEvent::Close:
             e->ignore();
@@ -65,26 +59,26 @@ protected:
 
 void placeOverlay(QWidget *form)
 {
-    g_overlay->adjustSize();
-    g_overlay->move((form->width() - g_overlay->width()) / 2, (form->height() - g_overlay->height()) / 2);
+    st().overlay->adjustSize();
+    st().overlay->move((form->width() - st().overlay->width()) / 2, (form->height() - st().overlay->height()) / 2);
 }
 
-bool overlayShown() { return g_depth > 0 && g_overlay && g_overlay->isVisible(); }
+bool overlayShown() { return st().depth > 0 && st().overlay && st().overlay->isVisible(); }
 
 // Painted at once: the step that shows it keeps the event loop busy.
 void showOverlayText(const QString &text)
 {
-    g_overlay->setText(text);
-    placeOverlay(g_overlay->parentWidget());
-    g_overlay->repaint();
+    st().overlay->setText(text);
+    placeOverlay(st().overlay->parentWidget());
+    st().overlay->repaint();
 }
 }  // namespace
 
 namespace host {
-int busyDepth() { return g_depth; }
-int busyShownCount() { return g_shown; }
-QString busyText() { return g_overlay ? g_overlay->text() : kWaitText; }
-void setBusyProgressDelayMs(int ms) { g_progressDelayMs = ms; }
+int busyDepth() { return st().depth; }
+int busyShownCount() { return st().shown; }
+QString busyText() { return st().overlay ? st().overlay->text() : kWaitText; }
+void setBusyProgressDelayMs(int ms) { st().progressDelayMs = ms; }
 void setWaitCursor(bool wait)
 {
     if (wait) QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -95,42 +89,42 @@ void setWaitCursor(bool wait)
 
 void ActiveShowAvi(QWidget *form, int)
 {
-    ++g_shown;
-    if (g_depth++ > 0) return;
+    ++st().shown;
+    if (st().depth++ > 0) return;
     QApplication::setOverrideCursor(Qt::BusyCursor);
-    g_running.start();
-    g_lastProgress.invalidate();
-    g_lastPoll.invalidate();
-    g_cancelAsked = false;
+    st().running.start();
+    st().lastProgress.invalidate();
+    st().lastPoll.invalidate();
+    st().cancelAsked = false;
     if (form && form->isVisible()) {
-        if (!g_overlay) {
-            g_overlay = new QLabel(form);
-            g_overlay->setStyleSheet(QStringLiteral(
+        if (!st().overlay) {
+            st().overlay = new QLabel(form);
+            st().overlay->setStyleSheet(QStringLiteral(
                 "background:#fffbe6; border:1px solid #c8a200; padding:6px 14px; color:#333;"));
         }
-        g_overlay->setText(kWaitText);
+        st().overlay->setText(kWaitText);
         placeOverlay(form);
-        g_overlay->show();
-        g_overlay->raise();
-        g_overlay->repaint();
+        st().overlay->show();
+        st().overlay->raise();
+        st().overlay->repaint();
     }
 }
 
 void DeactiveShowAvi()
 {
-    if (g_depth == 0) return;
-    if (--g_depth > 0) return;
-    if (g_overlay) g_overlay->hide();
+    if (st().depth == 0) return;
+    if (--st().depth > 0) return;
+    if (st().overlay) st().overlay->hide();
     QApplication::restoreOverrideCursor();
 }
 
 void BusyProgress(const QString &what, int done, int total)
 {
     if (!overlayShown()) return;
-    if (!g_running.isValid() || g_running.elapsed() < g_progressDelayMs) return;
+    if (!st().running.isValid() || st().running.elapsed() < st().progressDelayMs) return;
     // Painted a few times a second, and always at the end.
-    if (done < total && g_lastProgress.isValid() && g_lastProgress.elapsed() < 100) return;
-    g_lastProgress.start();
+    if (done < total && st().lastProgress.isValid() && st().lastProgress.elapsed() < 100) return;
+    st().lastProgress.start();
     const QLocale br(QLocale::Portuguese, QLocale::Brazil);
     showOverlayText(QStringLiteral("Aguarde, %1: %2 de %3 linhas…").arg(what, br.toString(done), br.toString(total)));
 }
@@ -142,14 +136,14 @@ void BusyStage(const QString &what)
 
 bool BusyPoll()
 {
-    if (g_depth == 0) return false;
-    if (g_lastPoll.isValid() && g_lastPoll.elapsed() < 50) return g_cancelAsked;
+    if (st().depth == 0) return false;
+    if (st().lastPoll.isValid() && st().lastPoll.elapsed() < 50) return st().cancelAsked;
     InputHold hold;
     qApp->installEventFilter(&hold);
     QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     qApp->removeEventFilter(&hold);
-    g_lastPoll.start();
-    return g_cancelAsked;
+    st().lastPoll.start();
+    return st().cancelAsked;
 }
 
 void RunBusy(QWidget *form, int kind, const std::function<void()> &step)

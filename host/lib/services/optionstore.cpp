@@ -1,4 +1,5 @@
 #include "optionstore.h"
+#include "hostcontext_p.h"
 #include "adoibquery.h"
 #include "dispatch.h"
 #include "hostlog.h"
@@ -13,37 +14,6 @@
 namespace host {
 namespace {
 
-// Sets kept for the session when no persistent store is installed.
-class SessionOptionStore : public OptionStore {
-public:
-    QStringList names(const QString &screen, const QString &op) override
-    {
-        QStringList out;
-        for (const auto &e : m_order.value(key(screen, op))) out.prepend(e);
-        return out;
-    }
-    OptionSet load(const QString &screen, const QString &op, const QString &name) override
-    {
-        return m_sets.value(key(screen, op)).value(name);
-    }
-    void save(const QString &screen, const QString &op, const QString &name, const OptionSet &set) override
-    {
-        m_sets[key(screen, op)][name] = set;
-        m_order[key(screen, op)].removeAll(name);
-        m_order[key(screen, op)].append(name);
-    }
-    void remove(const QString &screen, const QString &op, const QString &name) override
-    {
-        m_sets[key(screen, op)].remove(name);
-        m_order[key(screen, op)].removeAll(name);
-    }
-private:
-    static QString key(const QString &screen, const QString &op) { return screen + QLatin1Char('/') + op; }
-    QHash<QString, QMap<QString, OptionSet>> m_sets;
-    QHash<QString, QStringList> m_order;  // oldest first
-};
-SessionOptionStore g_session;
-OptionStore *g_store = nullptr;
 
 const char *const kCreate = "CREATE TABLE IF NOT EXISTS OPCAOSALVA (\n"
                             "  CDTELA        VARCHAR(20)  NOT NULL,\n"
@@ -70,8 +40,8 @@ void exec(QSqlQuery &q, const char *what)
 
 }  // namespace
 
-OptionStore *optionStore() { return g_store ? g_store : &g_session; }
-void setOptionStore(OptionStore *s) { g_store = s; }
+OptionStore *optionStore() { return context().options ? context().options : &context().sessionOptions; }
+void setOptionStore(OptionStore *s) { context().options = s; }
 
 DatabaseOptionStore::DatabaseOptionStore(const QString &url)
 {

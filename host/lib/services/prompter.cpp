@@ -1,4 +1,5 @@
 #include "prompter.h"
+#include "hostcontext_p.h"
 #include "dataset.h"
 #include "datasource.h"
 #include "dbgrid.h"
@@ -23,8 +24,6 @@
 namespace host {
 
 namespace {
-QtPrompter g_qtPrompter;
-Prompter *g_prompter = nullptr;
 
 QWidget *dialogParent() { return QApplication::activeWindow(); }
 
@@ -39,8 +38,8 @@ QVector<TColumn> visibleColumns(TClientDataSet *ds)
 
 }  // namespace
 
-Prompter *prompter() { return g_prompter ? g_prompter : &g_qtPrompter; }
-void setPrompter(Prompter *p) { g_prompter = p; }
+Prompter *prompter() { return context().prompter ? context().prompter : &context().qtPrompter; }
+void setPrompter(Prompter *p) { context().prompter = p; }
 
 void QtPrompter::error(const QString &text)
 {

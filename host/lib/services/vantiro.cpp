@@ -1,4 +1,5 @@
 #include "vantiro.h"
+#include "hostcontext_p.h"
 #include "netconnection.h"
 
 #include <QHash>
@@ -8,46 +9,28 @@
 #include <QStandardPaths>
 
 namespace {
-struct Settings {
-    QString webUrl = QStringLiteral("127.0.0.1");
-    int webPort = 0;  // 0: the embedded server's port, set at start-up
-    QString database;
-    QString op = QStringLiteral("ADMIN");
-    QString token;
-    bool tls = false;
-    QString tlsCaFile, tlsFingerprint;
-    bool tlsNoVerify = false;
-    QHash<int, QString> pict{{ptContCtbl, QStringLiteral("9.9.99.99.999;0;_")},
-                             {ptCodBem, QStringLiteral("999999;0;_")}};
-    QString pictF = QStringLiteral("999.999.999-99;0;_");
-    QString pictJ = QStringLiteral("99.999.999/9999-99;0;_");
-};
-Settings &s()
-{
-    static Settings st;
-    return st;
-}
+host::Settings &s() { return host::context().settings; }
 // The certificate trust options, over what st holds already.
-void readTlsTrust(const QSettings &ini, Settings &st)
+void readTlsTrust(const QSettings &ini, host::Settings &st)
 {
     st.tlsCaFile = ini.value(QStringLiteral("Server/TlsCaFile"), st.tlsCaFile).toString();
     st.tlsFingerprint = ini.value(QStringLiteral("Server/TlsFingerprint"), st.tlsFingerprint).toString();
     st.tlsNoVerify = ini.value(QStringLiteral("Server/TlsNoVerify"), st.tlsNoVerify).toBool();
 }
 
-bool tlsOptionsGiven(const Settings &st)
+bool tlsOptionsGiven(const host::Settings &st)
 {
     return !st.tlsCaFile.trimmed().isEmpty() || !st.tlsFingerprint.trimmed().isEmpty() || st.tlsNoVerify;
 }
 
 }  // namespace
 
-void Vantiro::ResetDefaults() { s() = Settings(); }
+void Vantiro::ResetDefaults() { s() = host::Settings(); }
 
 void Vantiro::Load(const QString &iniPath)
 {
     QSettings ini(iniPath, QSettings::IniFormat);
-    Settings &st = s();
+    host::Settings &st = s();
     st.webUrl = ini.value(QStringLiteral("Server/WebURL"), st.webUrl).toString();
     st.webPort = ini.value(QStringLiteral("Server/WebPort"), st.webPort).toInt();
     st.token = ini.value(QStringLiteral("Server/Token"), st.token).toString();
@@ -79,7 +62,7 @@ bool Vantiro::LoadChecked(const QString &iniPath, QString *why)
         *why = QStringLiteral("O arquivo de configuração %1 não está no formato INI.").arg(iniPath);
         return false;
     }
-    Settings probe;
+    host::Settings probe;
     readTlsTrust(ini, probe);
     if (ini.contains(QStringLiteral("Server/Tls")) && !ini.value(QStringLiteral("Server/Tls")).toBool() &&
         tlsOptionsGiven(probe)) {

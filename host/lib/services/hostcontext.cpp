@@ -1,0 +1,11 @@
+#include "hostcontext_p.h"
+
+namespace host {
+
+Context &context()
+{
+    static Context c;
+    return c;
+}
+
+}  // namespace host
