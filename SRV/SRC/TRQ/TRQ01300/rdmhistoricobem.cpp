@@ -212,14 +212,22 @@ wire::Reply history(QSqlDatabase &db, const QVector<wire::Arg> &a)
     return r;
 }
 
+// The keys of one operation's details: the company (first) must exist and the
+// kind must be "R"; each key is matched exactly.
+Filter detailFilter(QSqlDatabase &db, const QVector<wire::Arg> &a, int kindArg, const QStringList &columns,
+                    const QVector<int> &args)
+{
+    requireCompany(db, text(a, args[0]));
+    requireKindR(text(a, kindArg));
+    Filter f;
+    for (int i = 0; i < columns.size(); ++i)
+        f.add(columns[i] + QStringLiteral(" = ") + f.bind(i == 0 ? text(a, args[i]).trimmed() : text(a, args[i])));
+    return f;
+}
+
 wire::Reply especOper(QSqlDatabase &db, const QVector<wire::Arg> &a)
 {
-    requireCompany(db, text(a, 0));
-    requireKindR(text(a, 1));
-    Filter f;
-    f.add(QStringLiteral("O.CDEMPRESA = ") + f.bind(text(a, 0).trimmed()));
-    f.add(QStringLiteral("O.NRSEQOPERABEM = ") + f.bind(text(a, 2)));
-    f.add(QStringLiteral("O.CDBEMATIVO = ") + f.bind(text(a, 3)));
+    const Filter f = detailFilter(db, a, 1, {"O.CDEMPRESA", "O.NRSEQOPERABEM", "O.CDBEMATIVO"}, {0, 2, 3});
     return listReply(db, QStringLiteral(
         "SELECT E.NRSEQCAPAOPEBEM, E.NRSEQITCAPAOPE, E.CDESPECIFICABEM, P.NMESPECIFICABEM, P.NMABREVESPECBEM, "
         "P.IDESPECIFICABEM, E.DTESPECITCAPAOP, E.VRESPECITCAPAOP, E.DSESPECITCAPAOP, '' "
@@ -231,12 +239,7 @@ wire::Reply especOper(QSqlDatabase &db, const QVector<wire::Arg> &a)
 
 wire::Reply ctblOper(QSqlDatabase &db, const QVector<wire::Arg> &a)
 {
-    requireCompany(db, text(a, 0));
-    requireKindR(text(a, 3));
-    Filter f;
-    f.add(QStringLiteral("L.CDEMPRESA = ") + f.bind(text(a, 0).trimmed()));
-    f.add(QStringLiteral("L.NRSEQCAPAOPEBEM = ") + f.bind(text(a, 1)));
-    f.add(QStringLiteral("L.NRSEQITCAPAOPE = ") + f.bind(text(a, 2)));
+    const Filter f = detailFilter(db, a, 3, {"L.CDEMPRESA", "L.NRSEQCAPAOPEBEM", "L.NRSEQITCAPAOPE"}, {0, 1, 2});
     return listReply(db, QStringLiteral(
         "SELECT L.NRSEQCTBLITCAPA, L.IDTIPOOPERCONT, L.CDCONTCTBL, K.NMCONTCTBL, L.VRCONTCTBLITC "
         "FROM CTBLITCAPAOPE L LEFT JOIN CONTACTBL K ON K.CDCONTCTBL = L.CDCONTCTBL%1 "
