@@ -1,7 +1,6 @@
 #include "consiste.h"
 
 #include <QLocale>
-#include "dbgrid.h"
 #include "editmask.h"
 #include "vantiro.h"
 
@@ -29,15 +28,6 @@ QString Ajusta(const QString &text, int n)
 QDate PriDiaMes(const QDate &d) { return QDate(d.year(), d.month(), 1); }
 
 QDate UltimoDiaMes(const QDate &d) { return QDate(d.year(), d.month(), d.daysInMonth()); }
-
-int IndiceCol(const TDBGrid *grid, const QString &field)
-{
-    if (!grid) return -1;
-    const auto &cols = grid->Columns();
-    for (int i = 0; i < cols.size(); ++i)
-        if (cols[i].FieldName.compare(field, Qt::CaseInsensitive) == 0) return i;
-    return -1;
-}
 
 QString PictPess(const QString &type) { return Vantiro::PictPess(type); }
 

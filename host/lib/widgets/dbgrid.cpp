@@ -386,3 +386,13 @@ void TDBGrid::keyPressEvent(QKeyEvent *e)
     if (OnKeyDown) host::dispatch([&] { handled = OnKeyDown(e); });
     if (!handled) QTableView::keyPressEvent(e);
 }
+
+// Declared with the screens' small helpers; it belongs with the grid.
+int IndiceCol(const TDBGrid *grid, const QString &field)
+{
+    if (!grid) return -1;
+    const auto &cols = grid->Columns();
+    for (int i = 0; i < cols.size(); ++i)
+        if (cols[i].FieldName.compare(field, Qt::CaseInsensitive) == 0) return i;
+    return -1;
+}
