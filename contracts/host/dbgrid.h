@@ -81,8 +81,15 @@ public:
 
     DataSetModel *dataModel() const { return m_model; }
 
+    // Said inside the grid when its table is open and holds no row (an empty
+    // retrieval), never while it is closed; empty: nothing is said.
+    void SetEmptyText(const QString &text);
+    QString EmptyText() const { return m_emptyText; }
+    bool ShowsEmptyText() const;
+
 protected:
     void keyPressEvent(QKeyEvent *e) override;
+    void paintEvent(QPaintEvent *e) override;
     void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
 
 private:
@@ -100,6 +107,7 @@ private:
     QVector<TColumn> m_defaultColumns;
     QSet<QString> m_userHidden;
     QStringList m_order;  // fields in the user's order; empty: as declared
+    QString m_emptyText;
     void headerMenu(const QPoint &at);
     void applyOrder();
 };

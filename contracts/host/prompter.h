@@ -22,8 +22,12 @@ public:
     // Lets the user mark rows; returns the selection string.
     virtual QString pickList(const QString &title, TClientDataSet *ds, const QString &keyField,
                              const QString &selection) = 0;
-    // Asks for a line of text; returns false when cancelled.
-    virtual bool askText(const QString &title, const QString &label, QString *value) = 0;
+    // Asks for a line of text of at most maxLength characters (0: any); returns
+    // false when cancelled.
+    virtual bool askText(const QString &title, const QString &label, QString *value, int maxLength = 0) = 0;
+    // Tells that something finished well, without stopping the user (the main
+    // window's status bar).
+    virtual void notice(const QString &text) = 0;
     // A yes/no question; true for yes.
     virtual bool confirm(const QString &text) = 0;
     // Where to save a file, proposing a name; empty when cancelled.
@@ -47,7 +51,8 @@ public:
     int pickRow(const QString &title, TClientDataSet *ds) override;
     QString pickList(const QString &title, TClientDataSet *ds, const QString &keyField,
                      const QString &selection) override;
-    bool askText(const QString &title, const QString &label, QString *value) override;
+    bool askText(const QString &title, const QString &label, QString *value, int maxLength = 0) override;
+    void notice(const QString &text) override;
     bool confirm(const QString &text) override;
     QString saveFile(const QString &title, const QString &suggested, const QString &filters) override;
     QString chooseSet(const QString &title, const QStringList &names,

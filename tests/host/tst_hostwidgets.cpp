@@ -37,6 +37,7 @@ private slots:
     void pageSwitchCarriesTheFocusWithoutEvents();
     void moveCompletesWhereItWasGoingAfterADialog();
     void gridPaintsEachRowWithItsOwnAlignment();
+    void gridSaysSoWhenAnOpenTableIsEmpty();
     void gridScrollsToTheCurrentRowPastAHiddenFirstColumn();
     void gridDisplayErrorIsToldOnceAfterPainting();
     void listPickerMarksSearchesAndQuotes();
@@ -299,6 +300,37 @@ void TstHostWidgets::moveCompletesWhereItWasGoingAfterADialog()
     QCOMPARE(h.log, QStringList());
     h.date->setFocus(Qt::MouseFocusReason);
     QCOMPARE(h.log, QStringList({"panEnter"}));
+}
+
+void TstHostWidgets::gridSaysSoWhenAnOpenTableIsEmpty()
+{
+    QWidget w;
+    auto *ds = new TClientDataSet(&w, "cdsVazio");
+    ds->AddField("TEXT", TFieldKind::String, 10);
+    TDataSource src(&w, ds);
+    auto *grid = new TDBGrid(&w);
+    grid->SetColumns({{"TEXT", "Valor", 200, true, {}}});
+    grid->SetDataSource(&src);
+    grid->SetEmptyText("Nada encontrado.");
+    grid->setGeometry(0, 0, 300, 160);
+    w.resize(300, 160);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    const auto ink = [grid] {
+        const QImage img = grid->viewport()->grab().toImage();
+        return inkSpan(img, img.rect().adjusted(0, 0, -1, -1)).first;
+    };
+    // Closed (the header being edited): nothing is said.
+    QVERIFY(!grid->ShowsEmptyText());
+    QCOMPARE(ink(), -1);
+    wire::DataPacket p;
+    p.fields = ds->Layout();
+    ds->LoadFromPacket(p);
+    QVERIFY(grid->ShowsEmptyText());
+    QVERIFY2(ink() >= 0, "an empty result paints its sentence");
+    p.rows = {{"888"}};
+    ds->LoadFromPacket(p);
+    QVERIFY(!grid->ShowsEmptyText());
 }
 
 void TstHostWidgets::gridPaintsEachRowWithItsOwnAlignment()

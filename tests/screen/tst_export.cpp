@@ -110,6 +110,7 @@ void TstExport::csvReadsBackAsShown()
     const QString file = exportTo(f, "historico.csv");
     QCOMPARE(fx.sp.texts("error").join('|'), QString());
     QCOMPARE(fx.sp.texts("saveFile").first(), QString("Exportar|Historico_Operacoes_Bem_01_inicio_a_fim.xlsx"));
+    QCOMPARE(fx.sp.texts("notice"), QStringList({"Exportado: 3 linhas para " + file}));
     QFile in(file);
     QVERIFY(in.open(QIODevice::ReadOnly));
     const QByteArray bytes = in.readAll();

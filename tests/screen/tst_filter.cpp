@@ -603,6 +603,10 @@ void TstFilter::emptyHistoryStillClosesAndShowsTheGrid()
     QVERIFY(!dialog()->isVisible());
     QVERIFY(f->cdsHistoricoBem->IsEmpty());
     QCOMPARE(f->pgcPadrao->ActivePage(), f->tshPadrao);
+    // Said inside the grid, not in a box.
+    QVERIFY(f->dbgPadrao->ShowsEmptyText());
+    QCOMPARE(f->dbgPadrao->EmptyText(), QString("Nenhuma operação encontrada para os critérios informados."));
+    QCOMPARE(fx.sp.shown.size(), 0);
     RecordedCall esp, ctb;
     for (const RecordedCall &c : fx.rec.calls()) {
         if (c.method == "GetEspecOper") esp = c;

@@ -415,7 +415,10 @@ void TstFilterOptions::nameRulesReplaceAndDelete()
     d->stCliente = "'B'";
     save("segundo");
     QCOMPARE(m_store->names("Trq01301", Vantiro::Operator()), QStringList({"segundo", "primeiro"}));  // newest first
-    // Blank and overlong names are refused with a message.
+    // The name box stops at the limit; a save says so in the status bar.
+    QCOMPARE(fx.sp.lastMaxLength, 40);
+    QCOMPARE(fx.sp.texts("notice"), QStringList({"Opções salvas: primeiro", "Opções salvas: segundo"}));
+    // Blank and overlong names (from elsewhere than the box) are refused with a message.
     fx.sp.clear();
     save("   ");
     save(QString(41, 'n'));

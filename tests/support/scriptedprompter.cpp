@@ -38,8 +38,11 @@ QString ScriptedPrompter::pickList(const QString &title, TClientDataSet *ds, con
     return a;
 }
 
-bool ScriptedPrompter::askText(const QString &title, const QString &, QString *value)
+void ScriptedPrompter::notice(const QString &text) { record(QStringLiteral("notice"), text); }
+
+bool ScriptedPrompter::askText(const QString &title, const QString &, QString *value, int maxLength)
 {
+    lastMaxLength = maxLength;
     record(QStringLiteral("askText"), title);
     if (textAnswers.empty()) return false;
     *value = textAnswers.front();

@@ -9,7 +9,7 @@ namespace host {
 class ScriptedPrompter : public Prompter {
 public:
     struct Shown {
-        QString kind;   // "error", "warning", "pickRow", "pickList", "askText", "confirm", "chooseSet"
+        QString kind;   // "error", "warning", "pickRow", "pickList", "askText", "confirm", "chooseSet", "notice"
         QString text;   // message or title
         QString focus;  // objectName of the focused widget when shown
         int rows = -1;  // rows offered by a pick
@@ -33,7 +33,9 @@ public:
     int pickRow(const QString &title, TClientDataSet *ds) override;
     QString pickList(const QString &title, TClientDataSet *ds, const QString &keyField,
                      const QString &selection) override;
-    bool askText(const QString &title, const QString &label, QString *value) override;
+    bool askText(const QString &title, const QString &label, QString *value, int maxLength = 0) override;
+    void notice(const QString &text) override;
+    int lastMaxLength = -1;  // askText's limit, as last asked
     bool confirm(const QString &text) override;
     QString saveFile(const QString &title, const QString &suggested, const QString &filters) override;
     QString chooseSet(const QString &title, const QStringList &names,

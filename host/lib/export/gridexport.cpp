@@ -1,6 +1,7 @@
 #include "gridexport.h"
 #include "gridexport_p.h"
 #include "busy.h"
+#include "consiste.h"
 #include "dispatch.h"
 #include "dataset.h"
 #include "dbgrid.h"
@@ -67,6 +68,11 @@ void ExportarGrade(TDBGrid *grid, const QString &suggestedName)
     });
     // Stopped with Esc: the user knows, and the old file is still there.
     if (!ok && !why.isEmpty()) MensErroAborta(why);
+    if (ok)
+        prompter()->notice(QStringLiteral("Exportado: %1 %2 para %3")
+                               .arg(hostLocale().toString(ds->RecordCount()),
+                                    ds->RecordCount() == 1 ? QStringLiteral("linha") : QStringLiteral("linhas"),
+                                    QDir::toNativeSeparators(file)));
 }
 
 }  // namespace host

@@ -139,7 +139,9 @@ void TfrmFiltroPadrao::reject()
 void TfrmFiltroPadrao::btfSaveOpcClick()
 {
     QString name;
-    if (!host::prompter()->askText(QStringLiteral("Salvar Opções"), QStringLiteral("Nome das opções:"), &name)) return;
+    if (!host::prompter()->askText(QStringLiteral("Salvar Opções"), QStringLiteral("Nome das opções:"), &name,
+                                   host::kOptionSetNameMax))
+        return;
     name = name.trimmed();
     if (name.isEmpty()) MensErroAborta(QStringLiteral("Informe um nome para as opções."));
     if (name.size() > host::kOptionSetNameMax)
@@ -150,6 +152,7 @@ void TfrmFiltroPadrao::btfSaveOpcClick()
         !host::prompter()->confirm(QStringLiteral("Já existem opções salvas com o nome \"%1\". Deseja substituí-las?").arg(name)))
         return;
     store->save(screen, op, name, {stlVariaveis.Lines, ControlStates()});
+    host::prompter()->notice(QStringLiteral("Opções salvas: %1").arg(name));
 }
 
 void TfrmFiltroPadrao::btfLoadOpcClick()

@@ -4,6 +4,7 @@
 #include "datasource.h"
 #include "dbgrid.h"
 #include "listpicker.h"
+#include "application.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -16,6 +17,8 @@
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMainWindow>
+#include <QStatusBar>
 #include <QListWidget>
 #include <QPushButton>
 #include <QMessageBox>
@@ -81,12 +84,23 @@ QString QtPrompter::pickList(const QString &title, TClientDataSet *ds, const QSt
     return dlg.result();
 }
 
-bool QtPrompter::askText(const QString &title, const QString &label, QString *value)
+bool QtPrompter::askText(const QString &title, const QString &label, QString *value, int maxLength)
 {
-    bool ok = false;
-    const QString v = QInputDialog::getText(dialogParent(), title, label, QLineEdit::Normal, *value, &ok);
-    if (ok) *value = v;
-    return ok;
+    QInputDialog dlg(dialogParent());
+    dlg.setWindowTitle(title);
+    dlg.setLabelText(label);
+    dlg.setTextValue(*value);
+    // The box itself stops at the limit, so what was typed is never thrown away.
+    if (maxLength > 0)
+        if (auto *edit = dlg.findChild<QLineEdit *>()) edit->setMaxLength(maxLength);
+    if (dlg.exec() != QDialog::Accepted) return false;
+    *value = dlg.textValue();
+    return true;
+}
+
+void QtPrompter::notice(const QString &text)
+{
+    if (QMainWindow *main = TApplication::MainForm()) main->statusBar()->showMessage(text, 10000);
 }
 
 bool QtPrompter::confirm(const QString &text)

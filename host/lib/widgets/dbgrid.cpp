@@ -396,3 +396,24 @@ int IndiceCol(const TDBGrid *grid, const QString &field)
         if (cols[i].FieldName.compare(field, Qt::CaseInsensitive) == 0) return i;
     return -1;
 }
+
+void TDBGrid::SetEmptyText(const QString &text)
+{
+    m_emptyText = text;
+    viewport()->update();
+}
+
+bool TDBGrid::ShowsEmptyText() const
+{
+    const TClientDataSet *ds = DataSet();
+    return !m_emptyText.isEmpty() && ds && ds->Active() && ds->IsEmpty();
+}
+
+void TDBGrid::paintEvent(QPaintEvent *e)
+{
+    QTableView::paintEvent(e);
+    if (!ShowsEmptyText()) return;
+    QPainter p(viewport());
+    p.setPen(palette().color(QPalette::Text));
+    p.drawText(viewport()->rect().adjusted(12, 12, -12, -12), Qt::AlignCenter | Qt::TextWordWrap, m_emptyText);
+}

@@ -279,6 +279,7 @@ void TfrmHistoricoBem::buildGrids()
         {"NMOPERCAN", "Operador Cancelamento", 162, true, {}},
     });
     dbgPadrao->SetDataSource(dtsHistoricoBem);
+    dbgPadrao->SetEmptyText(QStringLiteral("Nenhuma operação encontrada para os critérios informados."));
     dbgEspecOper->SetColumns({{"CDESPECIFICABEM", "Código", 0, true, {}},
                               {"NMESPECIFICABEM", "Nome", 0, true, {}},
                               {"NMABREVESPECBEM", "Abreviado", 0, true, {}},
