@@ -28,6 +28,8 @@ public:
     // Tells that something finished well, without stopping the user (the main
     // window's status bar).
     virtual void notice(const QString &text) = 0;
+    // Shows a help page (HTML) in a window of its own, read-only.
+    virtual void help(const QString &title, const QString &html) = 0;
     // A yes/no question; true for yes.
     virtual bool confirm(const QString &text) = 0;
     // Where to save a file, proposing a name; empty when cancelled.
@@ -53,6 +55,7 @@ public:
                      const QString &selection) override;
     bool askText(const QString &title, const QString &label, QString *value, int maxLength = 0) override;
     void notice(const QString &text) override;
+    void help(const QString &title, const QString &html) override;
     bool confirm(const QString &text) override;
     QString saveFile(const QString &title, const QString &suggested, const QString &filters) override;
     QString chooseSet(const QString &title, const QStringList &names,

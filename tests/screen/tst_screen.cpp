@@ -68,6 +68,7 @@ private slots:
     void failedSpecificationsKeepBothDetailTables();
     void failedRequeryKeepsTheRowsUnconverted();
     void filterCommandLeavesTheScreenAsItWas();
+    void helpOpensTheScreensPage();
 private:
     // A screen connected to the recording server.
     TfrmHistoricoBem *recordedScreen();
@@ -815,6 +816,24 @@ void TstScreen::filterCommandLeavesTheScreenAsItWas()
     QVERIFY(f->sbtVerificar->isEnabled());
     QVERIFY(f->sbtFiltro->isEnabled());
     QCOMPARE(f->cdsHistoricoBem->RecordCount(), 1);
+}
+
+void TstScreen::helpOpensTheScreensPage()
+{
+    TfrmHistoricoBem *f = screen();
+    QVERIFY(f);
+    f->medCdEmpresa->setFocus();
+    m_sp.clear();
+    QTest::keyClick(f->medCdEmpresa, Qt::Key_F1);
+    f->sbtAjuda->click();
+    QCOMPARE(m_sp.texts("help"), QStringList({"Ajuda — Histórico de Operações do Bem", "Ajuda — Histórico de Operações do Bem"}));
+    // The page the package ships: what the screen is, the criteria, the
+    // conversion, export, saved options, the keys and the index-type rule.
+    for (const char *part : {"<h2>Histórico de Operações do Bem (TRQ01300)</h2>", "<b>Todos</b>", "<b>Lista</b>",
+                             "<b>Ok</b>", "Exportar", "<b>Opções salvas</b>", "Ctrl+L", "F5", "não cadastrado"})
+        QVERIFY2(m_sp.lastHelp.contains(QString::fromUtf8(part)), part);
+    QCOMPARE(QApplication::focusWidget(), f->medCdEmpresa);  // no exit ran: the header is still being edited
+    QCOMPARE(m_sp.texts("warning"), QStringList());
 }
 
 QTEST_MAIN(TstScreen)

@@ -271,6 +271,21 @@ class CurrentTable(SessionCase):
         self.assertFalse(self.app.enabled(self.app.find("push button", "Verificar", root=self.frame)))
 
 
+class Help(SessionCase):
+    def test_f1_opens_the_page_and_escape_brings_the_focus_back(self):
+        self.fill_header()
+        mark = self.app.log_mark()
+        key("F1")
+        dlg = self.app.dialog("Ajuda — " + SCREEN)
+        page = wait_for("o foco na página de ajuda",
+                        lambda: next((f for f in [self.app.focused()] if f is not None and f.name == "Ajuda"), None))
+        self.assertIn("Histórico de Operações do Bem", self.app.text_of(page))
+        key("Escape")
+        self.app.no_dialog("Ajuda — " + SCREEN)
+        self.app.focus_is("text", "Índice Financeiro")
+        self.assert_no_filter_opens(mark)
+
+
 class KeyboardOnly(SessionCase):
     def test_the_whole_path_by_keyboard(self):
         self.fill_header()

@@ -40,6 +40,12 @@ QString ScriptedPrompter::pickList(const QString &title, TClientDataSet *ds, con
 
 void ScriptedPrompter::notice(const QString &text) { record(QStringLiteral("notice"), text); }
 
+void ScriptedPrompter::help(const QString &title, const QString &html)
+{
+    lastHelp = html;
+    record(QStringLiteral("help"), title);
+}
+
 bool ScriptedPrompter::askText(const QString &title, const QString &, QString *value, int maxLength)
 {
     lastMaxLength = maxLength;

@@ -9,7 +9,7 @@ namespace host {
 class ScriptedPrompter : public Prompter {
 public:
     struct Shown {
-        QString kind;   // "error", "warning", "pickRow", "pickList", "askText", "confirm", "chooseSet", "notice"
+        QString kind;   // "error", "warning", "pickRow", "pickList", "askText", "confirm", "chooseSet", "notice", "help"
         QString text;   // message or title
         QString focus;  // objectName of the focused widget when shown
         int rows = -1;  // rows offered by a pick
@@ -35,6 +35,8 @@ public:
                      const QString &selection) override;
     bool askText(const QString &title, const QString &label, QString *value, int maxLength = 0) override;
     void notice(const QString &text) override;
+    void help(const QString &title, const QString &html) override;
+    QString lastHelp;  // the page help showed last
     int lastMaxLength = -1;  // askText's limit, as last asked
     bool confirm(const QString &text) override;
     QString saveFile(const QString &title, const QString &suggested, const QString &filters) override;

@@ -8,6 +8,7 @@
 #include "pagecontrol.h"
 #include "prompter.h"
 
+#include <QFile>
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -127,6 +128,10 @@ TfrmPadraoGrid::TfrmPadraoGrid(QWidget *parent) : QWidget(parent)
     connect(close, &QShortcut::activated, this, [this] { CloseForm(); });
     sbtFechar->setToolTip(QStringLiteral("Fechar (Ctrl+F4)"));
     bind(sbtAjuda, [this] { sbtAjudaClick(); });
+    // F1 opens the screen's help as "Ajuda" does.
+    auto *f1 = new QShortcut(QKeySequence(Qt::Key_F1), this, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
+    connect(f1, &QShortcut::activated, this, [this] { sbtAjuda->click(); });
+    sbtAjuda->setToolTip(QStringLiteral("Ajuda (F1)"));
     bind(sbtFechar, [this] { CloseForm(); });
     sbtImprimir->setEnabled(false);
     dbgPadrao->OnKeyDown = [this](QKeyEvent *e) { return dbgPadraoKeyDown(e); };
@@ -214,8 +219,15 @@ void TfrmPadraoGrid::sbtProcurarClick()
 
 void TfrmPadraoGrid::sbtAjudaClick()
 {
-    host::prompter()->warning(QStringLiteral("%1 — %2\n\nF3 procura no grid; Ctrl+Home e Ctrl+End vão ao primeiro e ao último registro.")
-                                  .arg(lblCodTela->text(), windowTitle()));
+    // A screen's package ships its page as ":/<code>/ajuda.html"; a screen
+    // without one gets the keys every grid screen has.
+    QFile page(QStringLiteral(":/%1/ajuda.html").arg(lblCodTela->text()));
+    const QString html = page.open(QIODevice::ReadOnly)
+                             ? QString::fromUtf8(page.readAll())
+                             : QStringLiteral("<h2>%1 — %2</h2><p>F3 procura na grade; Ctrl+Home e Ctrl+End vão ao primeiro e "
+                                              "ao último registro; Ctrl+F4 fecha a tela.</p>")
+                                   .arg(lblCodTela->text().toHtmlEscaped(), windowTitle().toHtmlEscaped());
+    host::prompter()->help(QStringLiteral("Ajuda — %1").arg(windowTitle()), html);
 }
 
 bool TfrmPadraoGrid::dbgPadraoKeyDown(QKeyEvent *e)

@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QStatusBar>
+#include <QTextBrowser>
 #include <QListWidget>
 #include <QPushButton>
 #include <QMessageBox>
@@ -96,6 +97,24 @@ bool QtPrompter::askText(const QString &title, const QString &label, QString *va
     if (dlg.exec() != QDialog::Accepted) return false;
     *value = dlg.textValue();
     return true;
+}
+
+void QtPrompter::help(const QString &title, const QString &html)
+{
+    QDialog dlg(dialogParent());
+    dlg.setWindowTitle(title);
+    auto *lay = new QVBoxLayout(&dlg);
+    auto *page = new QTextBrowser(&dlg);
+    page->setAccessibleName(QStringLiteral("Ajuda"));
+    page->setHtml(html);
+    lay->addWidget(page);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, &dlg);
+    buttons->button(QDialogButtonBox::Close)->setText(QStringLiteral("Fechar"));
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dlg, &QDialog::reject);
+    lay->addWidget(buttons);
+    dlg.resize(640, 560);
+    page->setFocus();
+    dlg.exec();
 }
 
 void QtPrompter::notice(const QString &text)
