@@ -106,6 +106,7 @@ private:
     bool m_applyingColumns = false;
     QVector<TColumn> m_defaultColumns;
     QSet<QString> m_userHidden;
+    QSet<QString> m_userSized;  // columns whose width the user set: they never fit themselves
     QStringList m_order;  // fields in the user's order; empty: as declared
     QString m_emptyText;
     void headerMenu(const QPoint &at);

@@ -21,6 +21,7 @@
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMdiArea>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMdiSubWindow>
 #include <QTableView>
@@ -38,6 +39,7 @@ private slots:
     void moveCompletesWhereItWasGoingAfterADialog();
     void gridPaintsEachRowWithItsOwnAlignment();
     void gridSaysSoWhenAnOpenTableIsEmpty();
+    void gridColumnsFitTheirTextsUnlessTheUserSizedThem();
     void gridScrollsToTheCurrentRowPastAHiddenFirstColumn();
     void gridDisplayErrorIsToldOnceAfterPainting();
     void listPickerMarksSearchesAndQuotes();
@@ -331,6 +333,51 @@ void TstHostWidgets::gridSaysSoWhenAnOpenTableIsEmpty()
     p.rows = {{"888"}};
     ds->LoadFromPacket(p);
     QVERIFY(!grid->ShowsEmptyText());
+}
+
+void TstHostWidgets::gridColumnsFitTheirTextsUnlessTheUserSizedThem()
+{
+    QWidget w;
+    auto *ds = new TClientDataSet(&w, "cdsLargura");
+    ds->AddField("CURTO", TFieldKind::String, 10);
+    ds->AddField("LONGO", TFieldKind::String, 400);
+    TDataSource src(&w, ds);
+    auto *grid = new TDBGrid(&w);
+    grid->SetColumns({{"CURTO", "C", 40, true, {}}, {"LONGO", "L", 40, true, {}}});
+    grid->SetDataSource(&src);
+    w.resize(600, 200);
+    w.show();
+    const QFontMetrics fm = grid->fontMetrics();
+    const QString wide = "Baixa por perda ou sinistro";
+    wire::DataPacket p;
+    p.fields = ds->Layout();
+    p.rows = {{"a", "x"}, {"b", wide}};
+    ds->LoadFromPacket(p);
+    // The stated width is where a column starts; it grows to its widest text.
+    QCOMPARE(grid->columnWidth(0), 40);
+    QVERIFY2(grid->columnWidth(1) >= fm.horizontalAdvance(wide), qPrintable(QString::number(grid->columnWidth(1))));
+    // Never beyond the cap, whatever a text's length.
+    p.rows = {{"a", QString(300, 'W')}};
+    ds->LoadFromPacket(p);
+    QCOMPARE(grid->columnWidth(1), 420);
+    // Only the first rows are measured: a long text further down does not count.
+    wire::DataPacket many;
+    many.fields = ds->Layout();
+    for (int r = 0; r < 400; ++r) many.rows << wire::Row{"a", r == 350 ? wide : "x"};
+    ds->LoadFromPacket(many);
+    QVERIFY(grid->columnWidth(1) < fm.horizontalAdvance(wide));
+    // A width the user sets always wins, until the default layout is restored.
+    grid->horizontalHeader()->resizeSection(1, 55);
+    ds->LoadFromPacket(p);
+    QCOMPARE(grid->columnWidth(1), 55);
+    QVERIFY(grid->SaveLayout().contains("LONGO:55:1"));
+    grid->RestoreDefaultLayout();
+    ds->LoadFromPacket(p);
+    QCOMPARE(grid->columnWidth(1), 420);
+    // A saved layout's own width counts as the user's.
+    grid->RestoreLayout("CURTO:40:1|LONGO:70:1");
+    ds->LoadFromPacket(p);
+    QCOMPARE(grid->columnWidth(1), 70);
 }
 
 void TstHostWidgets::gridPaintsEachRowWithItsOwnAlignment()

@@ -21,6 +21,7 @@
 #include <QCheckBox>
 #include <QRadioButton>
 #include <QTest>
+#include <QLabel>
 #include <QTimer>
 #include <QTabBar>
 #include <QScrollBar>
@@ -48,6 +49,7 @@ private slots:
     void seriesAndNumberAsTyped();
     void listsHaveTheirTitlesAndPickerKeys();
     void reasonsSavedWithJoinedKeysAreMarkedInTheList();
+    void listCriteriaTellWhatTheyHold();
     void keysOnACriterionOpenItsList_data();
     void keysOnACriterionOpenItsList();
     void seriesBoxOutOfSightIsOutOfReach();
@@ -512,6 +514,39 @@ void TstFilter::reasonsSavedWithJoinedKeysAreMarkedInTheList()
     fx.sp.clear();
     QVERIFY(host::dispatch([d] { d->btpMotivoOpClick(); }));
     QCOMPARE(fx.sp.shown.first().given, QString("'002|01'"));
+}
+
+void TstFilter::listCriteriaTellWhatTheyHold()
+{
+    QVERIFY(headerLeft(false));
+    TfrmFiltroHistOpBem *d = dialog();
+    d->show();
+    QLabel *grupos = d->findChild<QLabel *>("rbtListaGrupoBemQtd");
+    QLabel *setores = d->findChild<QLabel *>("rbtLsSetorQtd");
+    QVERIFY(grupos && setores);
+    QVERIFY(!grupos->isVisible());
+    d->rbtListaGrupoBem->click();
+    QVERIFY(!grupos->isVisible());  // nothing picked yet
+    fx.sp.listAnswers = {"'001','003'"};
+    QVERIFY(host::dispatch([d] { d->btpGrupoBem->click(); }));
+    QVERIFY(grupos->isVisible());
+    QCOMPARE(grupos->text(), QString("2 selecionados"));
+    QCOMPARE(grupos->toolTip(), QString("001 — Máquinas e Equipamentos\n003 — Móveis e Utensílios"));
+    QCOMPARE(d->rbtListaGrupoBem->toolTip(), grupos->toolTip());
+    QCOMPARE(d->rbtListaGrupoBem->accessibleDescription(), QString("2 selecionados"));
+    // "Todos" says nothing.
+    d->rbtTdGrupoBem->click();
+    QVERIFY(!grupos->isVisible());
+    // A list never opened (a loaded set): the codes alone.
+    d->rbtLsSetor->click();
+    d->stSetor = "'0099'";
+    d->mostraSelecoes();
+    QCOMPARE(setores->text(), QString("1 selecionado"));
+    QCOMPARE(setores->toolTip(), QString("0099"));
+    // A disabled list button looks disabled: its icon is drawn greyed.
+    d->rbtTdSetor->click();
+    QVERIFY(!d->btpSetor->isEnabled());
+    d->hide();
 }
 
 void TstFilter::keysOnACriterionOpenItsList_data()

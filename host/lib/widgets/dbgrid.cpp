@@ -13,6 +13,12 @@
 #include <QPainter>
 
 namespace {
+// How a column fits its texts: rows looked at (the first ones: a long history
+// costs no more), the room around a text, and the widest a column grows alone.
+constexpr int kFitSampleRows = 300;
+constexpr int kCellMargins = 14;
+constexpr int kFitCapPx = 420;
+
 
 // Paints the cell as usual, then hands the painter to the grid's hook.
 class GridDelegate : public QStyledItemDelegate {
@@ -115,7 +121,9 @@ TDBGrid::TDBGrid(QWidget *parent) : QTableView(parent), m_model(new DataSetModel
     setFocusPolicy(Qt::StrongFocus);
     // A width the user drags stays the column's width when the rows are loaded again.
     connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this](int i, int, int size) {
-        if (!m_applyingColumns && i < m_columns.size() && size > 0) m_columns[i].Width = size;
+        if (m_applyingColumns || i >= m_columns.size() || size <= 0) return;
+        m_columns[i].Width = size;
+        m_userSized.insert(m_columns[i].FieldName);
     });
     horizontalHeader()->setSectionsMovable(true);
     connect(horizontalHeader(), &QHeaderView::sectionMoved, this, [this] {
@@ -210,6 +218,7 @@ void TDBGrid::SetColumns(const QVector<TColumn> &cols)
     m_columns = cols;
     m_defaultColumns = cols;
     m_userHidden.clear();
+    m_userSized.clear();
     m_order.clear();
     m_model->rebind();
     applyColumns();
@@ -221,12 +230,31 @@ void TDBGrid::applyColumns()
     const QFontMetrics fm = horizontalHeader()->fontMetrics();
     // Room around a title: the header section's margins on both sides.
     const int margins = 2 * style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, horizontalHeader()) + 8;
+    const TClientDataSet *ds = DataSet();
+    const int sample = ds && ds->Active() ? std::min(ds->RecordCount(), kFitSampleRows) : 0;
+    const QFontMetrics cellFm = fontMetrics();
     for (int i = 0; i < m_columns.size(); ++i) {
         setColumnHidden(i, !m_columns[i].Visible || m_userHidden.contains(m_columns[i].FieldName));
         // A width is never narrower than its title at the font in use.
         const QString title = m_model->headerData(i, Qt::Horizontal, Qt::DisplayRole).toString();
-        const int fit = fm.horizontalAdvance(title) + margins;
+        int fit = fm.horizontalAdvance(title) + margins;
         const int given = m_columns[i].Width > 0 ? m_columns[i].Width : columnWidth(i);
+        // The stated width is where a column starts: it grows to its widest text
+        // among the first rows, up to a cap, unless the user sized it.
+        if (!m_userSized.contains(m_columns[i].FieldName) && !isColumnHidden(i)) {
+            int widest = 0;
+            TField *f = ColumnField(i);
+            for (int r = 0; f && r < sample; ++r) {
+                QString t;
+                try {
+                    t = f->DisplayTextAt(r);
+                } catch (...) {
+                    // Told once by the painting that meets it, not by the measuring.
+                }
+                widest = std::max(widest, cellFm.horizontalAdvance(t));
+            }
+            if (widest > 0) fit = std::max(fit, std::min(widest + kCellMargins, kFitCapPx));
+        }
         setColumnWidth(i, std::max(given, fit));
     }
     applyOrder();
@@ -281,6 +309,9 @@ void TDBGrid::RestoreLayout(const QString &layout)
         for (TColumn &col : m_columns) {
             if (col.FieldName != f[0]) continue;
             if (okW && width >= 0 && width <= 2000) col.Width = width;
+            // A width other than the program's was the user's.
+            for (const TColumn &def : m_defaultColumns)
+                if (def.FieldName == col.FieldName && def.Width != col.Width) m_userSized.insert(col.FieldName);
             if (f[2] == QLatin1String("0")) hidden << col.FieldName;
             order << col.FieldName;
         }
@@ -295,6 +326,7 @@ void TDBGrid::RestoreDefaultLayout()
     // The program's own visibility (columns it shows or hides itself) stays.
     for (int i = 0; i < m_columns.size() && i < m_defaultColumns.size(); ++i) m_columns[i].Width = m_defaultColumns[i].Width;
     m_userHidden.clear();
+    m_userSized.clear();
     m_order.clear();
     const QScopedValueRollback<bool> applying(m_applyingColumns, true);
     QHeaderView *h = horizontalHeader();

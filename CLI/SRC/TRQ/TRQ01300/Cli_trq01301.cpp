@@ -21,6 +21,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QScopeGuard>
 
 namespace layout = trq01300::layout;
 using trq01300::frmHistoricoBem;
@@ -121,6 +122,7 @@ TfrmFiltroHistOpBem::TfrmFiltroHistOpBem(QWidget *parent)
     buildLists();
     buildInvoiceLists();
     wireHandlers();
+    buildSelectionCounts();
     wireInvoiceHandlers();
 }
 
@@ -245,11 +247,16 @@ void TfrmFiltroHistOpBem::wireHandlers()
         btn->setEnabled(ls->isChecked());
         connect(td, &QRadioButton::toggled, this, [this, fn = tdFn](bool on) {
             if (on) runHandler([this, fn] { (this->*fn)(); });
+            mostraSelecoes();
         });
         connect(ls, &QRadioButton::toggled, this, [this, fn = lsFn](bool on) {
             if (on) runHandler([this, fn] { (this->*fn)(); });
+            mostraSelecoes();
         });
-        btn->OnClick = [this, fn = btnFn](TBtnPesquisa *) { (this->*fn)(); };
+        btn->OnClick = [this, fn = btnFn](TBtnPesquisa *) {
+            const auto tell = qScopeGuard([this] { mostraSelecoes(); });  // also after a failed list
+            (this->*fn)();
+        };
     }
     connect(ckbNContabil, &QCheckBox::clicked, this, [this] { runHandler([this] { ckbNContabilClick(); }); });
     connect(ckbContabilizada, &QCheckBox::clicked, this, [this] { runHandler([this] { ckbContabilizadaClick(); }); });

@@ -1,6 +1,7 @@
 #pragma once
 // Filter dialog "Filtro de Histórico de Operações do Bem".
 #include "frmfiltropadrao.h"
+#include <QHash>
 #include <QStringList>
 #include <QVector>
 #include <memory>
@@ -9,6 +10,7 @@ namespace Ui { class frmFiltroHistOpBem; }
 // The flag of a criterion that asks for every value.
 inline const QString kT = QStringLiteral("T");
 class QCheckBox;
+class QLabel;
 class QLineEdit;
 class QRadioButton;
 class TADOIBQuery;
@@ -146,4 +148,18 @@ private:
     QString empresaLinha() const;   // CDEMPRESA of the main screen's company row
     void buildInvoiceLists();
     void wireInvoiceHandlers();
+    // What each "Lista" criterion holds, beside its radio.
+    struct SelectionView {
+        QRadioButton *lista;
+        QString *selection;
+        TClientDataSet *table;
+        const char *keyField, *nameField;
+        QLabel *count = nullptr;
+        QHash<QString, QString> names;  // code -> name, from the lists shown
+    };
+    QVector<SelectionView> m_selectionViews;
+    void buildSelectionCounts();
+public:
+    // Tells beside each "Lista" radio how many codes it holds (names in the tooltip).
+    void mostraSelecoes();
 };

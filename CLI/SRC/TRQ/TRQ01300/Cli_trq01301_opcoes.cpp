@@ -37,5 +37,6 @@ void TfrmFiltroHistOpBem::btfLoadOpcClick()
     TfrmFiltroPadrao::btfLoadOpcClick();
     const QVector<QString *> fields = criteriaFields();
     for (int i = 0; i < fields.size(); ++i) *fields[i] = stlVariaveis.Value(::criteriaNames().at(i));
+    mostraSelecoes();
     update();
 }
