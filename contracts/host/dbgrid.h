@@ -20,6 +20,19 @@ struct HOST_EXPORT TColumn {
 };
 
 class TDBGrid;
+class TField;
+
+// One column of an exported file: a field's values (numbers and dates as
+// values, the rest as the grid shows them), under a title.
+struct HOST_EXPORT TExportColumn {
+    QString Title;
+    TField *Field = nullptr;
+    int WidthPx = 64;
+    // Rows where the column holds nothing (unset: every row holds its value).
+    std::function<bool(int row)> RowHasValue;
+    // A text of the column's own instead of the field's (unset: the field's).
+    std::function<QString(int row)> Text;
+};
 
 class HOST_EXPORT DataSetModel : public QAbstractTableModel {
     Q_OBJECT
@@ -66,8 +79,9 @@ public:
         OnDrawColumnCell;
     // Returns true when it handled the key.
     std::function<bool(QKeyEvent *)> OnKeyDown;
-    // The title a column takes in an exported file; unset: its title.
-    std::function<QString(int col)> OnExportTitle;
+    // The columns of an exported file, given those the grid shows in the
+    // user's order with their titles; unset: those.
+    std::function<void(QVector<TExportColumn> &)> OnExportColumns;
 
     // The user's layout (order, columns hidden by the user, widths), by field
     // name; restoring skips fields it does not know. Right-click on the titles

@@ -46,6 +46,7 @@ private slots:
     void xlsxHoldsNumbersDatesAndWords();
     void nothingToExportOrCancelled();
     void clearedNumberAndDateStayEmpty();
+    void withoutAnIndexValuesGoOutOnce();
     void escStopsTheExportAndDropsOtherInput_data();
     void escStopsTheExportAndDropsOtherInput();
 private:
@@ -62,28 +63,30 @@ void TstExport::initTestCase()
 
 void TstExport::cleanupTestCase() { fx.tearDown(); }
 
-// Two operations: one converted by the index CDI, one not; a name with a
-// semicolon and accents.
+// Three operations, two converted by the index CDI and one not (its value
+// stays in reais); a name with a semicolon and accents.
 TfrmHistoricoBem *TstExport::screenWithRows()
 {
     TfrmHistoricoBem *f = fx.headerLeft(true);  // company 01, the whole period
     if (!f) return nullptr;
     f->edtSgIndice->setText("CDI");
     wire::DataPacket p = packetOf(f->cdsHistoricoBem);
-    const auto row = [&](const char *nr, const char *sit, const QDateTime &d, const char *name, double vr, const char *ok) {
+    const auto row = [&](const char *nr, const char *sit, const QDateTime &d, const char *name, double vr, const char *ok,
+                         double reais) {
         wire::Row r(p.fields.size());
         r[p.indexOf("NRSEQOPERABEM")] = nr;
         r[p.indexOf("IDSITOPERABEM")] = sit;
         r[p.indexOf("DTOPERABEM")] = wire::toOleDate(d);
         r[p.indexOf("NMBEMATIVO")] = name;
         r[p.indexOf("VROPERABEM2")] = vr;
+        r[p.indexOf("VROPERABEM")] = reais;
         r[p.indexOf("IDINDFINOK")] = ok;
         r[p.indexOf("IDIDENTOPERABEM")] = "01";
         p.rows << r;
     };
-    row("00000001", "1", QDateTime(QDate(2024, 1, 2), QTime(0, 0)), "Prensa; hidráulica \"nova\"", 1234.5, "S");
-    row("00000002", "3", QDateTime(QDate(2024, 2, 29), QTime(0, 0)), "Ação", 0.25, "N");
-    row("00000003", "2", QDateTime(QDate(2024, 3, 1), QTime(10, 30)), " Torno ", -7.5, "S");
+    row("00000001", "1", QDateTime(QDate(2024, 1, 2), QTime(0, 0)), "Prensa; hidráulica \"nova\"", 1234.5, "S", 3850.7);
+    row("00000002", "3", QDateTime(QDate(2024, 2, 29), QTime(0, 0)), "Ação", 0.25, "N", 0.25);
+    row("00000003", "2", QDateTime(QDate(2024, 3, 1), QTime(10, 30)), " Torno ", -7.5, "S", -15);
     f->cdsHistoricoBem->LoadFromPacket(p);
     f->dbgPadrao->SetColumnVisible(0, true);  // the "Ok" column, as after a conversion
     return f;
@@ -118,20 +121,28 @@ void TstExport::csvReadsBackAsShown()
     const QStringList lines = QString::fromUtf8(bytes.mid(3)).split("\r\n", Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 4);
     const QStringList head = lines[0].split(';');
-    QCOMPARE(head.mid(0, 5), QStringList({"Nome do Bem", "Ok", "Situação", "Nr. Operação", "Data Operação"}));
+    // The mark and the index have columns of their own where the grid shows the mark.
+    QCOMPARE(head.mid(0, 6), QStringList({"Nome do Bem", "Convertido", "Índice", "Situação", "Nr. Operação", "Data Operação"}));
     QVERIFY(!head.contains("Nr. Bem"));
-    QVERIFY(head.contains("Valor Operação (CDI)"));
-    const int vr = head.indexOf("Valor Operação (CDI)");
-    QVERIFY(lines[1].startsWith("\"Prensa; hidráulica \"\"nova\"\"\";S;Não Contabilizada;00000001;02/01/2024;"));
+    // Each value once in reais and once converted, side by side: every column one unit.
+    const int reais = head.indexOf("Valor Operação (R$)"), vr = head.indexOf("Valor Operação (CDI)");
+    QVERIFY(reais > 0);
+    QCOMPARE(vr, reais + 1);
+    QVERIFY(!head.contains("Valor Operação"));
+    QVERIFY(lines[1].startsWith("\"Prensa; hidráulica \"\"nova\"\"\";Sim;CDI;Não Contabilizada;00000001;02/01/2024;"));
     // Cells after the quoted name split cleanly once the quoted field is taken off.
     const QStringList first = lines[1].mid(lines[1].indexOf("\";") + 2).split(';');
+    QCOMPARE(first.at(reais - 1), QString("3.850,70"));
     QCOMPARE(first.at(vr - 1), QString("1.234,50"));
+    // A row that could not be converted: its amount in reais, nothing in the converted column.
     const QStringList second = lines[2].split(';');
-    QCOMPARE(second.mid(0, 5), QStringList({"Ação", "N", "Cancelada", "00000002", "29/02/2024"}));
-    QCOMPARE(second.at(vr), QString("0,25"));
+    QCOMPARE(second.mid(0, 6), QStringList({"Ação", "Não", "", "Cancelada", "00000002", "29/02/2024"}));
+    QCOMPARE(second.at(reais), QString("0,25"));
+    QCOMPARE(second.at(vr), QString());
     // Blanks at either end survive a spreadsheet's reading only inside quotes; a time shows as the grid shows it.
     const QStringList third = lines[3].split(';');
-    QCOMPARE(third.mid(0, 5), QStringList({"\" Torno \"", "S", "Contabilizada", "00000003", "01/03/2024 10:30:00"}));
+    QCOMPARE(third.mid(0, 6), QStringList({"\" Torno \"", "Sim", "CDI", "Contabilizada", "00000003", "01/03/2024 10:30:00"}));
+    QCOMPARE(third.at(reais), QString("-15,00"));
     QCOMPARE(third.at(vr), QString("-7,50"));
 }
 
@@ -148,6 +159,7 @@ void TstExport::xlsxHoldsNumbersDatesAndWords()
     if (unzip.exitCode() != 0) QSKIP("unzip indisponível");
     const QString sheet = QString::fromUtf8(unzip.readAllStandardOutput());
     QVERIFY(sheet.contains("Valor Operação (CDI)"));
+    QVERIFY(sheet.contains("Valor Operação (R$)"));
     QVERIFY(sheet.contains("Não Contabilizada"));
     // Each text a cell of its own, whole.
     QVERIFY(QRegularExpression("<t>Prensa; hidráulica (&quot;|\")nova(&quot;|\")</t>").match(sheet).hasMatch());
@@ -205,10 +217,24 @@ void TstExport::clearedNumberAndDateStayEmpty()
     QVERIFY(name < dt && name < vr);  // the quoted name comes before both
     QCOMPARE(first.at(dt - name - 1), QString());
     QCOMPARE(first.at(vr - name - 1), QString());
-    // The next row keeps its own.
-    const QStringList second = lines[2].split(';');
+    // The next rows keep their own.
+    const QStringList second = lines[2].split(';'), third = lines[3].split(';');
     QCOMPARE(second.at(dt), QString("29/02/2024"));
-    QCOMPARE(second.at(vr), QString("0,25"));
+    QCOMPARE(third.at(vr), QString("-7,50"));
+}
+
+void TstExport::withoutAnIndexValuesGoOutOnce()
+{
+    TfrmHistoricoBem *f = screenWithRows();
+    QVERIFY(f);
+    f->edtSgIndice->clear();
+    f->dbgPadrao->SetColumnVisible(0, false);  // as after a retrieval without index
+    const QString file = exportTo(f, "sem-indice.csv");
+    QFile in(file);
+    QVERIFY(in.open(QIODevice::ReadOnly));
+    const QStringList head = QString::fromUtf8(in.readLine().mid(3)).trimmed().split(';');
+    QVERIFY(head.contains("Valor Operação"));
+    for (const QString &t : head) QVERIFY2(!t.contains("(R$)") && t != "Convertido" && t != "Índice", qPrintable(t));
 }
 
 void TstExport::nothingToExportOrCancelled()

@@ -30,7 +30,7 @@ QString csvField(const QString &t)
 bool exportGridCsv(TDBGrid *g, const QString &file, QString *why)
 {
     TClientDataSet *ds = g->DataSet();
-    const QVector<int> cols = shownColumns(g);
+    const QVector<TExportColumn> cols = exportColumns(g);
     QSaveFile out(file);
     if (!out.open(QIODevice::WriteOnly)) {
         qCWarning(lcGrid) << "export" << file << out.errorString();
@@ -41,22 +41,16 @@ bool exportGridCsv(TDBGrid *g, const QString &file, QString *why)
     text.reserve(1 << 20);
     text += QChar(0xFEFF);
     QStringList head;
-    for (int c : cols) head << csvField(exportTitle(g, c));
+    for (const TExportColumn &c : cols) head << csvField(c.Title);
     text += head.join(QLatin1Char(';')) + QStringLiteral("\r\n");
     const int rows = ds ? ds->RecordCount() : 0;
-    const QVector<TField *> fields = fieldsOf(g, cols);
     bool stopped = false;
     for (int r = 0; r < rows && !stopped; ++r) {
         for (int i = 0; i < cols.size(); ++i) {
-            TField *f = fields[i];
             // Numbers and dates without any prefix a display handler adds; the rest as shown.
+            const QVariant v = exportValue(cols[i], ds, r);
             QString t;
-            if (numeric(f) || dated(f)) {
-                const QVariant v = ds->valueAt(r, f->Index());
-                if (!v.isNull()) t = f->DefaultText(v, true);
-            } else {
-                t = shownText(f, r);
-            }
+            if (!v.isNull()) t = v.typeId() == QMetaType::QString ? v.toString() : cols[i].Field->DefaultText(v, true);
             if (i) text += QLatin1Char(';');
             text += csvField(t);
         }

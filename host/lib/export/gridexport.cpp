@@ -14,25 +14,30 @@ namespace host {
 
 namespace exportdetail {
 
-QVector<int> shownColumns(TDBGrid *g)
+QVector<TExportColumn> exportColumns(TDBGrid *g)
 {
-    QVector<int> cols;
+    QVector<TExportColumn> out;
     QHeaderView *h = g->horizontalHeader();
     for (int v = 0; v < h->count(); ++v) {
         const int c = h->logicalIndex(v);
-        if (c >= 0 && c < g->Columns().size() && !g->isColumnHidden(c) && g->ColumnField(c)) cols << c;
+        if (c < 0 || c >= g->Columns().size() || g->isColumnHidden(c) || !g->ColumnField(c)) continue;
+        TExportColumn col;
+        col.Title = g->ColumnTitle(c);
+        col.Field = g->ColumnField(c);
+        col.WidthPx = g->columnWidth(c);
+        out << col;
     }
-    return cols;
-}
-
-QVector<TField *> fieldsOf(TDBGrid *g, const QVector<int> &cols)
-{
-    QVector<TField *> out;
-    for (int c : cols) out << g->ColumnField(c);
+    if (g->OnExportColumns) g->OnExportColumns(out);
     return out;
 }
 
-QString exportTitle(TDBGrid *g, int c) { return g->OnExportTitle ? g->OnExportTitle(c) : g->ColumnTitle(c); }
+QVariant exportValue(const TExportColumn &c, TClientDataSet *ds, int row)
+{
+    if (c.RowHasValue && !c.RowHasValue(row)) return {};
+    if (c.Text) return c.Text(row);
+    if (numeric(c.Field) || dated(c.Field)) return ds->valueAt(row, c.Field->Index());
+    return shownText(c.Field, row);
+}
 
 QString shownText(TField *f, int row)
 {

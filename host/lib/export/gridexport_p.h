@@ -4,15 +4,19 @@
 #include <QString>
 #include <QVector>
 
-class TDBGrid;
-class TField;
+#include "dbgrid.h"
+#include <QVariant>
+
+class TClientDataSet;
 
 namespace host::exportdetail {
 
-// The visible columns in the order the user sees them.
-QVector<int> shownColumns(TDBGrid *g);
-QVector<TField *> fieldsOf(TDBGrid *g, const QVector<int> &cols);
-QString exportTitle(TDBGrid *g, int column);
+// The columns that go out: the visible ones in the order the user sees them,
+// as the grid's OnExportColumns makes them.
+QVector<TExportColumn> exportColumns(TDBGrid *g);
+// A cell as its column exports it: the value of a number or a date (null
+// when empty), or a text.
+QVariant exportValue(const TExportColumn &c, TClientDataSet *ds, int row);
 // A text cell as the grid shows it; a failing display handler leaves it empty.
 QString shownText(TField *f, int row);
 bool numeric(const TField *f);

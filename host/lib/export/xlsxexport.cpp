@@ -180,7 +180,7 @@ QString excelNumberFormat(const TField *f)
 bool exportGridXlsx(TDBGrid *g, const QString &file, QString *why)
 {
     TClientDataSet *ds = g->DataSet();
-    const QVector<int> cols = shownColumns(g);
+    const QVector<TExportColumn> cols = exportColumns(g);
     const QString tmp = file + QStringLiteral(".tmp");
     lxw_workbook_options options = {};
     options.constant_memory = LXW_TRUE;  // rows go straight to disk
@@ -201,16 +201,15 @@ bool exportGridXlsx(TDBGrid *g, const QString &file, QString *why)
     format_set_num_format(dateTimeFmt, "dd/mm/yyyy hh:mm:ss");
     QVector<lxw_format *> numFmt(cols.size(), nullptr);
     for (int i = 0; i < cols.size(); ++i) {
-        TField *f = g->ColumnField(cols[i]);
-        if (numeric(f)) {
+        TField *f = cols[i].Field;
+        if (numeric(f) && !cols[i].Text) {
             numFmt[i] = workbook_add_format(wb);
             format_set_num_format(numFmt[i], excelNumberFormat(f).toUtf8().constData());
         }
-        worksheet_write_string(ws, 0, lxw_col_t(i), exportTitle(g, cols[i]).toUtf8().constData(), bold);
-        worksheet_set_column(ws, lxw_col_t(i), lxw_col_t(i), std::max(8.0, g->columnWidth(cols[i]) / 7.0), nullptr);
+        worksheet_write_string(ws, 0, lxw_col_t(i), cols[i].Title.toUtf8().constData(), bold);
+        worksheet_set_column(ws, lxw_col_t(i), lxw_col_t(i), std::max(8.0, cols[i].WidthPx / 7.0), nullptr);
     }
     const int rows = ds ? ds->RecordCount() : 0;
-    const QVector<TField *> fields = fieldsOf(g, cols);
     QStringEncoder toUtf8(QStringEncoder::Utf8);
     SheetWriter writer(wb, ws);
     bool stopped = false;
@@ -218,9 +217,11 @@ bool exportGridXlsx(TDBGrid *g, const QString &file, QString *why)
     for (int r = 0; r < rows && !stopped; ++r) {
         const lxw_row_t xr = lxw_row_t(r + 1);
         for (int i = 0; i < cols.size(); ++i) {
-            TField *f = fields[i];
+            const TExportColumn &col = cols[i];
+            TField *f = col.Field;
             const lxw_col_t xc = lxw_col_t(i);
-            if (numeric(f) || dated(f)) {
+            if (col.RowHasValue && !col.RowHasValue(r)) continue;
+            if (!col.Text && (numeric(f) || dated(f))) {
                 const QVariant v = ds->valueAt(r, f->Index());
                 if (v.isNull()) continue;
                 if (numeric(f)) {
@@ -236,8 +237,9 @@ bool exportGridXlsx(TDBGrid *g, const QString &file, QString *why)
             } else {
                 // A text shown as stored goes over in the UTF-8 it is kept in.
                 bool stored = false;
-                const QByteArrayView u = !f->OnGetText && f->EditMask.isEmpty() ? ds->utf8At(r, f->Index(), &stored)
-                                                                               : QByteArrayView();
+                const QByteArrayView u = !col.Text && !f->OnGetText && f->EditMask.isEmpty()
+                                             ? ds->utf8At(r, f->Index(), &stored)
+                                             : QByteArrayView();
                 if (stored) {
                     if (u.isEmpty()) continue;
                     batch.cells.push_back({xr, xc, true, nullptr, 0, batch.text.size()});
@@ -245,7 +247,7 @@ bool exportGridXlsx(TDBGrid *g, const QString &file, QString *why)
                     batch.text += '\0';
                     continue;
                 }
-                const QString t = shownText(f, r);
+                const QString t = col.Text ? col.Text(r) : shownText(f, r);
                 if (t.isEmpty()) continue;
                 const size_t at = batch.text.size();
                 batch.text.resize(at + size_t(t.size()) * 3 + 1);

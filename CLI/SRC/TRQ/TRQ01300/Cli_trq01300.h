@@ -19,6 +19,7 @@ class TBtnPesquisa;
 class TDBMemo;
 class TDateEditPlus;
 class TMaskEdit;
+struct TExportColumn;
 
 class TfrmHistoricoBem : public TfrmPadraoGrid {
     Q_OBJECT
@@ -110,6 +111,9 @@ public:
     // screen, the company and the period).
     void Exportar(TDBGrid *grid);
     void mnuExportarClick();
+    // The history's columns in an exported file (amounts in reais beside the
+    // converted ones, the mark and the index in columns of their own).
+    void colunasExportadas(QVector<TExportColumn> &cols);
 
     // Runs an action that moves through the history by code (retrieval,
     // conversion). Row changes inside it load no details: the row left current

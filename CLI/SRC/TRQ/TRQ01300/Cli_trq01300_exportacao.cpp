@@ -34,14 +34,47 @@ void TfrmHistoricoBem::wireExport()
             if (menu.exec(g->viewport()->mapToGlobal(at)) == exportar) host::dispatch([this, g] { Exportar(g); });
         });
     }
-    // Converted values carry the index in the column's title, not in each cell.
-    dbgPadrao->OnExportTitle = [this](int c) {
-        const QString title = dbgPadrao->ColumnTitle(c);
-        const QString field = dbgPadrao->Columns().at(c).FieldName;
-        const bool converted = field == QLatin1String("VROPERABEM2") || field == QLatin1String("VRJADEPROPEBEM2") ||
-                               field == QLatin1String("VRFALDEPROPEBEM2");
-        return converted && !edtSgIndice->text().isEmpty() ? QStringLiteral("%1 (%2)").arg(title, edtSgIndice->text()) : title;
-    };
+    dbgPadrao->OnExportColumns = [this](QVector<TExportColumn> &cols) { colunasExportadas(cols); };
+}
+
+void TfrmHistoricoBem::colunasExportadas(QVector<TExportColumn> &cols)
+{
+    // With an index, every column holds one unit: each value in reais, then
+    // converted in a column of its own that only converted rows fill, and
+    // the conversion mark with the index beside them. A sum of a converted
+    // column adds converted values only.
+    const QString indice = edtSgIndice->text();
+    if (indice.isEmpty()) return;
+    TClientDataSet *h = cdsHistoricoBem;
+    TField *marca = h->FieldByName(QStringLiteral("IDINDFINOK"));
+    const auto convertida = [h, marca](int row) { return h->valueAt(row, marca->Index()).toString() == QLatin1String("S"); };
+    QVector<TExportColumn> out;
+    for (const TExportColumn &c : cols) {
+        const QString field = c.Field->FieldName();
+        if (field == QLatin1String("IDINDFINOK")) {
+            TExportColumn ok = c;
+            ok.Title = QStringLiteral("Convertido");
+            ok.Text = [convertida](int row) { return convertida(row) ? QStringLiteral("Sim") : QStringLiteral("Não"); };
+            TExportColumn qual = c;
+            qual.Title = QStringLiteral("Índice");
+            qual.Text = [indice](int) { return indice; };
+            qual.RowHasValue = convertida;
+            out << ok << qual;
+            continue;
+        }
+        if (!field.endsWith(QLatin1Char('2')) || c.Field->Kind() != TFieldKind::Float) {
+            out << c;
+            continue;
+        }
+        TExportColumn reais = c;
+        reais.Title = QStringLiteral("%1 (R$)").arg(c.Title);
+        reais.Field = h->FieldByName(field.chopped(1));
+        TExportColumn convertido = c;
+        convertido.Title = QStringLiteral("%1 (%2)").arg(c.Title, indice);
+        convertido.RowHasValue = convertida;
+        out << reais << convertido;
+    }
+    cols = out;
 }
 
 void TfrmHistoricoBem::mnuExportarClick()
