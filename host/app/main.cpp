@@ -1,5 +1,6 @@
 // backoffice: the host desktop client.
 #include "embedded.h"
+#include "demoquery.h"
 #include "mainwindow.h"
 
 #include "adoibquery.h"
@@ -65,6 +66,8 @@ parse:
     p.addOption({"config", "Arquivo INI de configuração.", "FILE"});
     p.addOption({"open", "Abre a tela (TRQ01300) ao iniciar.", "SCREEN"});
     p.addOption({"screenshot", "Salva a janela principal em FILE e encerra.", "FILE"});
+    p.addOption({"query", "Com --open: preenche o cabeçalho e confirma o filtro (EMPRESA[,INICIO,FIM[,INDICE]]).", "SPEC"});
+    p.addOption({"page", "Com --query: a página mostrada depois (detalhes).", "PAGE"});
     p.process(app);
     if (p.isSet("config")) {
         // A configuration asked for and not read never falls back to the demo silently.
@@ -87,16 +90,23 @@ parse:
     w.show();
     // Ask for the input focus: without a window manager nobody else gives it.
     w.activateWindow();
-    if (p.isSet("open")) {
-        const QString screen = p.value("open").toUpper();
-        QTimer::singleShot(0, &w, [&w, screen] { w.openScreen(screen); });
-    }
-    if (p.isSet("screenshot")) {
-        const QString file = p.value("screenshot");
-        QTimer::singleShot(1200, &w, [&w, file] {
-            w.grab().save(file);
+    const QString shot = p.value("screenshot");
+    const auto takeShot = [&w, shot] {
+        if (shot.isEmpty()) return;
+        QTimer::singleShot(1200, &w, [&w, shot] {
+            w.grab().save(shot);
             QApplication::quit();
         });
+    };
+    if (p.isSet("open")) {
+        const QString screen = p.value("open").toUpper(), query = p.value("query"), page = p.value("page");
+        QTimer::singleShot(0, &w, [&w, screen, query, page, takeShot] {
+            w.openScreen(screen);
+            if (query.isEmpty()) takeShot();
+            else runDemoQuery(&w, query, page, takeShot);
+        });
+    } else {
+        takeShot();
     }
     const int rc = app.exec();
     w.unloadPackages();

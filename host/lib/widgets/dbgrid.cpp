@@ -17,7 +17,7 @@ namespace {
 // costs no more), the room around a text, and the widest a column grows alone.
 constexpr int kFitSampleRows = 300;
 constexpr int kCellMargins = 14;
-constexpr int kFitCapPx = 420;
+constexpr int kFitCapPx = 280;
 
 
 // Paints the cell as usual, then hands the painter to the grid's hook.
