@@ -130,6 +130,18 @@ void TstFilter::confirmShowsTheHistoryWithItsDetails()
     QCOMPARE(f->cdsCTBLOper->RecordCount(), ctb.packet.rows.size());
     // Back in the header's exit, the history became the current table.
     QCOMPARE(f->dtsPadrao->DataSet(), h);
+    // Every value whole: each shown column is as wide as its widest text among
+    // the rows (or at the cap, for the few codes longer than any column).
+    const QFontMetrics fm = f->dbgPadrao->fontMetrics();
+    for (int c = 0; c < f->dbgPadrao->Columns().size(); ++c) {
+        if (f->dbgPadrao->isColumnHidden(c)) continue;
+        int widest = 0;
+        for (int r = 0; r < std::min(h->RecordCount(), 300); ++r)
+            widest = std::max(widest, fm.horizontalAdvance(f->dbgPadrao->CellText(r, c)));
+        const int width = f->dbgPadrao->columnWidth(c);
+        QVERIFY2(width >= widest || width == 280,
+                 qPrintable(QString("%1: %2 px for a text of %3").arg(f->dbgPadrao->ColumnTitle(c)).arg(width).arg(widest)));
+    }
 }
 
 void TstFilter::defaultsSendEveryFlag()
