@@ -9,6 +9,7 @@
 #include "busy.h"
 #include "consiste.h"
 #include "dateeditplus.h"
+#include "dbconnect.h"
 #include "dbgrid.h"
 #include "dispatch.h"
 #include "maskedit.h"
@@ -20,6 +21,8 @@
 #include <QHash>
 #include <QCheckBox>
 #include <QRadioButton>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QTest>
 #include <QLabel>
 #include <QTimer>
@@ -50,6 +53,8 @@ private slots:
     void listsHaveTheirTitlesAndPickerKeys();
     void reasonsSavedWithJoinedKeysAreMarkedInTheList();
     void listCriteriaTellWhatTheyHold();
+    void totalsAgreeWithTheDatabase_data();
+    void totalsAgreeWithTheDatabase();
     void keysOnACriterionOpenItsList_data();
     void keysOnACriterionOpenItsList();
     void seriesBoxOutOfSightIsOutOfReach();
@@ -559,6 +564,64 @@ void TstFilter::listCriteriaTellWhatTheyHold()
     d->rbtTdSetor->click();
     QVERIFY(!d->btpSetor->isEnabled());
     d->hide();
+}
+
+void TstFilter::totalsAgreeWithTheDatabase_data()
+{
+    QTest::addColumn<QString>("index");
+    QTest::newRow("in reais") << "";
+    QTest::newRow("converted by CDI") << "CDI";
+}
+
+void TstFilter::totalsAgreeWithTheDatabase()
+{
+    QFETCH(QString, index);
+    TfrmHistoricoBem *f = headerLeft(false);  // company 01, the whole period
+    QVERIFY(f);
+    f->edtSgIndice->setText(index);
+    if (!index.isEmpty()) QVERIFY(host::dispatch([f] { f->carrega_Indice(); }));
+    confirm();
+    // The default criteria: operations not posted to accounting. With an index,
+    // a row converts when the index has a non-zero value on the asset's
+    // acquisition date (CDI is daily).
+    const QString base = "FROM OPERABEM O JOIN BEMATIVO B ON B.CDEMPRESA = O.CDEMPRESA AND B.CDBEMATIVO = O.CDBEMATIVO "
+                         "%1 WHERE O.CDEMPRESA = '01' AND O.IDSITOPERABEM = '1' %2";
+    const QString sql = index.isEmpty()
+        ? "SELECT COUNT(*), SUM(O.VROPERABEM), SUM(O.VRJADEPROPEBEM), SUM(O.VRFALDEPROPEBEM), 0 " + base.arg("", "")
+        : "SELECT COUNT(*), SUM(O.VROPERABEM / V.VRINDICE), SUM(O.VRJADEPROPEBEM / V.VRINDICE), "
+          "SUM(O.VRFALDEPROPEBEM / V.VRINDICE), (SELECT COUNT(*) FROM OPERABEM X WHERE X.CDEMPRESA = '01' AND X.IDSITOPERABEM = '1') " +
+              base.arg("JOIN VALORINDICE V ON V.CDINDICE = '0001' AND V.DTREFIND = B.DTAQUIBEMATIVO", "AND V.VRINDICE <> 0");
+    double expected[3];
+    int rows = 0, all = 0;
+    {
+        QSqlDatabase db = dbconnect::open(Vantiro::Database(), "somas", true);
+        QSqlQuery q(db);
+        QVERIFY2(q.exec(sql) && q.next(), qPrintable(q.lastError().text()));
+        rows = q.value(0).toInt();
+        for (int i = 0; i < 3; ++i) expected[i] = q.value(i + 1).toDouble();
+        all = q.value(4).toInt();
+    }
+    dbconnect::close("somas");
+    const TotaisHistorico &t = f->totais();
+    QVERIFY(rows > 10);
+    const char *fields[] = {"VROPERABEM2", "VRJADEPROPEBEM2", "VRFALDEPROPEBEM2"};
+    for (int i = 0; i < 3; ++i)
+        QVERIFY2(qAbs(t.somas.value(fields[i]) - expected[i]) <= 1e-6 * qAbs(expected[i]),
+                 qPrintable(QString("%1: %2 against %3").arg(fields[i]).arg(t.somas.value(fields[i]), 0, 'f', 4).arg(expected[i], 0, 'f', 4)));
+    if (index.isEmpty()) {
+        QCOMPARE(t.linhas, rows);
+        QCOMPARE(t.semConversao, 0);
+        QVERIFY(f->lblTotais->text().startsWith(hostLocale().toString(rows) + " operações   ·   Valor Operação: "));
+        return;
+    }
+    QCOMPARE(t.linhas, all);
+    QCOMPARE(t.semConversao, all - rows);
+    QVERIFY(t.semConversao > 0);
+    QVERIFY(f->lblTotais->text().contains("Valor Operação: CDI "));
+    QVERIFY(f->lblTotais->text().endsWith(hostLocale().toString(all - rows) + " sem conversão"));
+    f->edtSgIndice->clear();
+    StCDIndice.clear();
+    StTpIndice.clear();
 }
 
 void TstFilter::keysOnACriterionOpenItsList_data()

@@ -157,6 +157,7 @@ TfrmHistoricoBem::TfrmHistoricoBem(QWidget *parent)
     buildGrids();
     wireHandlers();
     wireExport();
+    buildTotals();
     resize(1060, 600);
 }
 
@@ -579,6 +580,7 @@ void TfrmHistoricoBem::WalkHistory(const std::function<void()> &walk)
         if (--m_walks == 0) {
             m_indexValues.clear();
             cdsHistoricoBem->EnableControls();
+            atualizaTotais();
             // The details shown are those of the row the walk stopped on, loaded
             // once; only when the connection itself is gone, or they cannot be
             // loaded, are they emptied, so that they never belong to another row.
@@ -593,6 +595,7 @@ void TfrmHistoricoBem::WalkHistory(const std::function<void()> &walk)
     if (--m_walks > 0) return;
     m_indexValues.clear();
     cdsHistoricoBem->EnableControls();
+    atualizaTotais();
     if (std::exchange(m_detailsWaiting, false)) cdsHistoricoBemAfterScroll(cdsHistoricoBem);
 }
 

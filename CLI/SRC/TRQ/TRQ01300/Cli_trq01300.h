@@ -21,6 +21,15 @@ class TDateEditPlus;
 class TMaskEdit;
 struct TExportColumn;
 
+// What the totals line says: rows shown, the sum of each money column (with an
+// index, over converted rows only) and the rows left unconverted.
+struct TotaisHistorico {
+    int linhas = 0;
+    int semConversao = 0;
+    bool comIndice = false;
+    QHash<QString, double> somas;  // by field
+};
+
 class TfrmHistoricoBem : public TfrmPadraoGrid {
     Q_OBJECT
 public:
@@ -115,6 +124,11 @@ public:
     // converted ones, the mark and the index in columns of their own).
     void colunasExportadas(QVector<TExportColumn> &cols);
 
+    // The totals line under the history grid.
+    QLabel *lblTotais = nullptr;
+    TotaisHistorico calculaTotais() const;
+    const TotaisHistorico &totais() const { return m_totais; }
+
     // Runs an action that moves through the history by code (retrieval,
     // conversion). Row changes inside it load no details: the row left current
     // gets them once when the outermost walk ends; a failed walk empties them
@@ -129,6 +143,10 @@ private:
     void buildGrids();
     void wireHandlers();
     void wireExport();
+    void buildTotals();
+    void atualizaTotais();
+    void mostraTotais();
+    TotaisHistorico m_totais;
     std::unique_ptr<Ui::frmHistoricoBem> ui;
     int m_walks = 0;
     bool m_detailsWaiting = false;
