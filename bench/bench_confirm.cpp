@@ -6,6 +6,7 @@
 // Usage: bench_confirm [sqlite-file] [N...]   (default N: 1000 10000; generates
 // the large demo database when absent)
 #include "Cli_trq01300.h"
+#include "gridprint.h"
 #include "benchsupport.h"
 #include "Cli_trq01301.h"
 #include "module.h"
@@ -191,6 +192,29 @@ int main(int argc, char **argv)
                         QLatin1String(kind) == QLatin1String("csv") ? 3000 : 6000, longestGap);
             if (qEnvironmentVariableIsEmpty("KEEP")) QFile::remove(file);
         }
+    }
+    {
+        // Printing 10,000 rows to PDF, behind the busy animation (budget 5 s).
+        TClientDataSet *h = f->cdsHistoricoBem;
+        wire::DataPacket part;
+        part.fields = h->Layout();
+        for (int r = 0; r < std::min(h->RecordCount(), 10000); ++r) {
+            wire::Row row(part.fields.size());
+            for (int c = 0; c < row.size(); ++c) row[c] = h->valueAt(r, c);
+            part.rows << row;
+        }
+        f->cdsHistoricoBem->LoadFromPacket(part);
+        const QString file = QDir::temp().filePath(QStringLiteral("bench-print.pdf"));
+        QString why;
+        bool ok = false;
+        QElapsedTimer t;
+        t.start();
+        RunBusy(f, 6, [&] { ok = host::exportGridPdf(f->dbgPadrao, {QStringLiteral("Histórico"), {QStringLiteral("bench")}, {}}, file, &why); });
+        const qint64 ms = t.elapsed();
+        std::printf("print of %d rows to PDF: %s in %lld ms, %lld bytes (budget 5000 ms)\n", f->cdsHistoricoBem->RecordCount(),
+                    ok ? "ok" : qPrintable(why), ms, QFileInfo(file).size());
+        if (!ok || ms > 5000) status = 2;
+        if (qEnvironmentVariableIsEmpty("KEEP")) QFile::remove(file);
     }
     finalizeUnits();
     host::setPrompter(nullptr);

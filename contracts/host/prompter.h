@@ -7,6 +7,7 @@
 #include <functional>
 
 class TClientDataSet;
+class QPagedPaintDevice;
 class QWidget;
 
 namespace host {
@@ -30,6 +31,10 @@ public:
     virtual void notice(const QString &text) = 0;
     // Shows a help page (HTML) in a window of its own, read-only.
     virtual void help(const QString &title, const QString &html) = 0;
+    // A print preview: paint lays the pages on the device it is given (a
+    // printer); savePdf writes them to a PDF the user names.
+    virtual void printPreview(const QString &title, const std::function<void(QPagedPaintDevice *)> &paint,
+                              const std::function<void()> &savePdf) = 0;
     // A yes/no question; true for yes.
     virtual bool confirm(const QString &text) = 0;
     // Where to save a file, proposing a name; empty when cancelled.
@@ -56,6 +61,8 @@ public:
     bool askText(const QString &title, const QString &label, QString *value, int maxLength = 0) override;
     void notice(const QString &text) override;
     void help(const QString &title, const QString &html) override;
+    void printPreview(const QString &title, const std::function<void(QPagedPaintDevice *)> &paint,
+                      const std::function<void()> &savePdf) override;
     bool confirm(const QString &text) override;
     QString saveFile(const QString &title, const QString &suggested, const QString &filters) override;
     QString chooseSet(const QString &title, const QStringList &names,

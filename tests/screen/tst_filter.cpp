@@ -26,6 +26,9 @@
 #include <QTest>
 #include <QLabel>
 #include <QTimer>
+#include <QTemporaryDir>
+#include <QRegularExpression>
+#include <QProcess>
 #include <QTabBar>
 #include <QScrollBar>
 #include <QToolButton>
@@ -55,6 +58,7 @@ private slots:
     void listCriteriaTellWhatTheyHold();
     void totalsAgreeWithTheDatabase_data();
     void totalsAgreeWithTheDatabase();
+    void printingFollowsTheRowsAndThePdfReadsBack();
     void keysOnACriterionOpenItsList_data();
     void keysOnACriterionOpenItsList();
     void seriesBoxOutOfSightIsOutOfReach();
@@ -622,6 +626,55 @@ void TstFilter::totalsAgreeWithTheDatabase()
     f->edtSgIndice->clear();
     StCDIndice.clear();
     StTpIndice.clear();
+}
+
+void TstFilter::printingFollowsTheRowsAndThePdfReadsBack()
+{
+    TfrmHistoricoBem *f = headerLeft(false);  // company 01, the whole period; filter cancelled
+    QVERIFY(f);
+    QVERIFY(!f->sbtImprimir->isEnabled());  // nothing to print yet
+    confirm();
+    QVERIFY(f->cdsHistoricoBem->RecordCount() > 100);
+    QVERIFY(f->sbtImprimir->isEnabled());
+    fx.sp.clear();
+    QVERIFY(fx.backToMain());
+    f->dbgPadrao->setFocus();
+    QTest::keyClick(f->dbgPadrao, Qt::Key_P, Qt::ControlModifier);
+    QCOMPARE(fx.sp.texts("print"), QStringList({"Histórico de Operações do Bem"}));
+    QTemporaryDir dir;
+    const QString file = dir.filePath("historico.pdf");
+    fx.sp.fileAnswers = {file};
+    QVERIFY(host::dispatch([this] { fx.sp.lastSavePdf(); }));
+    if (qEnvironmentVariableIsSet("KEEP_PDF")) QFile::copy(file, qEnvironmentVariable("KEEP_PDF"));
+    QCOMPARE(fx.sp.texts("error"), QStringList());
+    QCOMPARE(fx.sp.texts("notice"), QStringList({"PDF gravado: " + file}));
+    QProcess info;
+    info.start("pdfinfo", {file});
+    QVERIFY(info.waitForFinished(20000));
+    if (info.exitCode() != 0 && info.error() == QProcess::FailedToStart) QSKIP("pdfinfo indisponível");
+    const QString meta = QString::fromUtf8(info.readAllStandardOutput());
+    const int pages = QRegularExpression("Pages:\\s+(\\d+)").match(meta).captured(1).toInt();
+    QVERIFY2(pages > 1, qPrintable(meta));
+    for (int n = 1; n <= pages; ++n) {
+        QProcess text;
+        text.start("pdftotext", {"-layout", "-f", QString::number(n), "-l", QString::number(n), file, "-"});
+        QVERIFY(text.waitForFinished(20000));
+        const QString page = QString::fromUtf8(text.readAllStandardOutput());
+        // The header and the page number on every page.
+        QVERIFY2(page.contains("Histórico de Operações do Bem"), qPrintable(QString("page %1").arg(n)));
+        QVERIFY(page.contains("Empresa: 01 - Metalúrgica Aurora Ltda"));
+        QVERIFY(page.contains("Período: todo o histórico"));
+        QVERIFY(page.contains("Critérios: Situação: Não Contabilizada"));
+        QVERIFY(page.contains("Operador: ADMIN"));
+        QVERIFY(page.contains(QString("Página %1 de %2").arg(n).arg(pages)));
+        QVERIFY2(page.contains("Situação") && page.contains("Não Contabilizada"), qPrintable(page.left(1500)));
+        // The totals after the last row only.
+        QCOMPARE(page.contains(hostLocale().toString(f->cdsHistoricoBem->RecordCount()) + " operações"), n == pages);
+    }
+    // Back into the header: the tables close and there is nothing to print.
+    f->medCdEmpresa->setFocus();
+    QVERIFY(!f->cdsHistoricoBem->Active());
+    QVERIFY(!f->sbtImprimir->isEnabled());
 }
 
 void TstFilter::keysOnACriterionOpenItsList_data()

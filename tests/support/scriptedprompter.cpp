@@ -40,6 +40,14 @@ QString ScriptedPrompter::pickList(const QString &title, TClientDataSet *ds, con
 
 void ScriptedPrompter::notice(const QString &text) { record(QStringLiteral("notice"), text); }
 
+void ScriptedPrompter::printPreview(const QString &title, const std::function<void(QPagedPaintDevice *)> &paint,
+                                    const std::function<void()> &savePdf)
+{
+    lastPrint = paint;
+    lastSavePdf = savePdf;
+    record(QStringLiteral("print"), title);
+}
+
 void ScriptedPrompter::help(const QString &title, const QString &html)
 {
     lastHelp = html;

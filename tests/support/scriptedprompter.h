@@ -9,7 +9,7 @@ namespace host {
 class ScriptedPrompter : public Prompter {
 public:
     struct Shown {
-        QString kind;   // "error", "warning", "pickRow", "pickList", "askText", "confirm", "chooseSet", "notice", "help"
+        QString kind;   // "error", "warning", "pickRow", "pickList", "askText", "confirm", "chooseSet", "notice", "help", "print"
         QString text;   // message or title
         QString focus;  // objectName of the focused widget when shown
         int rows = -1;  // rows offered by a pick
@@ -36,6 +36,11 @@ public:
     bool askText(const QString &title, const QString &label, QString *value, int maxLength = 0) override;
     void notice(const QString &text) override;
     void help(const QString &title, const QString &html) override;
+    void printPreview(const QString &title, const std::function<void(QPagedPaintDevice *)> &paint,
+                      const std::function<void()> &savePdf) override;
+    // The last preview's pages and its "Salvar PDF", for a test to run.
+    std::function<void(QPagedPaintDevice *)> lastPrint;
+    std::function<void()> lastSavePdf;
     QString lastHelp;  // the page help showed last
     int lastMaxLength = -1;  // askText's limit, as last asked
     bool confirm(const QString &text) override;

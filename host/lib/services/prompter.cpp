@@ -5,6 +5,7 @@
 #include "dbgrid.h"
 #include "listpicker.h"
 #include "application.h"
+#include "dispatch.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -20,6 +21,9 @@
 #include <QMainWindow>
 #include <QStatusBar>
 #include <QTextBrowser>
+#include <QToolBar>
+#include <QtPrintSupport/QPrintPreviewDialog>
+#include <QtPrintSupport/QPrinter>
 #include <QListWidget>
 #include <QPushButton>
 #include <QMessageBox>
@@ -114,6 +118,23 @@ void QtPrompter::help(const QString &title, const QString &html)
     lay->addWidget(buttons);
     dlg.resize(640, 560);
     page->setFocus();
+    dlg.exec();
+}
+
+void QtPrompter::printPreview(const QString &title, const std::function<void(QPagedPaintDevice *)> &paint,
+                              const std::function<void()> &savePdf)
+{
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName(title);
+    QPrintPreviewDialog dlg(&printer, dialogParent());
+    dlg.setWindowTitle(QStringLiteral("Visualizar impressão — %1").arg(title));
+    QObject::connect(&dlg, &QPrintPreviewDialog::paintRequested, &dlg, [&paint](QPrinter *p) { paint(p); });
+    if (auto *bar = dlg.findChild<QToolBar *>()) {
+        bar->addSeparator();
+        QAction *pdf = bar->addAction(QStringLiteral("Salvar PDF"));
+        QObject::connect(pdf, &QAction::triggered, &dlg, [&savePdf] { dispatch(savePdf); });
+    }
+    dlg.resize(1000, 720);
     dlg.exec();
 }
 

@@ -158,6 +158,7 @@ TfrmHistoricoBem::TfrmHistoricoBem(QWidget *parent)
     wireHandlers();
     wireExport();
     buildTotals();
+    wirePrint();
     resize(1060, 600);
 }
 

@@ -3,6 +3,7 @@
 #include "adoibquery.h"
 #include "datasource.h"
 #include "frmpadraogrid.h"
+#include "gridprint.h"
 #include "netconnection.h"
 #include <QHash>
 #include <QPixmap>
@@ -124,6 +125,12 @@ public:
     // converted ones, the mark and the index in columns of their own).
     void colunasExportadas(QVector<TExportColumn> &cols);
 
+    // Printing: the grid in use, with the query's header on every page.
+    QAction *mnuImprimir = nullptr;
+    void sbtImprimirClick();
+    void Imprimir(TDBGrid *grid);
+    host::PrintHeader cabecalhoImpressao(TDBGrid *grid) const;
+
     // The totals line under the history grid.
     QLabel *lblTotais = nullptr;
     TotaisHistorico calculaTotais() const;
@@ -144,6 +151,7 @@ private:
     void wireHandlers();
     void wireExport();
     void buildTotals();
+    void wirePrint();
     void atualizaTotais();
     void mostraTotais();
     TotaisHistorico m_totais;

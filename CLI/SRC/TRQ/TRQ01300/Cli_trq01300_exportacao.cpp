@@ -30,8 +30,13 @@ void TfrmHistoricoBem::wireExport()
         connect(g, &QWidget::customContextMenuRequested, this, [this, g](const QPoint &at) {
             QMenu menu(g);
             QAction *exportar = menu.addAction(QStringLiteral("Exportar para planilha…"));
-            exportar->setEnabled(g->DataSet() && !g->DataSet()->IsEmpty());
-            if (menu.exec(g->viewport()->mapToGlobal(at)) == exportar) host::dispatch([this, g] { Exportar(g); });
+            QAction *imprimir = menu.addAction(QStringLiteral("Imprimir…"));
+            const bool rows = g->DataSet() && g->DataSet()->Active() && !g->DataSet()->IsEmpty();
+            exportar->setEnabled(rows);
+            imprimir->setEnabled(rows);
+            QAction *chosen = menu.exec(g->viewport()->mapToGlobal(at));
+            if (chosen == exportar) host::dispatch([this, g] { Exportar(g); });
+            else if (chosen == imprimir) host::dispatch([this, g] { Imprimir(g); });
         });
     }
     dbgPadrao->OnExportColumns = [this](QVector<TExportColumn> &cols) { colunasExportadas(cols); };

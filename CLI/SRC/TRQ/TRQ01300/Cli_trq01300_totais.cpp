@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
+#include <QToolButton>
 
 namespace {
 const char *const kMoneyFields[] = {"VROPERABEM2", "VRJADEPROPEBEM2", "VRFALDEPROPEBEM2"};
@@ -64,6 +65,8 @@ void TfrmHistoricoBem::atualizaTotais()
 {
     m_totais = calculaTotais();
     mostraTotais();
+    // Something to print only while the history holds rows.
+    sbtImprimir->setEnabled(cdsHistoricoBem->Active() && !cdsHistoricoBem->IsEmpty());
 }
 
 void TfrmHistoricoBem::mostraTotais()

@@ -162,4 +162,6 @@ private:
 public:
     // Tells beside each "Lista" radio how many codes it holds (names in the tooltip).
     void mostraSelecoes();
+    // One line naming the criteria that narrow the history, for a printed header.
+    QString criteriosResumo() const;
 };

@@ -5,8 +5,10 @@
 #include "adoibquery.h"
 #include "consiste.h"
 #include "dataset.h"
+#include "maskedit.h"
 #include "selectionstring.h"
 
+#include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QRadioButton>
@@ -74,4 +76,23 @@ void TfrmFiltroHistOpBem::mostraSelecoes()
         v.lista->setToolTip(tip);
         v.lista->setAccessibleDescription(shown ? v.count->text() : QString());
     }
+}
+
+QString TfrmFiltroHistOpBem::criteriosResumo() const
+{
+    // The criteria that narrow the history, in the dialog's order; the
+    // situation always, as it always narrows.
+    QStringList parts;
+    QStringList situacoes;
+    for (const QCheckBox *b : {ckbNContabil, ckbContabilizada, ckbCancela})
+        if (b->isChecked()) situacoes << b->text();
+    parts << QStringLiteral("Situação: %1").arg(situacoes.join(QStringLiteral(", ")));
+    for (const SelectionView &v : m_selectionViews) {
+        const int n = wire::parseSelection(*v.selection).size();
+        if (!v.lista->isChecked() || n == 0) continue;
+        const auto *box = qobject_cast<const QGroupBox *>(v.lista->parentWidget());
+        parts << QStringLiteral("%1: %2").arg(box ? box->title() : v.lista->objectName(), v.count->text());
+    }
+    if (!EmptyString(medNumero->Text())) parts << QStringLiteral("Nota Fiscal: %1").arg(medNumero->Text().trimmed());
+    return parts.join(QStringLiteral("; "));
 }
