@@ -6,6 +6,7 @@
 #include "pagecontrol.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
 #include <QDate>
 #include <QLineEdit>
@@ -61,6 +62,15 @@ void fillAndConfirm(QWidget *mainWindow, const QString &spec, const QString &pag
     dismiss->start(50);
     press->start(50);
     grid->setFocus();
+    if (page == QLatin1String("resumo")) {
+        // Opened once the history is in: its window is what the picture shows.
+        if (auto *open = screen->findChild<QAction *>(QStringLiteral("mnuResumo")))
+            QTimer::singleShot(300, open, [open, done] {
+                QTimer::singleShot(900, done);
+                open->trigger();
+            });
+        return;
+    }
     if (page == QLatin1String("detalhes")) {
         auto *pages = screen->findChild<TPageControl *>(QStringLiteral("pgcPadrao"));
         auto *details = screen->findChild<QWidget *>(QStringLiteral("tshDadosComp"));

@@ -67,7 +67,7 @@ parse:
     p.addOption({"open", "Abre a tela (TRQ01300) ao iniciar.", "SCREEN"});
     p.addOption({"screenshot", "Salva a janela principal em FILE e encerra.", "FILE"});
     p.addOption({"query", "Com --open: preenche o cabeçalho e confirma o filtro (EMPRESA[,INICIO,FIM[,INDICE]]).", "SPEC"});
-    p.addOption({"page", "Com --query: a página mostrada depois (detalhes).", "PAGE"});
+    p.addOption({"page", "Com --query: o que mostrar depois (detalhes ou resumo).", "PAGE"});
     p.process(app);
     if (p.isSet("config")) {
         // A configuration asked for and not read never falls back to the demo silently.
@@ -94,7 +94,10 @@ parse:
     const auto takeShot = [&w, shot] {
         if (shot.isEmpty()) return;
         QTimer::singleShot(1200, &w, [&w, shot] {
-            w.grab().save(shot);
+            // A window the query opened (the summary) is the picture; else the main one.
+            QWidget *modal = QApplication::activeModalWidget();
+            (modal ? modal : static_cast<QWidget *>(&w))->grab().save(shot);
+            if (modal) modal->close();
             QApplication::quit();
         });
     };

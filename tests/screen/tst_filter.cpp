@@ -2,6 +2,7 @@
 // confirmation that fills the history screen, against the real server object
 // and against the recording one.
 #include "screenfixture.h"
+#include "Cli_trq01300_resumo.h"
 #include "module.h"
 
 #include "adoibquery.h"
@@ -59,6 +60,7 @@ private slots:
     void totalsAgreeWithTheDatabase_data();
     void totalsAgreeWithTheDatabase();
     void printingFollowsTheRowsAndThePdfReadsBack();
+    void periodSummaryAgreesWithGroupBy();
     void keysOnACriterionOpenItsList_data();
     void keysOnACriterionOpenItsList();
     void seriesBoxOutOfSightIsOutOfReach();
@@ -675,6 +677,59 @@ void TstFilter::printingFollowsTheRowsAndThePdfReadsBack()
     f->medCdEmpresa->setFocus();
     QVERIFY(!f->cdsHistoricoBem->Active());
     QVERIFY(!f->sbtImprimir->isEnabled());
+}
+
+void TstFilter::periodSummaryAgreesWithGroupBy()
+{
+    TfrmHistoricoBem *f = headerLeft(false);  // company 01, the whole period
+    QVERIFY(f);
+    confirm();
+    QVERIFY(f->cdsHistoricoBem->RecordCount() > 100);
+    const ResumoPeriodo r = resumirHistorico(f, "NMGRUPOBEM");
+    QMap<QString, QPair<int, double>> byGroup;
+    QMap<QString, QPair<int, double>> byKind;
+    {
+        QSqlDatabase db = dbconnect::open(Vantiro::Database(), "resumo", true);
+        QSqlQuery q(db);
+        QVERIFY(q.exec("SELECT G.NMGRUPOBEM, O.IDIDENTOPERABEM, COUNT(*), SUM(O.VROPERABEM) FROM OPERABEM O "
+                       "JOIN BEMATIVO B ON B.CDEMPRESA = O.CDEMPRESA AND B.CDBEMATIVO = O.CDBEMATIVO "
+                       "LEFT JOIN GRUPOBEM G ON G.CDEMPRESA = B.CDEMPRESA AND G.CDGRUPOBEM = B.CDGRUPOBEM "
+                       "WHERE O.CDEMPRESA = '01' AND O.IDSITOPERABEM = '1' GROUP BY G.NMGRUPOBEM, O.IDIDENTOPERABEM"));
+        while (q.next()) {
+            auto &g = byGroup[q.value(0).toString()];
+            auto &k = byKind[q.value(1).toString()];
+            g.first += q.value(2).toInt();
+            g.second += q.value(3).toDouble();
+            k.first += q.value(2).toInt();
+            k.second += q.value(3).toDouble();
+        }
+    }
+    dbconnect::close("resumo");
+    QCOMPARE(QStringList(byGroup.keys()), r.linhas);
+    for (const QString &g : r.linhas) {
+        QCOMPARE(r.porLinha.value(g).quantidade, byGroup.value(g).first);
+        QVERIFY(qAbs(r.porLinha.value(g).valor - byGroup.value(g).second) < 0.005);
+    }
+    // The kinds are named by the words the grid shows: compare their figures.
+    QList<QPair<int, qint64>> sql, summary;
+    for (const auto &k : byKind) sql << qMakePair(k.first, qRound64(k.second * 100));
+    for (const QString &k : r.tipos) summary << qMakePair(r.porTipo.value(k).quantidade, qRound64(r.porTipo.value(k).valor * 100));
+    std::sort(sql.begin(), sql.end());
+    std::sort(summary.begin(), summary.end());
+    QCOMPARE(summary, sql);
+    QCOMPARE(r.total.quantidade, f->cdsHistoricoBem->RecordCount());
+    // Ctrl+R opens the window: a row per group and the total row.
+    QVERIFY(fx.backToMain());
+    int rows = -1;
+    QTimer::singleShot(0, [&rows] {
+        if (auto *w = qobject_cast<TfrmResumoPeriodo *>(QApplication::activeModalWidget())) {
+            rows = w->cdsResumo->RecordCount();
+            w->close();
+        }
+    });
+    f->dbgPadrao->setFocus();
+    QTest::keyClick(f->dbgPadrao, Qt::Key_R, Qt::ControlModifier);
+    QCOMPARE(rows, r.linhas.size() + 1);
 }
 
 void TstFilter::keysOnACriterionOpenItsList_data()

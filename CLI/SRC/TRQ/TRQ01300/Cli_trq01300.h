@@ -125,6 +125,10 @@ public:
     // converted ones, the mark and the index in columns of their own).
     void colunasExportadas(QVector<TExportColumn> &cols);
 
+    // "Resumo do período" (Ctrl+R) over the rows shown.
+    QAction *mnuResumo = nullptr;
+    void mnuResumoClick();
+
     // Printing: the grid in use, with the query's header on every page.
     QAction *mnuImprimir = nullptr;
     void sbtImprimirClick();

@@ -32,6 +32,12 @@ void TfrmHistoricoBem::wirePrint()
         if (sbtImprimir->isEnabled()) sbtImprimir->click();
     });
     sbtImprimir->setToolTip(QStringLiteral("Imprimir (Ctrl+P)"));
+    mnuResumo = mnuOperacao->addAction(QStringLiteral("Resumo do período…"));
+    mnuResumo->setObjectName(QStringLiteral("mnuResumo"));
+    mnuResumo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+    mnuResumo->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    addAction(mnuResumo);
+    connect(mnuResumo, &QAction::triggered, this, [this] { host::dispatch([this] { mnuResumoClick(); }); });
     connect(sbtImprimir, &QToolButton::clicked, this, [this] { host::dispatch([this] { sbtImprimirClick(); }); });
 }
 
