@@ -95,6 +95,12 @@ public:
 
     DataSetModel *dataModel() const { return m_model; }
 
+    // Shows only the rows keep accepts (a local narrowing: the table keeps every
+    // row); a new load of the table shows them all again. Returns the rows kept.
+    int SetRowFilter(const std::function<bool(int row)> &keep);
+    void ClearRowFilter();
+    bool RowFilterActive() const { return m_rowFilterActive; }
+
     // Said inside the grid when its table is open and holds no row (an empty
     // retrieval), never while it is closed; empty: nothing is said.
     void SetEmptyText(const QString &text);
@@ -123,6 +129,7 @@ private:
     QSet<QString> m_userSized;  // columns whose width the user set: they never fit themselves
     QStringList m_order;  // fields in the user's order; empty: as declared
     QString m_emptyText;
+    bool m_rowFilterActive = false;
     void headerMenu(const QPoint &at);
     void applyOrder();
 };

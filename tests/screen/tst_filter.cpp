@@ -26,6 +26,7 @@
 #include <QSqlQuery>
 #include <QTest>
 #include <QLabel>
+#include <QPushButton>
 #include <QTimer>
 #include <QTemporaryDir>
 #include <QRegularExpression>
@@ -730,6 +731,27 @@ void TstFilter::periodSummaryAgreesWithGroupBy()
     f->dbgPadrao->setFocus();
     QTest::keyClick(f->dbgPadrao, Qt::Key_R, Qt::ControlModifier);
     QCOMPARE(rows, r.linhas.size() + 1);
+    // A cell narrows the history grid to its rows, locally; "Limpar filtro" shows all again.
+    const int all = f->cdsHistoricoBem->RecordCount();
+    fx.rec.clear();
+    {
+        TfrmResumoPeriodo dlg(f);
+        dlg.filtraCelula(0, 2);  // the first group, the first kind's sum
+    }
+    const int cell = r.celulas.value(r.linhas[0]).value(r.tipos[0]).quantidade;
+    QVERIFY(cell > 0 && cell < all);
+    int shown = 0;
+    for (int row = 0; row < all; ++row) shown += f->dbgPadrao->isRowHidden(row) ? 0 : 1;
+    QCOMPARE(shown, cell);
+    QCOMPARE(f->totais().linhas, cell);
+    QVERIFY(f->btnLimparFiltro->isVisibleTo(f));
+    QVERIFY(f->lblTotais->text().startsWith("Filtro: " + r.linhas[0] + " · " + r.tipos[0]));
+    QVERIFY(!f->dbgPadrao->isRowHidden(f->cdsHistoricoBem->RecNo()));  // the current row is one of them
+    f->btnLimparFiltro->click();
+    QVERIFY(!f->dbgPadrao->RowFilterActive());
+    for (int row = 0; row < all; ++row) QVERIFY(!f->dbgPadrao->isRowHidden(row));
+    QCOMPARE(f->totais().linhas, all);
+    QVERIFY(!f->btnLimparFiltro->isVisibleTo(f));
 }
 
 void TstFilter::keysOnACriterionOpenItsList_data()

@@ -199,6 +199,7 @@ void TDBGrid::bindDataSet()
     if (ds) {
         m_c1 = connect(ds, &TClientDataSet::contentReset, this, [this] {
             m_displayErrorShown = false;
+            m_rowFilterActive = false;  // the model's reset shows every row again
             m_model->rebind();
             applyColumns();
         });
@@ -448,4 +449,30 @@ void TDBGrid::paintEvent(QPaintEvent *e)
     QPainter p(viewport());
     p.setPen(palette().color(QPalette::Text));
     p.drawText(viewport()->rect().adjusted(12, 12, -12, -12), Qt::AlignCenter | Qt::TextWordWrap, m_emptyText);
+}
+
+int TDBGrid::SetRowFilter(const std::function<bool(int)> &keep)
+{
+    const int rows = m_model->rowCount();
+    int kept = 0;
+    int first = -1;
+    for (int r = 0; r < rows; ++r) {
+        const bool on = keep(r);
+        setRowHidden(r, !on);
+        if (on) {
+            ++kept;
+            if (first < 0) first = r;
+        }
+    }
+    m_rowFilterActive = true;
+    // The cursor goes to the first row kept, so the details shown are one of them.
+    if (first >= 0 && DataSet()) DataSet()->SetRecNo(first);
+    return kept;
+}
+
+void TDBGrid::ClearRowFilter()
+{
+    if (!m_rowFilterActive) return;
+    for (int r = 0; r < m_model->rowCount(); ++r) setRowHidden(r, false);
+    m_rowFilterActive = false;
 }

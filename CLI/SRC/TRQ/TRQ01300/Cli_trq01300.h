@@ -15,6 +15,7 @@ class QAction;
 class QFrame;
 class QLabel;
 class QLineEdit;
+class QPushButton;
 class QGroupBox;
 class TBtnPesquisa;
 class TDBMemo;
@@ -128,6 +129,11 @@ public:
     // "Resumo do período" (Ctrl+R) over the rows shown.
     QAction *mnuResumo = nullptr;
     void mnuResumoClick();
+    // Narrows the history grid to one cell of the summary (an empty value: any);
+    // no call to the server. "Limpar filtro" or a new retrieval shows all again.
+    int filtraHistorico(const QString &groupField, const QString &group, const QString &kind, const QString &caption);
+    void limpaFiltroHistorico();
+    QPushButton *btnLimparFiltro = nullptr;
 
     // Printing: the grid in use, with the query's header on every page.
     QAction *mnuImprimir = nullptr;
@@ -159,6 +165,7 @@ private:
     void atualizaTotais();
     void mostraTotais();
     TotaisHistorico m_totais;
+    QString m_filtro;  // what the summary narrowed the grid to; empty: every row
     std::unique_ptr<Ui::frmHistoricoBem> ui;
     int m_walks = 0;
     bool m_detailsWaiting = false;

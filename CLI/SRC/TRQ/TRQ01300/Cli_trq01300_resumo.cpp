@@ -101,6 +101,10 @@ TfrmResumoPeriodo::TfrmResumoPeriodo(TfrmHistoricoBem *screen) : QDialog(screen)
             host::ImprimirGrade(dbgResumo, h, QStringLiteral("Resumo_Periodo.pdf"));
         });
     });
+    // A double click narrows the history to the cell's rows (no server call).
+    connect(dbgResumo, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex &at) {
+        host::dispatch([this, at] { filtraCelula(at.row(), at.column()); });
+    });
     resize(900, 420);
     recalcula();
 }
@@ -109,6 +113,8 @@ void TfrmResumoPeriodo::recalcula()
 {
     const QString field = cbxAgrupar->currentData().toString();
     const ResumoPeriodo r = resumirHistorico(m_screen, field);
+    m_linhas = r.linhas;
+    m_tipos = r.tipos;
     const QString unidade = m_screen->edtSgIndice->text().isEmpty() ? QStringLiteral("R$") : m_screen->edtSgIndice->text();
     // One row per group and a total row; per kind of operation a count and a sum.
     cdsResumo->Close();
@@ -160,4 +166,19 @@ void TfrmHistoricoBem::mnuResumoClick()
     if (!cdsHistoricoBem->Active() || cdsHistoricoBem->IsEmpty()) MensErroAborta(QStringLiteral("Não há operações para resumir."));
     TfrmResumoPeriodo dlg(this);
     dlg.exec();
+}
+
+void TfrmResumoPeriodo::filtraCelula(int row, int column)
+{
+    if (row < 0 || row >= m_linhas.size() + 1 || column < 0) return;  // the line of unconverted rows narrows nothing
+    const QString group = row < m_linhas.size() ? m_linhas[row] : QString();
+    const int kindAt = column == 0 ? m_tipos.size() : (column - 1) / 2;
+    const QString kind = kindAt < m_tipos.size() ? m_tipos[kindAt] : QString();
+    QStringList caption;
+    if (!group.isEmpty()) caption << group;
+    if (!kind.isEmpty()) caption << kind;
+    if (caption.isEmpty()) caption << QStringLiteral("todas as operações do resumo");
+    m_screen->filtraHistorico(cbxAgrupar->currentData().toString(), group == QStringLiteral("(sem nome)") ? QString() : group,
+                              kind, caption.join(QStringLiteral(" · ")));
+    accept();
 }

@@ -40,7 +40,10 @@ public:
     TDBGrid *dbgResumo;
     QComboBox *cbxAgrupar;
     void recalcula();
+    // Narrows the history to the rows of a cell (the total row or column: any).
+    void filtraCelula(int row, int column);
 private:
+    QStringList m_linhas, m_tipos;
     TfrmHistoricoBem *m_screen;
     TDataSource *m_src;
 };

@@ -8,7 +8,9 @@
 #include "dbgrid.h"
 
 #include <QHeaderView>
+#include <QHBoxLayout>
 #include <QLabel>
+#include <QPushButton>
 #include <QLayout>
 #include <QLineEdit>
 #include <QToolButton>
@@ -24,8 +26,17 @@ void TfrmHistoricoBem::buildTotals()
     lblTotais->setAccessibleName(QStringLiteral("Totais"));
     lblTotais->setTextInteractionFlags(Qt::TextSelectableByMouse);
     lblTotais->hide();
-    tshPadrao->layout()->addWidget(lblTotais);
+    btnLimparFiltro = new QPushButton(QStringLiteral("Limpar filtro"), tshPadrao);
+    btnLimparFiltro->setObjectName(QStringLiteral("btnLimparFiltro"));
+    btnLimparFiltro->hide();
+    auto *line = new QHBoxLayout;
+    line->setContentsMargins(0, 0, 0, 0);
+    line->addWidget(lblTotais, 1);
+    line->addWidget(btnLimparFiltro);
+    static_cast<QBoxLayout *>(tshPadrao->layout())->addLayout(line);
+    connect(btnLimparFiltro, &QPushButton::clicked, this, [this] { limpaFiltroHistorico(); });
     connect(cdsHistoricoBem, &TClientDataSet::contentReset, this, [this] {
+        m_filtro.clear();  // a new retrieval shows every row
         if (m_walks == 0) atualizaTotais();
     });
     connect(cdsHistoricoBem, &TClientDataSet::stateChanged, this, [this] {
@@ -49,7 +60,13 @@ TotaisHistorico TfrmHistoricoBem::calculaTotais() const
     QVector<int> cells;
     for (const char *f : kMoneyFields) cells << h->FieldByName(QLatin1String(f))->Index();
     QVector<double> sums(cells.size(), 0.0);
-    for (int r = 0; r < t.linhas; ++r) {
+    const bool narrowed = dbgPadrao->RowFilterActive();
+    if (narrowed) t.linhas = 0;
+    for (int r = 0; r < h->RecordCount(); ++r) {
+        if (narrowed) {
+            if (dbgPadrao->isRowHidden(r)) continue;
+            ++t.linhas;
+        }
         // With an index, a converted sum adds converted rows only.
         if (t.comIndice && h->valueAt(r, mark).toString() != QLatin1String("S")) {
             ++t.semConversao;
@@ -74,6 +91,7 @@ void TfrmHistoricoBem::mostraTotais()
     if (!cdsHistoricoBem->Active()) {
         lblTotais->clear();
         lblTotais->hide();
+        btnLimparFiltro->hide();
         return;
     }
     QStringList parts;
@@ -91,6 +109,39 @@ void TfrmHistoricoBem::mostraTotais()
     }
     if (m_totais.comIndice && m_totais.semConversao > 0)
         parts << QStringLiteral("%1 sem conversão").arg(hostLocale().toString(m_totais.semConversao));
+    if (!m_filtro.isEmpty()) parts.prepend(QStringLiteral("Filtro: %1").arg(m_filtro));
     lblTotais->setText(parts.join(QStringLiteral("   ·   ")));
     lblTotais->show();
+    btnLimparFiltro->setVisible(!m_filtro.isEmpty());
+}
+
+int TfrmHistoricoBem::filtraHistorico(const QString &groupField, const QString &group, const QString &kind,
+                                      const QString &caption)
+{
+    TClientDataSet *h = cdsHistoricoBem;
+    const int g = h->FieldByName(groupField)->Index();
+    TField *kindField = h->FieldByName(QStringLiteral("IDIDENTOPERABEM"));
+    const int mark = h->FieldByName(QStringLiteral("IDINDFINOK"))->Index();
+    const bool comIndice = !edtSgIndice->text().isEmpty();
+    QHash<QString, QString> words;
+    const int kept = dbgPadrao->SetRowFilter([&](int row) {
+        // The rows the summary's cell counted: with an index, converted ones.
+        if (comIndice && h->valueAt(row, mark).toString() != QLatin1String("S")) return false;
+        if (!group.isEmpty() && h->valueAt(row, g).toString() != group) return false;
+        if (kind.isEmpty()) return true;
+        const QString code = h->valueAt(row, kindField->Index()).toString();
+        auto w = words.find(code);
+        if (w == words.end()) w = words.insert(code, kindField->DisplayTextAt(row));
+        return w.value() == kind;
+    });
+    m_filtro = caption;
+    atualizaTotais();
+    return kept;
+}
+
+void TfrmHistoricoBem::limpaFiltroHistorico()
+{
+    dbgPadrao->ClearRowFilter();
+    m_filtro.clear();
+    atualizaTotais();
 }
