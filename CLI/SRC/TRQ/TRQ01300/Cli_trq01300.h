@@ -161,6 +161,7 @@ private:
     void wireHandlers();
     void wireExport();
     void buildTotals();
+    QAction *acaoDoMenu(const char *name, const QString &text, const QKeySequence &key, const std::function<void()> &run);
     void wirePrint();
     void atualizaTotais();
     void mostraTotais();

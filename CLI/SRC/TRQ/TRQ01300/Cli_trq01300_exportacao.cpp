@@ -17,14 +17,24 @@ namespace {
 QString dateForName(const QDate &d) { return d.isValid() ? d.toString(QStringLiteral("dd-MM-yyyy")) : QStringLiteral("inicio"); }
 }  // namespace
 
+QAction *TfrmHistoricoBem::acaoDoMenu(const char *name, const QString &text, const QKeySequence &key,
+                                      const std::function<void()> &run)
+{
+    // An item of the screen's "Operação" menu whose shortcut works wherever the
+    // focus is inside the screen, and only there.
+    QAction *a = mnuOperacao->addAction(text);
+    a->setObjectName(QLatin1String(name));
+    a->setShortcut(key);
+    a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    addAction(a);
+    connect(a, &QAction::triggered, this, run);
+    return a;
+}
+
 void TfrmHistoricoBem::wireExport()
 {
-    mnuExportar = mnuOperacao->addAction(QStringLiteral("Exportar para planilha…"));
-    mnuExportar->setObjectName(QStringLiteral("mnuExportar"));
-    mnuExportar->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
-    mnuExportar->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-    addAction(mnuExportar);
-    connect(mnuExportar, &QAction::triggered, this, [this] { host::dispatch([this] { mnuExportarClick(); }); });
+    mnuExportar = acaoDoMenu("mnuExportar", QStringLiteral("Exportar para planilha…"), Qt::CTRL | Qt::Key_E,
+                             [this] { host::dispatch([this] { mnuExportarClick(); }); });
     for (TDBGrid *g : {dbgPadrao, dbgEspecOper, dbgCTBLOper}) {
         g->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(g, &QWidget::customContextMenuRequested, this, [this, g](const QPoint &at) {

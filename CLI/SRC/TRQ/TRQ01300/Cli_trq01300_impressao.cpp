@@ -23,21 +23,12 @@ using trq01300::frmFiltroHistOpBem;
 
 void TfrmHistoricoBem::wirePrint()
 {
-    mnuImprimir = mnuOperacao->addAction(QStringLiteral("Imprimir…"));
-    mnuImprimir->setObjectName(QStringLiteral("mnuImprimir"));
-    mnuImprimir->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
-    mnuImprimir->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-    addAction(mnuImprimir);
-    connect(mnuImprimir, &QAction::triggered, this, [this] {
+    mnuImprimir = acaoDoMenu("mnuImprimir", QStringLiteral("Imprimir…"), Qt::CTRL | Qt::Key_P, [this] {
         if (sbtImprimir->isEnabled()) sbtImprimir->click();
     });
     sbtImprimir->setToolTip(QStringLiteral("Imprimir (Ctrl+P)"));
-    mnuResumo = mnuOperacao->addAction(QStringLiteral("Resumo do período…"));
-    mnuResumo->setObjectName(QStringLiteral("mnuResumo"));
-    mnuResumo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
-    mnuResumo->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-    addAction(mnuResumo);
-    connect(mnuResumo, &QAction::triggered, this, [this] { host::dispatch([this] { mnuResumoClick(); }); });
+    mnuResumo = acaoDoMenu("mnuResumo", QStringLiteral("Resumo do período…"), Qt::CTRL | Qt::Key_R,
+                           [this] { host::dispatch([this] { mnuResumoClick(); }); });
     connect(sbtImprimir, &QToolButton::clicked, this, [this] { host::dispatch([this] { sbtImprimirClick(); }); });
 }
 
