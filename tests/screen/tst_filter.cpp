@@ -843,8 +843,9 @@ void TstFilter::emptyHistoryStillClosesAndShowsTheGrid()
     QVERIFY(!dialog()->isVisible());
     QVERIFY(f->cdsHistoricoBem->IsEmpty());
     QCOMPARE(f->pgcPadrao->ActivePage(), f->tshPadrao);
-    // Said inside the grid, not in a box.
+    // Said inside the grid, not in a box; nothing to print.
     QVERIFY(f->dbgPadrao->ShowsEmptyText());
+    QVERIFY(!f->sbtImprimir->isEnabled());
     QCOMPARE(f->dbgPadrao->EmptyText(), QString("Nenhuma operação encontrada para os critérios informados."));
     QCOMPARE(fx.sp.shown.size(), 0);
     RecordedCall esp, ctb;
