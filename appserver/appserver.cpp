@@ -47,6 +47,8 @@ public:
     }
 
     const QString &peer() const { return m_peer; }
+    // No call running and nothing of a reply waiting to go out.
+    bool quiet() const { return m_closing || (!m_busy && m_ch->pendingOut() == 0); }
 
     void replied(const Delivery &d)
     {
@@ -159,6 +161,11 @@ private:
     {
         if (!m_helloDone) {
             hello(payload);
+            return;
+        }
+        if (m_srv->m_draining) {
+            // Stopping: a new call is refused as when the server is full.
+            m_ch->write(Server::busyFrame());
             return;
         }
         QString why;
@@ -430,6 +437,34 @@ bool Server::checkDatabaseRole(QString *why)
                                          "); give the servers a read-only role (db/readonly_role.sql) and start them with "
                                          "--require-readonly-role";
     return true;
+}
+
+int Server::drain(int boundMs)
+{
+    m_draining = true;
+    close();  // no new connection
+    QElapsedTimer clock;
+    clock.start();
+    const auto busy = [this] {
+        int n = 0;
+        for (Session *s : std::as_const(m_sessions)) n += s->quiet() ? 0 : 1;
+        return n;
+    };
+    QEventLoop loop;
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
+        if (busy() == 0 || clock.elapsed() >= boundMs) loop.quit();
+    });
+    tick.start(10);
+    if (busy() > 0) loop.exec();
+    const int left = busy();
+    const int connections = int(m_sessions.size());
+    stop();
+    qCWarning(lcServer).noquote() << QStringLiteral("stopped after %1 ms: %2 connection(s) closed, %3 of them still busy")
+                                         .arg(clock.elapsed())
+                                         .arg(connections)
+                                         .arg(left);
+    return left;
 }
 
 void Server::stop()

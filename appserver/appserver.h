@@ -75,6 +75,11 @@ public:
     // then listens; false with the reason when any of it fails.
     bool start(QString *why);
     void stop();
+    // A clean stop: no new connection or call (a call that arrives gets the busy
+    // refusal), the calls running finish and their replies go out, for at most
+    // boundMs; then every connection closes. Returns the connections that were
+    // still busy when the bound ran out.
+    int drain(int boundMs);
     int connectionCount() const { return int(m_sessions.size()); }
     int maxConnections() const { return m_maxConnections; }
 protected:
@@ -117,6 +122,7 @@ private:
     int m_maxConnections = 0;
     QByteArray m_cert, m_key;
     int m_keyAlgorithm = 0;
+    bool m_draining = false;
 };
 
 // Runs a server on a thread of its own, for in-process use (the embedded

@@ -7,12 +7,14 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QLoggingCategory>
+#include <QTimer>
 #include <csignal>
 #include <sys/resource.h>
 #include <cstdio>
 
 namespace {
 constexpr const char *kTool = "appserver";
+Q_LOGGING_CATEGORY(lcMain, "appserver.main", QtWarningMsg)
 
 bool parseListen(const QString &s, QHostAddress *addr, quint16 *port)
 {
@@ -42,6 +44,7 @@ int main(int argc, char **argv)
     p.addOption({"idle-timeout", "Segundos sem chamada até fechar a conexão; 0 = sem limite.", "S", "600"});
     p.addOption({"require-readonly-role", "Não inicia se o papel do banco de dados puder gravar (recomendado)."});
     p.addOption({"log-level", "warning, info (uma linha por chamada) ou debug.", "LEVEL", "warning"});
+    p.addOption({"stop-timeout", "Segundos que as chamadas em curso têm para terminar quando o servidor para.", "S", "10"});
     p.process(app);
     // One log format, on stderr: time, level, category, message (the journal
     // adds its own time when the server runs as a service). The line saying
@@ -79,7 +82,9 @@ int main(int argc, char **argv)
     cfg.requireReadOnlyRole = p.isSet("require-readonly-role");
     cfg.tlsCert = p.value("tls-cert");
     cfg.tlsKey = p.value("tls-key");
-    bool okW = false, okC = false, okI = false;
+    bool okW = false, okC = false, okI = false, okS = false;
+    const int stopMs = p.value("stop-timeout").toInt(&okS) * 1000;
+    if (!okS || stopMs < 0 || stopMs > 3600 * 1000) return cmdline::fail(kTool, QStringLiteral("--stop-timeout deve ser um número de segundos (0 a 3600)"));
     cfg.workers = p.value("workers").toInt(&okW);
     cfg.maxConnections = p.value("max-connections").toInt(&okC);
     cfg.idleTimeoutMs = p.value("idle-timeout").toInt(&okI) * 1000;
@@ -96,7 +101,22 @@ int main(int argc, char **argv)
     if (!server.start(&why)) return cmdline::fail(kTool, why, 1);
     std::printf("appserver: escutando em %s:%d\n", qPrintable(server.serverAddress().toString()), server.serverPort());
     std::fflush(stdout);
+    // SIGTERM and SIGINT stop cleanly (below); SIGHUP, which a terminal or a
+    // service manager may send, never stops the server: it has nothing to
+    // reload, and says so.
     std::signal(SIGTERM, [](int) { QCoreApplication::quit(); });
     std::signal(SIGINT, [](int) { QCoreApplication::quit(); });
-    return app.exec();
+    static volatile std::sig_atomic_t hangups = 0;
+    std::signal(SIGHUP, [](int) { hangups = hangups + 1; });
+    QTimer hangupWatch;
+    std::sig_atomic_t seen = 0;
+    QObject::connect(&hangupWatch, &QTimer::timeout, [&seen] {
+        if (hangups == seen) return;
+        seen = hangups;
+        qCWarning(lcMain) << "SIGHUP received: nothing to reload; the server goes on";
+    });
+    hangupWatch.start(250);
+    app.exec();
+    server.drain(stopMs);
+    return 0;
 }

@@ -14,6 +14,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTcpSocket>
+#include <csignal>
 #include <QTemporaryDir>
 #include <QScopeGuard>
 #include <QTest>
@@ -575,8 +576,24 @@ void TstAppServer::commandLineProgramsServeAndCall()
     // rather than going out unencrypted.
     QCOMPARE(call({"--tls-fingerprint", "AA:BB", "--csv", trq01300::kObjectName, "getIndFin", "ref:0001", "04/03/2020"}, &out, &err), 1);
     QCOMPARE(out, QString());
+    // SIGHUP never stops it: it says so and goes on serving.
+    ::kill(pid_t(server.processId()), SIGHUP);
+    QTest::qWait(600);
+    QCOMPARE(server.state(), QProcess::Running);
+    QCOMPARE(call({"--csv", trq01300::kObjectName, "getIndFin", "ref:0001", "04/03/2020"}, &out, &err), 0);
+    // SIGTERM with a connection open and idle: a clean stop, one line, exit 0.
+    QTcpSocket idle;
+    idle.connectToHost("127.0.0.1", quint16(port.toInt()));
+    QVERIFY(idle.waitForConnected(5000));
+    QVERIFY(idle.write(wire::frame(wire::encodeHello({"abc123"}))) > 0);
+    QVERIFY(idle.waitForReadyRead(5000));
     server.terminate();
     QVERIFY(server.waitForFinished(5000));
+    QCOMPARE(server.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(server.exitCode(), 0);
+    const QString said = QString::fromUtf8(server.readAllStandardError());
+    QVERIFY2(said.contains("SIGHUP received: nothing to reload"), qPrintable(said));
+    QVERIFY2(said.contains("1 connection(s) closed, 0 of them still busy"), qPrintable(said));
     // Each level logs what the one below it does and more, in one format on stderr.
     for (const QString level : {"info", "debug"}) {
         QProcess logged;
