@@ -1,12 +1,14 @@
 // appserver --db sqlite:PATH|postgresql://... | --db-file F  --listen HOST:PORT [--token-file F] [--tls-cert F --tls-key F]
 //           [--workers N] [--max-connections N] [--idle-timeout S] [--log-level warning|info|debug]
 #include "standardobjects.h"
+#include "codec.h"
 #include "cmdline.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
 #include <QLoggingCategory>
+#include <QTcpSocket>
 #include <QTimer>
 #include <csignal>
 #include <sys/resource.h>
@@ -15,6 +17,31 @@
 namespace {
 constexpr const char *kTool = "appserver";
 Q_LOGGING_CATEGORY(lcMain, "appserver.main", QtWarningMsg)
+
+// Whether a server answers at the address: its hello accepted (with the token
+// given) and a call answered, whatever the answer; for monitors and scripts.
+int check(const QString &address, const QString &token)
+{
+    QString host;
+    quint16 port = 0;
+    if (!cmdline::parseHostPort(address, &host, &port)) return cmdline::fail(kTool, QStringLiteral("--check inválido: %1").arg(address));
+    QTcpSocket sock;
+    sock.connectToHost(host, port);
+    if (!sock.waitForConnected(5000)) return cmdline::fail(kTool, QStringLiteral("%1 não responde: %2").arg(address, sock.errorString()), 1);
+    // The hello must be accepted; the call (to no object) may get any answer.
+    const QByteArray frames[] = {wire::encodeHello({token}), wire::encodeCall({QString(), QString(), {}})};
+    for (int i = 0; i < 2; ++i) {
+        QByteArray answer;
+        if (!wire::writeFrame(&sock, frames[i], 5000) ||
+            wire::readFrame(&sock, &answer, wire::kMaxFrameBytes, 5000) != wire::ReadStatus::Ok)
+            return cmdline::fail(kTool, QStringLiteral("%1 não respondeu").arg(address), 1);
+        const auto reply = wire::decodeReply(answer);
+        if (!reply) return cmdline::fail(kTool, QStringLiteral("%1 deu uma resposta inválida").arg(address), 1);
+        if (i == 0 && !reply->ok()) return cmdline::fail(kTool, QStringLiteral("%1: %2").arg(address, reply->message), 1);
+    }
+    std::printf("appserver: %s responde\n", qPrintable(address));
+    return 0;
+}
 
 bool parseListen(const QString &s, QHostAddress *addr, quint16 *port)
 {
@@ -44,6 +71,7 @@ int main(int argc, char **argv)
     p.addOption({"idle-timeout", "Segundos sem chamada até fechar a conexão; 0 = sem limite.", "S", "600"});
     p.addOption({"require-readonly-role", "Não inicia se o papel do banco de dados puder gravar (recomendado)."});
     p.addOption({"log-level", "warning, info (uma linha por chamada) ou debug.", "LEVEL", "warning"});
+    p.addOption({"check", "Só verifica se um servidor responde em HOST:PORTA (com --token-file) e sai: 0 se responde.", "HOST:PORT"});
     p.addOption({"stop-timeout", "Segundos que as chamadas em curso têm para terminar quando o servidor para.", "S", "10"});
     p.process(app);
     // One log format, on stderr: time, level, category, message (the journal
@@ -58,9 +86,15 @@ int main(int argc, char **argv)
         QLoggingCategory::setFilterRules(QStringLiteral("appserver.info=true\nappserver.debug=true"));
     else if (level != QLatin1String("warning"))
         return cmdline::fail(kTool, QStringLiteral("--log-level inválido: %1").arg(level));
+    QString why;
+    if (p.isSet("check")) {
+        QString token;
+        if (p.isSet("token-file") && !cmdline::readSmallFile(p.value("token-file"), 4096, &token, &why))
+            return cmdline::fail(kTool, QStringLiteral("credencial: %1").arg(why));
+        return check(p.value("check"), token);
+    }
     appsrv::Config cfg;
     cfg.database = p.value("db");
-    QString why;
     // The URL, password included, may come from a file only the server's user
     // may read, where ps does not show it.
     if (p.isSet("db-file") && !cmdline::readSmallFile(p.value("db-file"), 4096, &cfg.database, &why))

@@ -576,6 +576,16 @@ void TstAppServer::commandLineProgramsServeAndCall()
     // rather than going out unencrypted.
     QCOMPARE(call({"--tls-fingerprint", "AA:BB", "--csv", trq01300::kObjectName, "getIndFin", "ref:0001", "04/03/2020"}, &out, &err), 1);
     QCOMPARE(out, QString());
+    // --check: 0 when the server answers (with the right token), 1 otherwise.
+    const auto check = [&](const QStringList &args) {
+        QProcess c;
+        c.start(bin + "/appserver", args);
+        c.waitForFinished(20000);
+        return c.exitCode();
+    };
+    QCOMPARE(check({"--check", "127.0.0.1:" + port, "--token-file", tokenFile.fileName()}), 0);
+    QCOMPARE(check({"--check", "127.0.0.1:" + port}), 1);  // no token: the hello is refused
+    QCOMPARE(check({"--check", "127.0.0.1:1"}), 1);
     // SIGHUP never stops it: it says so and goes on serving.
     ::kill(pid_t(server.processId()), SIGHUP);
     QTest::qWait(600);
