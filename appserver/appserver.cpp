@@ -56,6 +56,7 @@ public:
         m_busy = false;
         if (!d.unsent.isEmpty()) m_ch->write(d.unsent);
         if (m_ch->pendingOut() > 0) watchStall();
+        m_srv->noteCall(m_clock.elapsed(), d.ok);
         qCInfo(lcServer).noquote() << m_peer << m_method << m_clock.elapsed() << "ms"
                                    << (d.ok ? QStringLiteral("ok") : QStringLiteral("erro %1").arg(d.error)) << d.bytes
                                    << "bytes" << (d.chained ? QStringLiteral("(+%1 seguidas)").arg(d.chained) : QString());
@@ -320,6 +321,12 @@ Server::Server(Config cfg, QObject *parent)
     m_authPrune->setInterval(30000);
     connect(m_authPrune, &QTimer::timeout, this, [this] { m_auth.prune(QDateTime::currentMSecsSinceEpoch()); });
     m_authPrune->start();
+    if (m_cfg.metricsIntervalMs > 0) {
+        m_loadLog = new QTimer(this);
+        m_loadLog->setInterval(m_cfg.metricsIntervalMs);
+        connect(m_loadLog, &QTimer::timeout, this, [this] { logLoad(); });
+        m_loadLog->start();
+    }
     connect(this, &QTcpServer::acceptError, this, &Server::acceptFailed);
 }
 
@@ -699,6 +706,39 @@ void Server::finished(quint64 session, const Delivery &delivery)
 }
 
 void Server::forget(quint64 session) { m_sessions.remove(session); }
+
+void Server::noteCall(qint64 ms, bool ok)
+{
+    ++m_calls;
+    if (!ok) ++m_errors;
+    // Past the sample size new latencies take old ones' places in turn, so
+    // memory stays bounded and the percentiles still reach the whole interval.
+    if (m_latencies.size() < kLatencySamples) m_latencies << ms;
+    else m_latencies[m_calls % kLatencySamples] = ms;
+}
+
+void Server::logLoad()
+{
+    if (!lcServer().isInfoEnabled()) return;
+    std::sort(m_latencies.begin(), m_latencies.end());
+    const auto pct = [this](double p) {
+        return m_latencies.isEmpty() ? qint64(0) : m_latencies[std::min<qsizetype>(m_latencies.size() - 1, qsizetype(p * m_latencies.size()))];
+    };
+    int busy = 0;
+    for (Session *s : std::as_const(m_sessions)) busy += s->quiet() ? 0 : 1;
+    qCInfo(lcServer).noquote() << QStringLiteral("load over %1 s: %2 calls, %3 errors, p50 %4 ms, p99 %5 ms, %6 connections, "
+                                                 "%7 busy, %8 queued")
+                                      .arg(m_cfg.metricsIntervalMs / 1000.0)
+                                      .arg(m_calls)
+                                      .arg(m_errors)
+                                      .arg(pct(0.5))
+                                      .arg(pct(0.99))
+                                      .arg(m_sessions.size())
+                                      .arg(busy)
+                                      .arg(m_pool ? m_pool->queued() : 0);
+    m_calls = m_errors = 0;
+    m_latencies.clear();
+}
 
 int Server::authFailed(const QString &peer, bool *over)
 {

@@ -31,6 +31,7 @@ struct Config {
     int helloTimeoutMs = 10000;  // from accepting to the hello (TLS handshake included)
     int frameTimeoutMs = 30000;  // from the first to the last byte of one frame
     int idleTimeoutMs = 600000;  // between frames; 0: no limit
+    int metricsIntervalMs = 60000;  // a summary line of the load at info level; 0: none
     int stallTimeoutMs = 30000;  // a reply the client takes nothing of for this long closes the connection
     qint64 maxReplyBytes = wire::kMaxFrameBytes;  // a larger reply is refused, never sent
     bool requireReadOnlyRole = false;  // a database role that can write stops the start (else a warning)
@@ -123,6 +124,13 @@ private:
     QByteArray m_cert, m_key;
     int m_keyAlgorithm = 0;
     bool m_draining = false;
+    // The load since the last summary line.
+    void noteCall(qint64 ms, bool ok);
+    void logLoad();
+    int m_calls = 0, m_errors = 0;
+    QVector<qint64> m_latencies;  // at most kLatencySamples, kept evenly
+    static constexpr int kLatencySamples = 20000;
+    QTimer *m_loadLog = nullptr;
 };
 
 // Runs a server on a thread of its own, for in-process use (the embedded

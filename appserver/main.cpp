@@ -72,6 +72,7 @@ int main(int argc, char **argv)
     p.addOption({"require-readonly-role", "Não inicia se o papel do banco de dados puder gravar (recomendado)."});
     p.addOption({"log-level", "warning, info (uma linha por chamada) ou debug.", "LEVEL", "warning"});
     p.addOption({"check", "Só verifica se um servidor responde em HOST:PORTA (com --token-file) e sai: 0 se responde.", "HOST:PORT"});
+    p.addOption({"metrics-interval", "Segundos entre as linhas de resumo da carga (nível info); 0 = nenhuma.", "S", "60"});
     p.addOption({"stop-timeout", "Segundos que as chamadas em curso têm para terminar quando o servidor para.", "S", "10"});
     p.process(app);
     // One log format, on stderr: time, level, category, message (the journal
@@ -118,6 +119,9 @@ int main(int argc, char **argv)
     cfg.tlsKey = p.value("tls-key");
     bool okW = false, okC = false, okI = false, okS = false;
     const int stopMs = p.value("stop-timeout").toInt(&okS) * 1000;
+    bool okM = false;
+    cfg.metricsIntervalMs = p.value("metrics-interval").toInt(&okM) * 1000;
+    if (!okM || cfg.metricsIntervalMs < 0) return cmdline::fail(kTool, QStringLiteral("--metrics-interval deve ser um número de segundos"));
     if (!okS || stopMs < 0 || stopMs > 3600 * 1000) return cmdline::fail(kTool, QStringLiteral("--stop-timeout deve ser um número de segundos (0 a 3600)"));
     cfg.workers = p.value("workers").toInt(&okW);
     cfg.maxConnections = p.value("max-connections").toInt(&okC);

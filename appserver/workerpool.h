@@ -26,6 +26,8 @@ public:
     void submit(wire::Call call, Done done);
     // No call waits for a worker: one may wait a little for a desktop's next call.
     bool idle() const { return m_pending.load() <= 0; }
+    // Calls waiting for a worker.
+    int queued() const { return std::max(0, m_pending.load()); }
 private:
     class Worker;
     struct Job {

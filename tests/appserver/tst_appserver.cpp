@@ -604,6 +604,33 @@ void TstAppServer::commandLineProgramsServeAndCall()
     const QString said = QString::fromUtf8(server.readAllStandardError());
     QVERIFY2(said.contains("SIGHUP received: nothing to reload"), qPrintable(said));
     QVERIFY2(said.contains("1 connection(s) closed, 0 of them still busy"), qPrintable(said));
+    // At info level a summary of the load every interval.
+    {
+        QProcess loaded;
+        loaded.start(bin + "/appserver", {"--db", m_url, "--listen", "127.0.0.1:0", "--log-level", "info", "--metrics-interval", "1"});
+        QVERIFY(loaded.waitForReadyRead(10000));
+        const QString at = QString::fromUtf8(loaded.readLine()).trimmed().section(':', -1);
+        for (int i = 0; i < 3; ++i) {
+            QProcess c;
+            c.start(bin + "/appserver-call", {"--server", "127.0.0.1:" + at, trq01300::kObjectName, "getIndFin", "ref:0001", "04/03/2020"});
+            QVERIFY(c.waitForFinished(20000));
+        }
+        // The calls may fall in two intervals: their lines add up to them.
+        QString said;
+        const QRegularExpression line("load over 1 s: (\\d+) calls, 0 errors, p50 \\d+ ms, p99 \\d+ ms, \\d+ connections, 0 busy, 0 queued");
+        const auto counted = [&] {
+            int n = 0;
+            for (auto it = line.globalMatch(said); it.hasNext();) n += it.next().captured(1).toInt();
+            return n;
+        };
+        QVERIFY(QTest::qWaitFor([&] {
+            said += QString::fromUtf8(loaded.readAllStandardError());
+            return counted() >= 3;
+        }, 5000));
+        QVERIFY2(counted() == 3, qPrintable(said));
+        loaded.terminate();
+        QVERIFY(loaded.waitForFinished(5000));
+    }
     // Each level logs what the one below it does and more, in one format on stderr.
     for (const QString level : {"info", "debug"}) {
         QProcess logged;
