@@ -27,6 +27,9 @@ public:
     explicit TNetConnection(QObject *parent = nullptr, const QString &name = {});
     ~TNetConnection() override;
 
+    // One server, or several as "host:port,host:port" (an entry without a port
+    // takes Port): the first that answers serves, and after a connection is
+    // lost the next one is tried first.
     QString Host;
     int Port = 0;
     QString ServerName;       // default object, e.g. "Trq01300.rdmHistoricoBem"
@@ -58,6 +61,8 @@ public:
 
 private:
     bool ensureConnected(QString *why);
+    bool connectTo(const QString &host, quint16 port, QString *why);
+    int m_current = -1;  // the entry of Host serving now
     bool readAnswer(QByteArray *answer, QString *why);
     bool useTls() const;
     bool stillOpen();

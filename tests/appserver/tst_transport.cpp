@@ -144,6 +144,7 @@ private slots:
     void tlsClientVerifiesTheServer_data();
     void tlsClientVerifiesTheServer();
     void tlsClientToAPlainServerIsToldSo();
+    void severalServersServeInTurn();
 private:
     std::unique_ptr<appsrv::ServerThread> serve(appsrv::Config cfg);
     appsrv::Config config() const;
@@ -668,6 +669,27 @@ void TstTransport::tlsClientToAPlainServerIsToldSo()
     const wire::Reply r = cOwner->Call("getSetor", {A::Val("T")});
     QVERIFY(!r.ok());
     QVERIFY2(r.message.startsWith(QString("O servidor de aplicação 127.0.0.1:%1 não usa TLS").arg(srv->port())), qPrintable(r.message));
+}
+
+void TstTransport::severalServersServeInTurn()
+{
+    // A desktop given two servers: the first that answers serves (a dead entry
+    // is passed over); when its connection is lost between calls, the next does.
+    auto a = serve(config());
+    auto b = serve(config());
+    auto c = desktop(a->port(), "Teste.Sonda");
+    c->Host = QString("127.0.0.1:1,127.0.0.1:%1,127.0.0.1:%2").arg(a->port()).arg(b->port());
+    QVERIFY(c->Call("eco", {TNetArg::Val("um"), TNetArg::Date({})}).ok());
+    QCOMPARE(c->Call("eco", {TNetArg::Val("dois"), TNetArg::Date({})}).refs.value(0), QString("dois"));
+    a->stop();
+    const wire::Reply after = c->Call("eco", {TNetArg::Val("três"), TNetArg::Date({})});
+    QVERIFY2(after.ok(), qPrintable(after.message));
+    QCOMPARE(after.refs.value(0), QString("três"));
+    // None answering: one message naming them.
+    b->stop();
+    const wire::Reply none = c->Call("eco", {TNetArg::Val("quatro"), TNetArg::Date({})});
+    QCOMPARE(none.error, wire::ErrorCode::Transport);
+    QCOMPARE(none.message, QString("Nenhum servidor de aplicação respondeu (%1).").arg(c->Host));
 }
 
 QTEST_MAIN(TstTransport)

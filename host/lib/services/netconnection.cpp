@@ -71,24 +71,59 @@ void TNetConnection::Disconnect()
 bool TNetConnection::ensureConnected(QString *why)
 {
     if (Connected()) return true;
+    struct Endpoint {
+        QString host;
+        quint16 port;
+    };
+    QVector<Endpoint> endpoints;
+    for (const QString &entry : Host.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        const QString e = entry.trimmed();
+        const int colon = e.lastIndexOf(QLatin1Char(':'));
+        bool ok = false;
+        const int port = colon > 0 ? e.mid(colon + 1).toInt(&ok) : 0;
+        if (ok && port > 0 && port < 65536) endpoints.push_back({e.left(colon), quint16(port)});
+        else endpoints.push_back({e, quint16(Port)});
+    }
+    if (endpoints.isEmpty()) endpoints.push_back({Host, quint16(Port)});
+    // After a loss the next server is tried first; one message when none answers.
+    const int start = m_current < 0 ? 0 : (m_current + 1) % endpoints.size();
+    QString first;
+    for (int i = 0; i < endpoints.size(); ++i) {
+        const int at = (start + i) % endpoints.size();
+        QString reason;
+        if (connectTo(endpoints[at].host, endpoints[at].port, &reason)) {
+            if (i > 0 || (m_current >= 0 && m_current != at))
+                qCWarning(lcHost) << "now served by" << endpoints[at].host << endpoints[at].port;
+            m_current = at;
+            return true;
+        }
+        if (first.isEmpty()) first = reason;
+    }
+    m_current = -1;
+    *why = endpoints.size() == 1 ? first : QStringLiteral("Nenhum servidor de aplicação respondeu (%1).").arg(Host);
+    return false;
+}
+
+bool TNetConnection::connectTo(const QString &host, quint16 port, QString *why)
+{
     m_sock = std::make_unique<QSslSocket>();
     m_sock->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    const QString unreachable = QStringLiteral("Não foi possível conectar ao servidor de aplicação %1:%2.").arg(Host).arg(Port);
+    const QString unreachable = QStringLiteral("Não foi possível conectar ao servidor de aplicação %1:%2.").arg(host).arg(port);
     if (useTls()) {
         const wire::TlsTrust trust{TlsCaFile, TlsFingerprint, TlsSkipVerify};
         if (TlsSkipVerify) qCWarning(lcHost) << "TLS without verifying the server's certificate";
-        if (!wire::prepareTls(m_sock.get(), Host, trust, why)) {
+        if (!wire::prepareTls(m_sock.get(), host, trust, why)) {
             m_sock.reset();
             return false;
         }
-        m_sock->connectToHostEncrypted(Host, quint16(Port));
+        m_sock->connectToHostEncrypted(host, port);
         if (!m_sock->waitForEncrypted(10000)) {
-            qCWarning(lcHost) << "TLS connection to" << Host << Port << "failed:" << m_sock->errorString();
+            qCWarning(lcHost) << "TLS connection to" << host << port << "failed:" << m_sock->errorString();
             const bool untrusted = !m_sock->sslHandshakeErrors().isEmpty();
             const bool handshake = m_sock->error() == QAbstractSocket::SslHandshakeFailedError ||
                                    m_sock->error() == QAbstractSocket::RemoteHostClosedError;
-            const QString mismatch = !untrusted && handshake ? wire::mismatchMessage(Host, quint16(Port), true, 3000) : QString();
-            *why = untrusted ? QStringLiteral("O certificado do servidor de aplicação %1:%2 não é confiável.").arg(Host).arg(Port)
+            const QString mismatch = !untrusted && handshake ? wire::mismatchMessage(host, port, true, 3000) : QString();
+            *why = untrusted ? QStringLiteral("O certificado do servidor de aplicação %1:%2 não é confiável.").arg(host).arg(port)
                    : !mismatch.isEmpty() ? mismatch
                                          : unreachable;
             m_sock.reset();
@@ -100,9 +135,9 @@ bool TNetConnection::ensureConnected(QString *why)
             return false;
         }
     } else {
-        m_sock->connectToHost(Host, quint16(Port));
+        m_sock->connectToHost(host, port);
         if (!m_sock->waitForConnected(10000)) {
-            qCWarning(lcHost) << "connection to" << Host << Port << "failed:" << m_sock->errorString();
+            qCWarning(lcHost) << "connection to" << host << port << "failed:" << m_sock->errorString();
             *why = unreachable;
             m_sock.reset();
             return false;
@@ -116,7 +151,7 @@ bool TNetConnection::ensureConnected(QString *why)
         m_sock.reset();
         // A plain hello to a server that speaks TLS gets no frame back.
         if (!useTls()) {
-            const QString mismatch = wire::mismatchMessage(Host, quint16(Port), false, 3000);
+            const QString mismatch = wire::mismatchMessage(host, port, false, 3000);
             if (!mismatch.isEmpty()) *why = mismatch;
         }
         return false;
