@@ -11,6 +11,12 @@
 #include <QTcpSocket>
 #include <QTimer>
 #include <csignal>
+#include <cerrno>
+#include <cstddef>
+#include <cstring>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 #include <sys/resource.h>
 #include <cstdio>
 
@@ -41,6 +47,26 @@ int check(const QString &address, const QString &token)
     }
     std::printf("appserver: %s responde\n", qPrintable(address));
     return 0;
+}
+
+// Tells a service manager that started the server with Type=notify that it
+// is ready (the database checked, the socket listening), or that it stops.
+// The protocol is one datagram to the socket NOTIFY_SOCKET names; without it,
+// nothing is sent.
+void notifyServiceManager(const char *state)
+{
+    const QByteArray path = qgetenv("NOTIFY_SOCKET");
+    if (path.isEmpty() || path.size() >= qsizetype(sizeof(sockaddr_un::sun_path))) return;
+    const int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return;
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::memcpy(addr.sun_path, path.constData(), size_t(path.size()));
+    if (addr.sun_path[0] == '@') addr.sun_path[0] = '\0';  // an abstract socket
+    const socklen_t len = socklen_t(offsetof(sockaddr_un, sun_path) + size_t(path.size()));
+    if (::sendto(fd, state, std::strlen(state), MSG_NOSIGNAL, reinterpret_cast<const sockaddr *>(&addr), len) < 0)
+        qCWarning(lcMain) << "could not notify the service manager:" << std::strerror(errno);
+    ::close(fd);
 }
 
 bool parseListen(const QString &s, QHostAddress *addr, quint16 *port)
@@ -139,6 +165,7 @@ int main(int argc, char **argv)
     if (!server.start(&why)) return cmdline::fail(kTool, why, 1);
     std::printf("appserver: escutando em %s:%d\n", qPrintable(server.serverAddress().toString()), server.serverPort());
     std::fflush(stdout);
+    notifyServiceManager("READY=1");
     // SIGTERM and SIGINT stop cleanly (below); SIGHUP, which a terminal or a
     // service manager may send, never stops the server: it has nothing to
     // reload, and says so.
@@ -155,6 +182,7 @@ int main(int argc, char **argv)
     });
     hangupWatch.start(250);
     app.exec();
+    notifyServiceManager("STOPPING=1");
     server.drain(stopMs);
     return 0;
 }

@@ -15,6 +15,10 @@
 #include <QSqlQuery>
 #include <QTcpSocket>
 #include <csignal>
+#include <cstring>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 #include <QTemporaryDir>
 #include <QScopeGuard>
 #include <QTest>
@@ -550,12 +554,26 @@ void TstAppServer::commandLineProgramsServeAndCall()
     QVERIFY(urlFile.open(QIODevice::WriteOnly));
     urlFile.write(m_url.toUtf8() + "\n# comentário\n");
     urlFile.close();
+    // Started as a Type=notify service: it says READY=1 once it listens.
+    const QByteArray notifyPath = QFile::encodeName(m_dir.filePath("notify"));
+    const int notifyFd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    QVERIFY(notifyFd >= 0);
+    sockaddr_un notifyAddr{};
+    notifyAddr.sun_family = AF_UNIX;
+    std::memcpy(notifyAddr.sun_path, notifyPath.constData(), size_t(notifyPath.size()));
+    QCOMPARE(::bind(notifyFd, reinterpret_cast<sockaddr *>(&notifyAddr), sizeof notifyAddr), 0);
     QProcess server;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("NOTIFY_SOCKET", QString::fromLocal8Bit(notifyPath));
+    server.setProcessEnvironment(env);
     server.start(bin + "/appserver", {"--db-file", urlFile.fileName(), "--listen", "127.0.0.1:0", "--token-file", tokenFile.fileName()});
     QVERIFY(server.waitForReadyRead(10000));
     const QString line = QString::fromUtf8(server.readLine()).trimmed();
     const QString port = line.section(':', -1);
     QVERIFY2(port.toInt() > 0, qPrintable(line));
+    char ready[64] = {};
+    QVERIFY(QTest::qWaitFor([&] { return ::recv(notifyFd, ready, sizeof ready - 1, MSG_DONTWAIT) > 0; }, 5000));
+    QCOMPARE(QByteArray(ready), QByteArray("READY=1"));
     auto call = [&](const QStringList &args, QString *out, QString *err) {
         QProcess c;
         c.start(bin + "/appserver-call", QStringList{"--server", "127.0.0.1:" + port, "--token-file", tokenFile.fileName()} + args);
@@ -604,6 +622,10 @@ void TstAppServer::commandLineProgramsServeAndCall()
     const QString said = QString::fromUtf8(server.readAllStandardError());
     QVERIFY2(said.contains("SIGHUP received: nothing to reload"), qPrintable(said));
     QVERIFY2(said.contains("1 connection(s) closed, 0 of them still busy"), qPrintable(said));
+    char stopping[64] = {};
+    QVERIFY(::recv(notifyFd, stopping, sizeof stopping - 1, MSG_DONTWAIT) > 0);
+    QCOMPARE(QByteArray(stopping), QByteArray("STOPPING=1"));
+    ::close(notifyFd);
     // At info level a summary of the load every interval.
     {
         QProcess loaded;
