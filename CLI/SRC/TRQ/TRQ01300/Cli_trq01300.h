@@ -9,6 +9,7 @@
 #include <QPixmap>
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace Ui { class frmHistoricoBem; }
 class QAction;
@@ -129,9 +130,11 @@ public:
     // "Resumo do período" (Ctrl+R) over the rows shown.
     QAction *mnuResumo = nullptr;
     void mnuResumoClick();
-    // Narrows the history grid to one cell of the summary (an empty value: any);
-    // no call to the server. "Limpar filtro" or a new retrieval shows all again.
-    int filtraHistorico(const QString &groupField, const QString &group, const QString &kind, const QString &caption);
+    // Narrows the history grid to one cell of the summary (group null: any
+    // group; kind empty: any kind); no call to the server. "Limpar filtro" or a
+    // new retrieval shows all again.
+    int filtraHistorico(const QString &groupField, const std::optional<QString> &group, const QString &kind,
+                        const QString &caption);
     void limpaFiltroHistorico();
     QPushButton *btnLimparFiltro = nullptr;
 

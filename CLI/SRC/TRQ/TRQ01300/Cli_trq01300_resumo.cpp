@@ -178,7 +178,9 @@ void TfrmResumoPeriodo::filtraCelula(int row, int column)
     if (!group.isEmpty()) caption << group;
     if (!kind.isEmpty()) caption << kind;
     if (caption.isEmpty()) caption << QStringLiteral("todas as operações do resumo");
-    m_screen->filtraHistorico(cbxAgrupar->currentData().toString(), group == QStringLiteral("(sem nome)") ? QString() : group,
-                              kind, caption.join(QStringLiteral(" · ")));
+    // The total row is any group; "(sem nome)" is the rows whose group has no name.
+    std::optional<QString> only;
+    if (!group.isEmpty()) only = group == kSemNome ? QString() : group;
+    m_screen->filtraHistorico(cbxAgrupar->currentData().toString(), only, kind, caption.join(QStringLiteral(" · ")));
     accept();
 }

@@ -115,7 +115,7 @@ void TfrmHistoricoBem::mostraTotais()
     btnLimparFiltro->setVisible(!m_filtro.isEmpty());
 }
 
-int TfrmHistoricoBem::filtraHistorico(const QString &groupField, const QString &group, const QString &kind,
+int TfrmHistoricoBem::filtraHistorico(const QString &groupField, const std::optional<QString> &group, const QString &kind,
                                       const QString &caption)
 {
     TClientDataSet *h = cdsHistoricoBem;
@@ -127,7 +127,7 @@ int TfrmHistoricoBem::filtraHistorico(const QString &groupField, const QString &
     const int kept = dbgPadrao->SetRowFilter([&](int row) {
         // The rows the summary's cell counted: with an index, converted ones.
         if (comIndice && h->valueAt(row, mark).toString() != QLatin1String("S")) return false;
-        if (!group.isEmpty() && h->valueAt(row, g).toString() != group) return false;
+        if (group && h->valueAt(row, g).toString() != *group) return false;
         if (kind.isEmpty()) return true;
         const QString code = h->valueAt(row, kindField->Index()).toString();
         auto w = words.find(code);
