@@ -452,11 +452,7 @@ int Server::drain(int boundMs)
     close();  // no new connection
     QElapsedTimer clock;
     clock.start();
-    const auto busy = [this] {
-        int n = 0;
-        for (Session *s : std::as_const(m_sessions)) n += s->quiet() ? 0 : 1;
-        return n;
-    };
+    const auto busy = [this] { return busySessions(); };
     QEventLoop loop;
     QTimer tick;
     QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
@@ -707,6 +703,13 @@ void Server::finished(quint64 session, const Delivery &delivery)
 
 void Server::forget(quint64 session) { m_sessions.remove(session); }
 
+int Server::busySessions() const
+{
+    int n = 0;
+    for (const Session *s : std::as_const(m_sessions)) n += s->quiet() ? 0 : 1;
+    return n;
+}
+
 void Server::noteCall(qint64 ms, bool ok)
 {
     ++m_calls;
@@ -724,8 +727,7 @@ void Server::logLoad()
     const auto pct = [this](double p) {
         return m_latencies.isEmpty() ? qint64(0) : m_latencies[std::min<qsizetype>(m_latencies.size() - 1, qsizetype(p * m_latencies.size()))];
     };
-    int busy = 0;
-    for (Session *s : std::as_const(m_sessions)) busy += s->quiet() ? 0 : 1;
+    const int busy = busySessions();
     qCInfo(lcServer).noquote() << QStringLiteral("load over %1 s: %2 calls, %3 errors, p50 %4 ms, p99 %5 ms, %6 connections, "
                                                  "%7 busy, %8 queued")
                                       .arg(m_cfg.metricsIntervalMs / 1000.0)

@@ -126,6 +126,8 @@ private:
     bool m_draining = false;
     // The load since the last summary line.
     void noteCall(qint64 ms, bool ok);
+    // Connections with a call running or a reply still going out.
+    int busySessions() const;
     void logLoad();
     int m_calls = 0, m_errors = 0;
     QVector<qint64> m_latencies;  // at most kLatencySamples, kept evenly

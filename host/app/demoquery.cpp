@@ -18,11 +18,11 @@
 
 namespace {
 
-void fillAndConfirm(QWidget *mainWindow, const QString &spec, const QString &page, const std::function<void()> &done)
+void fillAndConfirm(QWidget *mainWindow, const QString &query, const QString &page, const std::function<void()> &done)
 {
     QMdiArea *mdi = TApplication::MdiArea();
     QWidget *screen = mdi && mdi->activeSubWindow() ? mdi->activeSubWindow()->widget() : nullptr;
-    const QStringList parts = spec.split(QLatin1Char(','));
+    const QStringList parts = query.split(QLatin1Char(','));
     auto *company = screen ? screen->findChild<TMaskEdit *>(QStringLiteral("medCdEmpresa")) : nullptr;
     auto *grid = screen ? screen->findChild<QWidget *>(QStringLiteral("dbgPadrao")) : nullptr;
     if (!company || !grid) {
@@ -81,7 +81,7 @@ void fillAndConfirm(QWidget *mainWindow, const QString &spec, const QString &pag
 
 }  // namespace
 
-void runDemoQuery(QWidget *mainWindow, const QString &spec, const QString &page, const std::function<void()> &done)
+void runDemoQuery(QWidget *mainWindow, const QString &query, const QString &page, const std::function<void()> &done)
 {
     // The screen is ready once its first activation put the focus in "Empresa".
     auto *wait = new QTimer(mainWindow);
@@ -91,7 +91,7 @@ void runDemoQuery(QWidget *mainWindow, const QString &spec, const QString &page,
         if (++*tries < 100 && !(fw && fw->objectName() == QLatin1String("medCdEmpresa"))) return;
         wait->stop();
         wait->deleteLater();
-        fillAndConfirm(mainWindow, spec, page, done);
+        fillAndConfirm(mainWindow, query, page, done);
     });
     wait->start(50);
 }

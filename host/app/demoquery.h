@@ -6,6 +6,6 @@
 
 class QWidget;
 
-// spec: "COMPANY[,START,END[,INDEX]]", dates dd/mm/yyyy; page: "" or "detalhes".
+// query: "COMPANY[,START,END[,INDEX]]", dates dd/mm/yyyy; page: "" or "detalhes".
 // Calls done when the history is shown, or at once when it cannot run.
-void runDemoQuery(QWidget *mainWindow, const QString &spec, const QString &page, const std::function<void()> &done);
+void runDemoQuery(QWidget *mainWindow, const QString &query, const QString &page, const std::function<void()> &done);

@@ -66,7 +66,7 @@ parse:
     p.addOption({"config", "Arquivo INI de configuração.", "FILE"});
     p.addOption({"open", "Abre a tela (TRQ01300) ao iniciar.", "SCREEN"});
     p.addOption({"screenshot", "Salva a janela principal em FILE e encerra.", "FILE"});
-    p.addOption({"query", "Com --open: preenche o cabeçalho e confirma o filtro (EMPRESA[,INICIO,FIM[,INDICE]]).", "SPEC"});
+    p.addOption({"query", "Com --open: preenche o cabeçalho e confirma o filtro (EMPRESA[,INICIO,FIM[,INDICE]]).", "CONSULTA"});
     p.addOption({"page", "Com --query: o que mostrar depois (detalhes ou resumo).", "PAGE"});
     p.process(app);
     if (p.isSet("config")) {

@@ -92,12 +92,15 @@ bool printGrid(QPagedPaintDevice *device, TDBGrid *grid, const PrintHeader &head
     // First pass: each row's height and the page it starts on.
     const int rows = ds && ds->Active() ? ds->RecordCount() : 0;
     QVector<QStringList> texts(rows);
+    QVector<QVector<TAlignment>> aligns(rows);
     QVector<int> heights(rows), pageOf(rows);
     int y = bodyTop, pages = 1;
     for (int r = 0; r < rows; ++r) {
         int h = l.lineH;
         for (int i = 0; i < l.cols.size(); ++i) {
-            texts[r] << grid->CellText(r, l.cols[i]);
+            TAlignment a = TAlignment::Left;
+            texts[r] << grid->CellText(r, l.cols[i], &a);
+            aligns[r] << a;
             h = std::max(h, cellHeight(fmBody, l.w[i], texts[r].last()));
         }
         h = std::min(h + 2, bodyBottom - bodyTop);
@@ -147,8 +150,7 @@ bool printGrid(QPagedPaintDevice *device, TDBGrid *grid, const PrintHeader &head
             y = bodyTop;
         }
         for (int i = 0; i < l.cols.size(); ++i) {
-            TAlignment a = TAlignment::Left;
-            grid->CellText(r, l.cols[i], &a);
+            const TAlignment a = aligns[r][i];
             const int align = a == TAlignment::Right ? Qt::AlignRight : a == TAlignment::Center ? Qt::AlignHCenter : Qt::AlignLeft;
             p.drawText(QRect(l.x[i] + 3, y + 1, l.w[i] - 6, heights[r] - 2), align | Qt::AlignTop | Qt::TextWordWrap | Qt::TextWrapAnywhere,
                        texts[r][i]);

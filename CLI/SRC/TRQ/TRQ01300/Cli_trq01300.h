@@ -148,6 +148,12 @@ public:
     QLabel *lblTotais = nullptr;
     TotaisHistorico calculaTotais() const;
     const TotaisHistorico &totais() const { return m_totais; }
+    // With an index chosen, a row the conversion could not convert stays out of
+    // every converted sum (totals, summary, its narrowing).
+    bool foraDasSomas(int row) const;
+    // The word the grid shows for a row's kind of operation, worked out once per
+    // code in the cache given.
+    QString palavraDoTipo(int row, QHash<QString, QString> &cache) const;
 
     // Runs an action that moves through the history by code (retrieval,
     // conversion). Row changes inside it load no details: the row left current

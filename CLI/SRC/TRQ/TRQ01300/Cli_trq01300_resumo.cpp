@@ -29,24 +29,18 @@ ResumoPeriodo resumirHistorico(TfrmHistoricoBem *frm, const QString &groupField)
     ResumoPeriodo r;
     TClientDataSet *h = frm->cdsHistoricoBem;
     if (!h->Active()) return r;
-    const bool comIndice = !frm->edtSgIndice->text().isEmpty();
     const int group = h->FieldByName(groupField)->Index();
-    TField *kindField = h->FieldByName(QStringLiteral("IDIDENTOPERABEM"));
-    const int kind = kindField->Index(), value = h->FieldByName(QStringLiteral("VROPERABEM2"))->Index(),
-              mark = h->FieldByName(QStringLiteral("IDINDFINOK"))->Index();
-    QHash<QString, QString> kindWord;  // code -> the word the grid shows, worked out once per code
+    const int value = h->FieldByName(QStringLiteral("VROPERABEM2"))->Index();
+    QHash<QString, QString> kindWord;
     for (int row = 0; row < h->RecordCount(); ++row) {
         // With an index, the sums are of converted values: the others are counted apart.
-        if (comIndice && h->valueAt(row, mark).toString() != QLatin1String("S")) {
+        if (frm->foraDasSomas(row)) {
             ++r.semConversao;
             continue;
         }
         QString g = h->valueAt(row, group).toString();
         if (g.isEmpty()) g = kSemNome;
-        const QString code = h->valueAt(row, kind).toString();
-        auto word = kindWord.find(code);
-        if (word == kindWord.end()) word = kindWord.insert(code, kindField->DisplayTextAt(row));
-        const QString k = word.value().isEmpty() ? code : word.value();
+        const QString k = frm->palavraDoTipo(row, kindWord);
         const double v = h->valueAt(row, value).toDouble();
         for (ResumoCelula *c : {&r.celulas[g][k], &r.porLinha[g], &r.porTipo[k], &r.total}) {
             ++c->quantidade;

@@ -56,7 +56,6 @@ TotaisHistorico TfrmHistoricoBem::calculaTotais() const
     if (!h->Active()) return t;
     t.linhas = h->RecordCount();
     t.comIndice = !edtSgIndice->text().isEmpty();
-    const int mark = h->FieldByName(QStringLiteral("IDINDFINOK"))->Index();
     QVector<int> cells;
     for (const char *f : kMoneyFields) cells << h->FieldByName(QLatin1String(f))->Index();
     QVector<double> sums(cells.size(), 0.0);
@@ -68,7 +67,7 @@ TotaisHistorico TfrmHistoricoBem::calculaTotais() const
             ++t.linhas;
         }
         // With an index, a converted sum adds converted rows only.
-        if (t.comIndice && h->valueAt(r, mark).toString() != QLatin1String("S")) {
+        if (foraDasSomas(r)) {
             ++t.semConversao;
             continue;
         }
@@ -120,19 +119,12 @@ int TfrmHistoricoBem::filtraHistorico(const QString &groupField, const std::opti
 {
     TClientDataSet *h = cdsHistoricoBem;
     const int g = h->FieldByName(groupField)->Index();
-    TField *kindField = h->FieldByName(QStringLiteral("IDIDENTOPERABEM"));
-    const int mark = h->FieldByName(QStringLiteral("IDINDFINOK"))->Index();
-    const bool comIndice = !edtSgIndice->text().isEmpty();
     QHash<QString, QString> words;
     const int kept = dbgPadrao->SetRowFilter([&](int row) {
-        // The rows the summary's cell counted: with an index, converted ones.
-        if (comIndice && h->valueAt(row, mark).toString() != QLatin1String("S")) return false;
+        // The rows the summary's cell counted.
+        if (foraDasSomas(row)) return false;
         if (group && h->valueAt(row, g).toString() != *group) return false;
-        if (kind.isEmpty()) return true;
-        const QString code = h->valueAt(row, kindField->Index()).toString();
-        auto w = words.find(code);
-        if (w == words.end()) w = words.insert(code, kindField->DisplayTextAt(row));
-        return w.value() == kind;
+        return kind.isEmpty() || palavraDoTipo(row, words) == kind;
     });
     m_filtro = caption;
     atualizaTotais();
@@ -144,4 +136,20 @@ void TfrmHistoricoBem::limpaFiltroHistorico()
     dbgPadrao->ClearRowFilter();
     m_filtro.clear();
     atualizaTotais();
+}
+
+bool TfrmHistoricoBem::foraDasSomas(int row) const
+{
+    if (edtSgIndice->text().isEmpty()) return false;
+    TClientDataSet *h = cdsHistoricoBem;
+    return h->valueAt(row, h->FieldByName(QStringLiteral("IDINDFINOK"))->Index()).toString() != QLatin1String("S");
+}
+
+QString TfrmHistoricoBem::palavraDoTipo(int row, QHash<QString, QString> &cache) const
+{
+    TField *kind = cdsHistoricoBem->FieldByName(QStringLiteral("IDIDENTOPERABEM"));
+    const QString code = cdsHistoricoBem->valueAt(row, kind->Index()).toString();
+    auto w = cache.find(code);
+    if (w == cache.end()) w = cache.insert(code, kind->DisplayTextAt(row));
+    return w.value().isEmpty() ? code : w.value();
 }
