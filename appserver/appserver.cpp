@@ -1,4 +1,5 @@
 #include "appserver.h"
+#include "statusobject.h"
 #include "channel.h"
 #include "codec.h"
 #include "dbconnect.h"
@@ -328,6 +329,8 @@ Server::Server(Config cfg, QObject *parent)
         m_loadLog->start();
     }
     connect(this, &QTcpServer::acceptError, this, &Server::acceptFailed);
+    // Every server answers for its own health, whatever objects it hosts.
+    registerObject(QString::fromLatin1(kStatusObject), [] { return std::make_unique<StatusObject>(); });
 }
 
 Server::~Server() { stop(); }

@@ -6,6 +6,7 @@
 #include "netconnection.h"
 #include "trq01300_methods.h"
 #include "standardobjects.h"
+#include "statusobject.h"
 
 #include <QProcess>
 #include <QElapsedTimer>
@@ -46,6 +47,7 @@ private slots:
     void lostDatabaseSessionIsReopened();
     void commandLineProgramsServeAndCall();
     void databaseRoleAndTimeouts();
+    void statusSaysWhatTheDatabaseIs();
 
 private:
     wire::Reply history(const QString &emp, const QDate &ini, const QDate &fim, const QString &geral,
@@ -566,7 +568,18 @@ void TstAppServer::commandLineProgramsServeAndCall()
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("NOTIFY_SOCKET", QString::fromLocal8Bit(notifyPath));
     server.setProcessEnvironment(env);
-    server.start(bin + "/appserver", {"--db-file", urlFile.fileName(), "--listen", "127.0.0.1:0", "--token-file", tokenFile.fileName()});
+    // Its options from a file, as a service starts it; a flag wins over the
+    // file (the file's port is taken, the flag's free one is used).
+    QFile options(m_dir.filePath("appserver.conf"));
+    const auto writeOptions = [&](const QByteArray &level) {
+        QVERIFY(options.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        options.write("# servidor de teste\n\ndb-file = " + QFile::encodeName(urlFile.fileName()) + "\nlisten = \"127.0.0.1:1\"\n"
+                      "token-file = " + QFile::encodeName(tokenFile.fileName()) + "\n; nível\nlog-level = " + level +
+                      "\nrequire-readonly-role = false\n");
+        options.close();
+    };
+    writeOptions("warning");
+    server.start(bin + "/appserver", {"--config", options.fileName(), "--listen", "127.0.0.1:0"});
     QVERIFY(server.waitForReadyRead(10000));
     const QString line = QString::fromUtf8(server.readLine()).trimmed();
     const QString port = line.section(':', -1);
@@ -602,9 +615,19 @@ void TstAppServer::commandLineProgramsServeAndCall()
         return c.exitCode();
     };
     QCOMPARE(check({"--check", "127.0.0.1:" + port, "--token-file", tokenFile.fileName()}), 0);
+    {
+        // The server's options file is enough to check it, and the answer names the database.
+        QProcess c;
+        c.start(bin + "/appserver", {"--config", options.fileName(), "--check", "127.0.0.1:" + port});
+        QVERIFY(c.waitForFinished(20000));
+        QCOMPARE(c.exitCode(), 0);
+        QCOMPARE(QString::fromUtf8(c.readAllStandardOutput()), QString("appserver: 127.0.0.1:%1 responde; banco: sqlite\n").arg(port));
+    }
     QCOMPARE(check({"--check", "127.0.0.1:" + port}), 1);  // no token: the hello is refused
     QCOMPARE(check({"--check", "127.0.0.1:1"}), 1);
-    // SIGHUP never stops it: it says so and goes on serving.
+    // SIGHUP never stops it: it reads the options file again and takes its
+    // log level (the call below is then logged at info).
+    writeOptions("info");
     ::kill(pid_t(server.processId()), SIGHUP);
     QTest::qWait(600);
     QCOMPARE(server.state(), QProcess::Running);
@@ -620,7 +643,8 @@ void TstAppServer::commandLineProgramsServeAndCall()
     QCOMPARE(server.exitStatus(), QProcess::NormalExit);
     QCOMPARE(server.exitCode(), 0);
     const QString said = QString::fromUtf8(server.readAllStandardError());
-    QVERIFY2(said.contains("SIGHUP received: nothing to reload"), qPrintable(said));
+    QVERIFY2(said.contains("SIGHUP received: options file " + options.fileName() + " reloaded; log level info"), qPrintable(said));
+    QVERIFY2(said.contains(QRegularExpression(" info appserver \\S+ getIndFin ")), qPrintable(said));
     QVERIFY2(said.contains("1 connection(s) closed, 0 of them still busy"), qPrintable(said));
     char stopping[64] = {};
     QVERIFY(::recv(notifyFd, stopping, sizeof stopping - 1, MSG_DONTWAIT) > 0);
@@ -715,6 +739,19 @@ void TstAppServer::commandLineProgramsServeAndCall()
     QVERIFY(empty.open(QIODevice::WriteOnly));
     empty.write(" \n\n");
     empty.close();
+    // A name the options file does not know stops the start, with its line.
+    {
+        QFile typo(m_dir.filePath("typo.conf"));
+        QVERIFY(typo.open(QIODevice::WriteOnly));
+        typo.write("db = " + m_url.toUtf8() + "\nworkrs = 3\n");
+        typo.close();
+        QProcess refused;
+        refused.start(bin + "/appserver", {"--config", typo.fileName(), "--listen", "127.0.0.1:0"});
+        QVERIFY(refused.waitForFinished(10000));
+        QCOMPARE(refused.exitCode(), 2);
+        QCOMPARE(QString::fromUtf8(refused.readAllStandardError()),
+                 QString("appserver: %1, linha 2: opção desconhecida \"workrs\"\n").arg(typo.fileName()));
+    }
     for (const QString &file : {empty.fileName(), m_dir.filePath("nao-existe")}) {
         QProcess refused;
         refused.start(bin + "/appserver", {"--db", m_url, "--listen", "127.0.0.1:0", "--token-file", file});
@@ -760,6 +797,24 @@ void TstAppServer::databaseRoleAndTimeouts()
     }
     dbconnect::close("lento");
 #endif
+}
+
+void TstAppServer::statusSaysWhatTheDatabaseIs()
+{
+    // The health call runs on a worker's session like any other: the test
+    // database is a primary (or a file); the standby case runs in
+    // scripts/replica-test against a real standby.
+    TNetConnection net;
+    net.Host = "127.0.0.1";
+    net.Port = m_server->port();
+    net.Token = "segredo";
+    net.ServerName = appsrv::kStatusObject;
+    net.Connect();
+    QString kind = "x", lag = "x";
+    const wire::Reply r = net.Call(appsrv::kStatusMethod, {A::Ref(kind), A::Ref(lag)});
+    QVERIFY2(r.ok(), qPrintable(r.message));
+    QCOMPARE(r.refs, (QVector<QString>{onPostgres() ? "primario" : "sqlite", QString()}));
+    net.Disconnect();
 }
 
 QTEST_GUILESS_MAIN(TstAppServer)

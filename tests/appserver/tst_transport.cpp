@@ -131,6 +131,7 @@ private slots:
     void deadlinesBeforeHelloAndWhileIdle();
     void connectionCapRefusesClearlyAndRecovers();
     void tlsConnectionCapSaysBusyToo();
+    void checkSpeaksTlsAndVerifies();
     void clientNeverSendsACallTwice();
     void idleClosedConnectionIsReopenedBeforeTheCall();
     void errorsCarryAReferenceNotTheDetail();
@@ -368,6 +369,32 @@ void TstTransport::tlsConnectionCapSaysBusyToo()
     QVERIFY(firstOwner->Call("getSetor", {A::Val("T")}).ok());
     // Past the cap the refusal comes after the handshake, as on plain TCP.
     QCOMPARE(secondOwner->Call("getSetor", {A::Val("T")}).message, QString("Servidor de aplicação ocupado; tente novamente."));
+}
+
+void TstTransport::checkSpeaksTlsAndVerifies()
+{
+    QString cert, key, otherCert, otherKey;
+    if (!makeCertificate("rsa", &cert, &key) || !makeCertificate("rsa-outra", &otherCert, &otherKey)) QSKIP("openssl indisponível");
+    appsrv::Config cfg = config();
+    cfg.tlsCert = cert;
+    cfg.tlsKey = key;
+    auto srv = serve(cfg);
+    const QString at = QString("127.0.0.1:%1").arg(srv->port());
+    const auto check = [&](const QStringList &args, QString *out = nullptr) {
+        QProcess c;
+        c.start(QCoreApplication::applicationDirPath() + "/appserver", QStringList{"--check", at} + args);
+        c.waitForFinished(20000);
+        if (out) *out = QString::fromUtf8(c.readAllStandardOutput());
+        return c.exitCode();
+    };
+    QString out;
+    // The server's own certificate (as its options file names it) is the one expected.
+    QCOMPARE(check({"--tls-cert", cert, "--tls-key", key}, &out), 0);
+    QCOMPARE(out, QString("appserver: %1 responde (TLS); banco: sqlite\n").arg(at));
+    QCOMPARE(check({"--check-tls-ca", cert}), 0);
+    QCOMPARE(check({"--tls-cert", otherCert, "--tls-key", otherKey}), 1);  // another certificate answers
+    QCOMPARE(check({"--check-tls-ca", otherCert}), 1);
+    QCOMPARE(check({}), 1);  // plain against TLS: no answer
 }
 
 void TstTransport::clientNeverSendsACallTwice()

@@ -34,6 +34,41 @@ bool readSmallFile(const QString &path, qsizetype maxBytes, QString *text, QStri
     return true;
 }
 
+bool readOptionsFile(const QString &path, const QStringList &allowed, QHash<QString, QString> *values, QString *why)
+{
+    QString text;
+    if (!readSmallFile(path, 64 * 1024, &text, why)) return false;
+    values->clear();
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    for (int i = 0; i < lines.size(); ++i) {
+        const QString line = lines[i].trimmed();
+        if (line.isEmpty() || line.startsWith(QLatin1Char('#')) || line.startsWith(QLatin1Char(';'))) continue;
+        const auto refuse = [&](const QString &what) {
+            *why = QStringLiteral("%1, linha %2: %3").arg(path).arg(i + 1).arg(what);
+            return false;
+        };
+        const int eq = line.indexOf(QLatin1Char('='));
+        if (eq < 0) return refuse(QStringLiteral("falta \"=\""));
+        const QString name = line.left(eq).trimmed();
+        QString value = line.mid(eq + 1).trimmed();
+        if (!allowed.contains(name)) return refuse(QStringLiteral("opção desconhecida \"%1\"").arg(name));
+        if (values->contains(name)) return refuse(QStringLiteral("\"%1\" aparece mais de uma vez").arg(name));
+        if (value.size() >= 2 && value.startsWith(QLatin1Char('"')) && value.endsWith(QLatin1Char('"')))
+            value = value.mid(1, value.size() - 2);
+        values->insert(name, value);
+    }
+    return true;
+}
+
+bool parseSwitch(const QString &text, bool *on)
+{
+    const QString t = text.trimmed().toLower();
+    if (t == QLatin1String("true") || t == QLatin1String("yes") || t == QLatin1String("1") || t == QLatin1String("on")) *on = true;
+    else if (t == QLatin1String("false") || t == QLatin1String("no") || t == QLatin1String("0") || t == QLatin1String("off")) *on = false;
+    else return false;
+    return true;
+}
+
 int fail(const char *tool, const QString &message, int code)
 {
     std::fprintf(stderr, "%s: %s\n", tool, qPrintable(message));

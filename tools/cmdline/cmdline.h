@@ -12,6 +12,16 @@ bool parseHostPort(const QString &text, QString *host, quint16 *port);
 // The trimmed UTF-8 text of a file of at most maxBytes; false with the reason
 // (unreadable, larger) in *why.
 bool readSmallFile(const QString &path, qsizetype maxBytes, QString *text, QString *why);
+// A program's options kept in a file, one "name = value" per line, named as
+// the long options ("workers = 8"); "#" or ";" begins a comment line, blank
+// lines are skipped, a value may stand in double quotes. At most 64 KB; a name
+// not among allowed, one given twice or a line without "=" is refused with
+// the line's number in *why, so that a typo never passes unnoticed.
+bool readOptionsFile(const QString &path, const QStringList &allowed, QHash<QString, QString> *values, QString *why);
+// "true"/"false" (also yes/no, 1/0, on/off) of an options file; false when
+// the text is none of them.
+bool parseSwitch(const QString &text, bool *on);
+
 // Prints "tool: message" on stderr and returns code, for main's return.
 int fail(const char *tool, const QString &message, int code = 2);
 
