@@ -13,6 +13,7 @@
 #include <QLocale>
 #include <QTranslator>
 #include <QMessageBox>
+#include <QFileInfo>
 #include <QTimer>
 #include <cstdio>
 
@@ -69,10 +70,15 @@ parse:
     p.addOption({"query", "Com --open: preenche o cabeçalho e confirma o filtro (EMPRESA[,INICIO,FIM[,INDICE]]).", "CONSULTA"});
     p.addOption({"page", "Com --query: o que mostrar depois (detalhes ou resumo).", "PAGE"});
     p.process(app);
-    if (p.isSet("config")) {
-        // A configuration asked for and not read never falls back to the demo silently.
+    // The machine's configuration (what the package installs under /etc),
+    // then the file asked for, each over what came before. A configuration
+    // there and not read never falls back to the demo silently.
+    QStringList configs;
+    if (QFileInfo::exists(QStringLiteral(BACKOFFICE_SYSTEM_CONFIG))) configs << QStringLiteral(BACKOFFICE_SYSTEM_CONFIG);
+    if (p.isSet("config")) configs << p.value("config");
+    for (const QString &config : configs) {
         QString why;
-        if (!Vantiro::LoadChecked(p.value("config"), &why)) {
+        if (!Vantiro::LoadChecked(config, &why)) {
             std::fprintf(stderr, "backoffice: %s\n", qPrintable(why));
             QMessageBox::critical(nullptr, QStringLiteral("Erro"), why);
             return 2;
