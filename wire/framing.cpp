@@ -132,6 +132,20 @@ ReadStatus readFrame(QIODevice *dev, QByteArray *payload, int maxBytes, int msec
     return ReadStatus::Ok;
 }
 
+IdleState idleState(QIODevice *dev)
+{
+    const int fd = plainDescriptor(dev);
+    if (fd < 0) return IdleState::Unknown;
+    char c;
+    for (;;) {
+        const ssize_t r = ::recv(fd, &c, 1, MSG_PEEK | MSG_DONTWAIT);
+        if (r > 0) return IdleState::Unread;
+        if (r == 0) return IdleState::Closed;
+        if (errno == EAGAIN || errno == EWOULDBLOCK) return IdleState::Open;
+        if (errno != EINTR) return IdleState::Closed;
+    }
+}
+
 bool writeFrame(QIODevice *dev, const QByteArray &payload, int msecs)
 {
     // One buffer, so the frame leaves in one write rather than a segment per piece.

@@ -15,6 +15,11 @@ bool writeFrame(QIODevice *dev, const QByteArray &payload, int msecs);
 // Sends on a non-blocking socket what it takes now, without waiting: the
 // bytes sent, or -1 when the connection is broken.
 qint64 sendNow(int fd, const char *data, qint64 n);
+// What an idle connection holds, looked at without waiting: nothing (open),
+// bytes nobody asked for, or the peer's close. Unknown where Qt's own path
+// must be taken (TLS, bytes Qt buffered): the caller looks its own way.
+enum class IdleState { Open, Unread, Closed, Unknown };
+IdleState idleState(QIODevice *dev);
 // Writes a reply frame; a pre-encoded packet is written without being copied.
 bool writeReply(QIODevice *dev, const Reply &r, int msecs);
 

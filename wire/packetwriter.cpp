@@ -1,49 +1,86 @@
 #include "packetwriter.h"
 
-#include <QBuffer>
-#include <QCborStreamWriter>
+#include <QtEndian>
+#include <cstring>
 
 namespace wire {
 
-PacketWriter::PacketWriter(QByteArray *out, const QVector<FieldDef> &fields)
-    : m_dev(std::make_unique<QBuffer>(out)), m_fields(fields)
+namespace {
+constexpr quint8 kUnsigned = 0, kNegative = 1, kText = 3, kArray = 4, kMap = 5;
+constexpr char kIndefiniteArray = char(0x9F), kBreak = char(0xFF), kNull = char(0xF6), kDouble = char(0xFB);
+}  // namespace
+
+// The head of a CBOR item: its major type and a count, value or length in
+// the shortest form.
+void PacketWriter::head(quint8 major, quint64 value)
 {
-    // A writer on a byte array starts at its beginning; through a buffer it appends.
-    m_dev->open(QIODevice::WriteOnly | QIODevice::Append);
-    m_w = std::make_unique<QCborStreamWriter>(m_dev.get());
-    m_w->startMap(2);
-    m_w->append(QLatin1StringView("f"));
-    m_w->startArray(fields.size());
-    for (const FieldDef &f : fields) {
-        m_w->startArray(3);
-        m_w->append(f.name);
-        m_w->append(quint64(f.kind));
-        m_w->append(qint64(f.width));
-        m_w->endArray();
+    char b[9];
+    int n = 1;
+    const quint8 m = quint8(major << 5);
+    if (value < 24) {
+        b[0] = char(m | value);
+    } else if (value <= 0xFF) {
+        b[0] = char(m | 24);
+        b[1] = char(value);
+        n = 2;
+    } else if (value <= 0xFFFF) {
+        b[0] = char(m | 25);
+        qToBigEndian<quint16>(quint16(value), b + 1);
+        n = 3;
+    } else if (value <= 0xFFFFFFFFu) {
+        b[0] = char(m | 26);
+        qToBigEndian<quint32>(quint32(value), b + 1);
+        n = 5;
+    } else {
+        b[0] = char(m | 27);
+        qToBigEndian<quint64>(value, b + 1);
+        n = 9;
     }
-    m_w->endArray();
-    m_w->append(QLatin1StringView("r"));
-    m_w->startArray();  // rows are counted by the reader
+    m_out->append(b, n);
 }
 
-PacketWriter::~PacketWriter() = default;
+PacketWriter::PacketWriter(QByteArray *out, const QVector<FieldDef> &fields) : m_out(out), m_fields(fields)
+{
+    head(kMap, 2);
+    text(QStringLiteral("f"));
+    head(kArray, quint64(fields.size()));
+    for (const FieldDef &f : fields) {
+        head(kArray, 3);
+        text(f.name);
+        head(kUnsigned, quint64(f.kind));
+        if (f.width < 0) head(kNegative, quint64(-1 - qint64(f.width)));
+        else head(kUnsigned, quint64(f.width));
+    }
+    text(QStringLiteral("r"));
+    m_out->append(kIndefiniteArray);  // rows are counted by the reader
+}
 
 void PacketWriter::beginRow()
 {
-    if (m_inRow) m_w->endArray();
-    m_w->startArray(m_fields.size());
-    m_inRow = true;
+    head(kArray, quint64(m_fields.size()));
+}
+
+void PacketWriter::null() { m_out->append(kNull); }
+
+void PacketWriter::number(double d)
+{
+    char b[9];
+    b[0] = kDouble;
+    quint64 bits;
+    std::memcpy(&bits, &d, sizeof bits);
+    qToBigEndian<quint64>(bits, b + 1);
+    m_out->append(b, 9);
 }
 
 void PacketWriter::cell(int field, const QVariant &v)
 {
     if (!v.isValid() || v.isNull()) {
-        m_w->append(nullptr);
+        null();
         return;
     }
     switch (m_fields[field].kind) {
     case FieldKind::Float:
-    case FieldKind::DateTime: m_w->append(v.toDouble()); break;
+    case FieldKind::DateTime: number(v.toDouble()); break;
     default: text(v.toString()); break;
     }
 }
@@ -52,19 +89,16 @@ void PacketWriter::text(const QString &s)
 {
     // Encoded into a reused buffer: one allocation per string adds up over a
     // history of hundreds of thousands of rows.
-    m_utf8.resize(s.size() * 3);
+    if (m_utf8.size() < s.size() * 3) m_utf8.resize(s.size() * 3);
     char *end = m_encoder.appendToBuffer(m_utf8.data(), s);
-    m_w->appendTextString(m_utf8.constData(), end - m_utf8.constData());
+    const qsizetype n = end - m_utf8.constData();
+    head(kText, quint64(n));
+    m_out->append(m_utf8.constData(), n);
 }
 
 void PacketWriter::finish()
 {
-    if (m_inRow) m_w->endArray();
-    m_inRow = false;
-    m_w->endArray();
-    m_w->endMap();
-    m_w.reset();
-    m_dev.reset();
+    m_out->append(kBreak);  // end of the rows
 }
 
 void writePacket(QByteArray *out, const DataPacket &p)

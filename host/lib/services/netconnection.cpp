@@ -187,7 +187,14 @@ bool TNetConnection::readAnswer(QByteArray *answer, QString *why)
 bool TNetConnection::stillOpen()
 {
     if (!Connected()) return false;
-    // A close the server made while we were idle shows up only when the socket is looked at.
+    // A close the server made while we were idle shows up only when the socket
+    // is looked at: on a plain connection one peek at its descriptor.
+    switch (wire::idleState(m_sock.get())) {
+    case wire::IdleState::Open: return true;
+    case wire::IdleState::Closed: return false;
+    case wire::IdleState::Unread: m_sock->abort(); return false;
+    case wire::IdleState::Unknown: break;
+    }
     m_sock->waitForReadyRead(0);
     if (m_sock->state() != QAbstractSocket::ConnectedState) return false;
     if (m_sock->bytesAvailable() > 0) {

@@ -201,7 +201,7 @@ wire::Reply history(QSqlDatabase &db, const QVector<wire::Arg> &a)
         for (int i = 0; i < n; ++i) {
             if (i == kCaption) pw.text((q.value(column[kCode]).toString() + dash + q.value(column[kName]).toString()).left(63));
             else if (i == kOk) pw.text(notConverted);
-            else pw.cell(i, cell(q.value(column[i]), fields[i].kind));
+            else writeCell(pw, q.value(column[i]), fields[i].kind);
         }
     }
     checkRead(q);

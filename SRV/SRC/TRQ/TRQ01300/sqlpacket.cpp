@@ -120,6 +120,21 @@ QVariant cell(const QVariant &v, wire::FieldKind k)
     }
 }
 
+void writeCell(wire::PacketWriter &pw, const QVariant &v, wire::FieldKind k)
+{
+    if (!v.isValid() || v.isNull()) return pw.null();
+    switch (k) {
+    case wire::FieldKind::Float: return pw.number(v.toDouble());
+    case wire::FieldKind::DateTime: {
+        const double ole = wire::oleFromSql(v);
+        return std::isnan(ole) ? pw.null() : pw.number(ole);
+    }
+    default:
+        if (v.metaType() == QMetaType::fromType<QString>()) return pw.text(*static_cast<const QString *>(v.constData()));
+        return pw.text(v.toString());
+    }
+}
+
 wire::DataPacket readPacket(QSqlQuery &q, const QVector<wire::FieldDef> &fields)
 {
     wire::DataPacket p;

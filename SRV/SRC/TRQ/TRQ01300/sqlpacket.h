@@ -1,4 +1,5 @@
 #pragma once
+#include "packetwriter.h"
 // Building data packets from statements, with filters bound as parameters.
 #include "datapacket.h"
 #include "serverobject.h"
@@ -52,5 +53,8 @@ QSqlQuery run(QSqlDatabase &db, const QString &sql, const Filter &f);
 void checkRead(const QSqlQuery &q);
 wire::DataPacket readPacket(QSqlQuery &q, const QVector<wire::FieldDef> &fields);
 QVariant cell(const QVariant &v, wire::FieldKind k);
+// The same value written straight into a packet being built: no value made
+// in between, and a text the driver holds is encoded where it lies.
+void writeCell(wire::PacketWriter &pw, const QVariant &v, wire::FieldKind k);
 
 }  // namespace trq01300
