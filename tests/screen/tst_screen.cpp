@@ -33,6 +33,8 @@
 #include <QHeaderView>
 #include "testguards.h"
 #include <QTest>
+#include <QRegularExpression>
+#include <limits>
 #include <QToolButton>
 
 using namespace trq01300;
@@ -54,6 +56,9 @@ private slots:
     void conversionAsksTheRightDates_data();
     void conversionAsksTheRightDates();
     void dialogConversionWarnsOnce();
+    void manyDatesConvertedByOneCallAsByACallEach_data();
+    void manyDatesConvertedByOneCallAsByACallEach();
+    void rangeCallFailingFallsBackToACallPerDate();
     void rowChangeLoadsDetailsOfNewRow();
     void filterCommandsAndPages();
     void dialogKeepsItsStateBetweenOpenings();
@@ -480,6 +485,108 @@ void TstScreen::conversionAsksTheRightDates()
     QCOMPARE(h->FieldByName("VROPERABEM2")->AsFloat(), 25.0);
     QCOMPARE(h->FieldByName("VRJADEPROPEBEM2")->AsFloat(), 12.5);
     QCOMPARE(h->FieldByName("VROPERABEM2")->DisplayText(), QString("IDX 25,00"));
+}
+
+void TstScreen::manyDatesConvertedByOneCallAsByACallEach_data()
+{
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<QString>("type");
+    QTest::newRow("daily index") << "0001" << "1";
+    QTest::newRow("monthly index, months without a value") << "0004" << "2";
+    // Several values in each month: the month's first is the one a call per month gives.
+    QTest::newRow("daily values asked by month") << "0001" << "2";
+}
+
+void TstScreen::manyDatesConvertedByOneCallAsByACallEach()
+{
+    QFETCH(QString, code);
+    QFETCH(QString, type);
+    if (boIdCriado) frmHistoricoBem->close();  // a screen on the real server
+    TfrmHistoricoBem *f = screen();
+    QVERIFY(f);
+    f->medCdEmpresa->SetText("01");
+    QVERIFY(host::dispatch([f] { f->vd_Empresa(true); }));
+    frmFiltroHistOpBem ? void() : void(CriaFiltroHistOpBem);
+    TfrmFiltroHistOpBem *d = ScreenFixture::filterDialog();
+    for (QString *c : d->criteriaSent()) c->clear();
+    for (int i : {1, 3, 5, 7, 9, 12, 14, 16, 18, 20, 22}) *d->criteriaSent()[i] = "T";
+    *d->criteriaSent()[10] = "_1_2_3_";
+    f->stDtGeral = "T";
+    m_sp.clear();
+    QVERIFY2(host::dispatch([f] { f->CarregaHistorico(); }), qPrintable(m_sp.shown.isEmpty() ? "" : m_sp.shown.last().text));
+    TClientDataSet *h = f->cdsHistoricoBem;
+    QVERIFY(h->RecordCount() > 100);
+    // Besides the demo's acquisition dates: none at all, a Saturday, a day
+    // whose value is zero, and days before and after any value.
+    const int aq = h->FieldByName("DTAQUIBEMATIVO")->Index();
+    const QVector<QVariant> edges = {QVariant(), wire::toOleDate(QDate(2020, 3, 7)), wire::toOleDate(QDate(2020, 3, 2)),
+                                     wire::toOleDate(QDate(1990, 1, 15)), wire::toOleDate(QDate(2040, 6, 1))};
+    for (int i = 0; i < edges.size(); ++i) {
+        h->SetRecNo(i * 7);
+        h->Edit();
+        h->Fields()[aq]->SetValue(edges[i]);
+        h->Post();
+    }
+    StCDIndice = code;
+    StTpIndice = type;
+    f->edtSgIndice->setText("IDX");
+    const auto converted = [&](int fromDates, int *calls) {
+        f->DatasParaIndiceDoPeriodo = fromDates;
+        const int before = f->netHistoricoBem->CallCount();
+        bool naoConv = false;
+        if (!host::dispatch([&] { naoConv = ConverteValoresHistorico(f); })) return QStringList();
+        *calls = f->netHistoricoBem->CallCount() - before;
+        QStringList rows;
+        for (int r = 0; r < h->RecordCount(); ++r) {
+            QStringList cells;
+            for (const char *n : {"IDINDFINOK", "VROPERABEM2", "VRJADEPROPEBEM2", "VRFALDEPROPEBEM2"})
+                cells << h->valueAt(r, h->FieldByName(n)->Index()).toString();
+            rows << cells.join('|');
+        }
+        rows << (naoConv ? "some not converted" : "all converted");
+        return rows;
+    };
+    int callsEach = 0, callsOne = 0;
+    const QStringList each = converted(std::numeric_limits<int>::max(), &callsEach);
+    const QStringList one = converted(16, &callsOne);
+    QVERIFY(each.size() > 100);
+    QCOMPARE(one, each);
+    // Beside the index calls, the current row's two detail calls once the walk ends.
+    QVERIFY2(callsEach > 20 + 2, qPrintable(QString::number(callsEach)));
+    QCOMPARE(callsOne, 1 + 2);
+    // Both marks occur: the comparison is not of rows all alike.
+    QVERIFY(each.filter(QRegularExpression("^S\\|")).size() > 10);
+    QVERIFY(each.filter(QRegularExpression("^N\\|")).size() >= 3);
+}
+
+void TstScreen::rangeCallFailingFallsBackToACallPerDate()
+{
+    // The range's call failing (a server without the values, a database
+    // error), each date is asked on its own: the outcome is the one it always was.
+    m_rec.reset();
+    TfrmHistoricoBem *f = recordedScreen();
+    QVERIFY(f);
+    StCDIndice = "0001";
+    StTpIndice = "1";
+    f->edtSgIndice->setText("CDI");
+    f->DatasParaIndiceDoPeriodo = 3;
+    m_rec.refuse("getIndFinMes", wire::ErrorCode::Database, "Erro no banco de dados. (ref. 0000abcd)");
+    m_rec.answer("getIndFin", indexValues(f->adqIndFin, {2.0}));
+    const auto day = [](int d) { return wire::toOleDate(QDate(2021, 5, d)); };
+    loadHistory(f, {{"1", "A", "1", "1", day(3), 10.0}, {"2", "B", "1", "2", day(4), 20.0}, {"3", "C", "2", "1", day(5), 30.0}});
+    m_rec.clear();
+    m_sp.clear();
+    QVERIFY(host::dispatch([f] { f->Converte_Valores(); }));
+    QStringList calls;
+    for (const RecordedCall &c : m_rec.calls())
+        if (c.method.startsWith("getInd")) calls << c.method + " " + c.args.join(' ');
+    QCOMPARE(calls, QStringList({"getIndFinMes ref:0001 03/05/2021 05/05/2021", "getIndFin ref:0001 03/05/2021",
+                                 "getIndFin ref:0001 04/05/2021", "getIndFin ref:0001 05/05/2021"}));
+    TClientDataSet *h = f->cdsHistoricoBem;
+    for (int r = 0; r < 3; ++r) QCOMPARE(h->valueAt(r, h->FieldByName("IDINDFINOK")->Index()).toString(), QString("S"));
+    QCOMPARE(h->valueAt(2, h->FieldByName("VROPERABEM2")->Index()).toDouble(), 15.0);
+    QVERIFY(m_sp.shown.isEmpty());  // the failed range call says nothing of its own
+    m_rec.refuse("getIndFinMes", wire::ErrorCode::None, {});
 }
 
 void TstScreen::dialogConversionWarnsOnce()

@@ -20,6 +20,14 @@ public:
         QMutexLocker l(&m_mutex);
         m_answers[method] = p;
     }
+    // Every call of a method answered with an error reply of this code and
+    // message; ErrorCode::None answers it again.
+    void refuse(const QString &method, wire::ErrorCode code, const QString &message)
+    {
+        QMutexLocker l(&m_mutex);
+        if (code == wire::ErrorCode::None) m_refusals.remove(method);
+        else m_refusals[method] = {code, message};
+    }
     // Answers for successive calls of a method, the last repeated.
     void answerSequence(const QString &method, const QVector<wire::DataPacket> &ps)
     {
@@ -49,6 +57,7 @@ public:
         m_calls.clear();
         m_answers.clear();
         m_sequences.clear();
+        m_refusals.clear();
     }
     wire::Reply take(const QString &method, const QVector<wire::Arg> &args)
     {
@@ -65,6 +74,12 @@ public:
                 rc.args << a.text;
         }
         m_calls << rc;
+        if (const auto no = m_refusals.constFind(method); no != m_refusals.constEnd()) {
+            wire::Reply e;
+            e.error = no->first;
+            e.message = no->second;
+            return e;
+        }
         auto &seq = m_sequences[method];
         if (!seq.isEmpty()) {
             r.packet = seq.size() > 1 ? seq.takeFirst() : seq.first();
@@ -78,6 +93,7 @@ private:
     QVector<RecordedCall> m_calls;
     QHash<QString, wire::DataPacket> m_answers;
     QHash<QString, QVector<wire::DataPacket>> m_sequences;
+    QHash<QString, QPair<wire::ErrorCode, QString>> m_refusals;
 };
 
 class RecordingObject : public appsrv::ServerObject {

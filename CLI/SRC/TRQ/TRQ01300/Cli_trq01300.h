@@ -163,6 +163,9 @@ public:
     void WalkHistory(const std::function<void()> &walk);
     // An index value call, answered from the walk's earlier identical call.
     wire::Reply IndexValues(const QString &method, const QVector<TNetArg> &args);
+    // From this many distinct dates (or months) on, the conversion asks the
+    // index values of the whole range in one call instead of one per date.
+    int DatasParaIndiceDoPeriodo = 16;
 
 private:
     void buildTables();

@@ -1,0 +1,151 @@
+// Values of the history converted by the chosen financial index: each row's
+// recorded values divided by the index value of its asset's acquisition date
+// (daily index) or month (monthly index).
+#include "Cli_trq01300.h"
+#include "module.h"
+
+#include "busy.h"
+#include "codec.h"
+#include "consiste.h"
+#include "dataset.h"
+#include "dbgrid.h"
+#include "dispatch.h"
+#include "maskedit.h"
+#include "netconnection.h"
+
+#include <QHash>
+#include <QLineEdit>
+#include <cmath>
+#include <optional>
+
+using namespace trq01300;
+
+namespace {
+// A missing acquisition date is asked for at the date system's day zero.
+QDate dataDaLinha(TField *aqui) { return aqui->IsNull() ? QDate(1899, 12, 30) : aqui->AsDateTime().date(); }
+
+qint64 chaveMensal(const QDate &d) { return qint64(d.year()) * 12 + d.month() - 1; }
+
+// The index values of the history's whole range of dates in one call (the
+// values between two dates, the call a monthly index is asked with), keyed as
+// the call per date would have found them: by day (a daily index: a value
+// recorded at that day's start) or by month (a monthly one: the earliest value
+// from the month's first day to the start of its last). Nothing when the call
+// fails: then each date is asked on its own, as always, with its outcomes.
+std::optional<QHash<qint64, double>> valoresDoPeriodo(TfrmHistoricoBem *frm, const QDate &de, const QDate &ate, bool mensal)
+{
+    const QDate ini = mensal ? PriDiaMes(de) : de, fim = mensal ? UltimoDiaMes(ate) : ate;
+    const wire::Reply r = frm->netHistoricoBem->Call(
+        QStringLiteral("getIndFinMes"), {TNetArg::Ref(StCDIndice), TNetArg::Val(ShortDateText(ini)), TNetArg::Val(ShortDateText(fim))});
+    if (!r.ok()) return std::nullopt;
+    const auto &f = r.packet.fields;
+    int dt = -1, vr = -1;
+    for (int i = 0; i < f.size(); ++i) {
+        if (f[i].name == QLatin1String("DTREFIND")) dt = i;
+        if (f[i].name == QLatin1String("VRINDICE")) vr = i;
+    }
+    if (dt < 0 || vr < 0) return std::nullopt;
+    QHash<qint64, double> valores;
+    for (const wire::Row &row : r.packet.rows) {
+        const QVariant quando = row.value(dt), valor = row.value(vr);
+        if (quando.isNull()) continue;
+        const QDateTime d = wire::fromOleDate(quando.toDouble());
+        const bool inicioDoDia = d.time() == QTime(0, 0);
+        const double v = valor.isNull() ? 0.0 : valor.toDouble();
+        if (!mensal) {
+            if (inicioDoDia) valores.insert(d.date().toJulianDay(), v);
+        } else if (d.date() < UltimoDiaMes(d.date()) || inicioDoDia) {
+            // The rows come by date: the month's first wins.
+            if (const qint64 k = chaveMensal(d.date()); !valores.contains(k)) valores.insert(k, v);
+        }
+    }
+    return valores;
+}
+
+bool converteLinhas(TfrmHistoricoBem *frm)
+{
+    TClientDataSet *h = frm->cdsHistoricoBem;
+    TField *vr = h->FieldByName(QStringLiteral("VROPERABEM")), *ja = h->FieldByName(QStringLiteral("VRJADEPROPEBEM")),
+           *fal = h->FieldByName(QStringLiteral("VRFALDEPROPEBEM")), *vr2 = h->FieldByName(QStringLiteral("VROPERABEM2")),
+           *ja2 = h->FieldByName(QStringLiteral("VRJADEPROPEBEM2")), *fal2 = h->FieldByName(QStringLiteral("VRFALDEPROPEBEM2")),
+           *ok = h->FieldByName(QStringLiteral("IDINDFINOK")), *aqui = h->FieldByName(QStringLiteral("DTAQUIBEMATIVO"));
+    // Copies the recorded values (divisor 0) or divides them.
+    auto update = [&](double d, const QString &mark) {
+        h->Edit();
+        const auto put = [&](TField *dst, TField *src) {
+            if (src->IsNull()) dst->Clear();
+            else dst->SetAsFloat(d == 0 ? src->AsFloat() : src->AsFloat() / d);
+        };
+        put(vr2, vr);
+        put(ja2, ja);
+        put(fal2, fal);
+        ok->SetAsString(mark);
+        h->Post();
+    };
+    const int col = IndiceCol(frm->dbgPadrao, QStringLiteral("IDINDFINOK"));
+    if (frm->edtSgIndice->text().isEmpty()) {
+        frm->dbgPadrao->SetColumnVisible(col, false);
+        for (h->First(); !h->Eof(); h->Next()) update(0, QStringLiteral("N"));
+        return false;
+    }
+    frm->dbgPadrao->SetColumnVisible(col, true);
+    const bool diario = StTpIndice == QLatin1String("1"), mensal = StTpIndice == QLatin1String("2");
+    // Many dates: their values come in one call over their range rather than
+    // one call each (the per-date calls cost more than the rest of the work).
+    std::optional<QHash<qint64, double>> doPeriodo;
+    if (diario || mensal) {
+        QSet<qint64> chaves;
+        QDate de, ate;
+        for (h->First(); !h->Eof(); h->Next()) {
+            const QDate d = dataDaLinha(aqui);
+            chaves.insert(mensal ? chaveMensal(d) : d.toJulianDay());
+            if (!de.isValid() || d < de) de = d;
+            if (!ate.isValid() || d > ate) ate = d;
+        }
+        if (chaves.size() >= frm->DatasParaIndiceDoPeriodo) doPeriodo = valoresDoPeriodo(frm, de, ate, mensal);
+    }
+    bool naoConv = false;
+    const int total = h->RecordCount();
+    for (h->First(); !h->Eof(); h->Next()) {
+        BusyProgress(QStringLiteral("convertendo valores"), h->RecNo() + 1, total);
+        const QDate dt = dataDaLinha(aqui);
+        double d = 0;
+        if (!diario && !mensal) continue;  // unknown type: the row stays as loaded
+        if (doPeriodo) {
+            d = doPeriodo->value(mensal ? chaveMensal(dt) : dt.toJulianDay(), 0.0);
+        } else {
+            TClientDataSet *valores = nullptr;
+            wire::Reply r;
+            if (diario) {
+                r = frm->IndexValues(QStringLiteral("getIndFin"), {TNetArg::Ref(StCDIndice), TNetArg::Val(ShortDateText(dt))});
+                valores = frm->adqIndFin;
+            } else {
+                r = frm->IndexValues(QStringLiteral("getIndFinMes"),
+                    {TNetArg::Ref(StCDIndice), TNetArg::Val(ShortDateText(PriDiaMes(dt))), TNetArg::Val(ShortDateText(UltimoDiaMes(dt)))});
+                valores = frm->adqIndFinMes;
+            }
+            valores->LoadFromPacket(CheckResultServ(r, true, 0));
+            valores->First();
+            d = valores->IsEmpty() ? 0 : valores->FieldByName(QStringLiteral("VRINDICE"))->AsFloat();
+        }
+        // A zero or empty value cannot divide: the row keeps its values, marked not converted.
+        if (d == 0 || !std::isfinite(d)) {
+            update(0, QStringLiteral("N"));
+            naoConv = true;
+        } else {
+            update(d, QStringLiteral("S"));
+        }
+    }
+    return naoConv;
+}
+}  // namespace
+
+// One walk over the history: the details and the index values of a date are asked once.
+bool ConverteValoresHistorico(TfrmHistoricoBem *frm)
+{
+    bool naoConv = false;
+    frm->WalkHistory([&] { naoConv = converteLinhas(frm); });
+    return naoConv;
+}
+
+void TfrmHistoricoBem::Converte_Valores() { ConverteValoresHistorico(this); }
