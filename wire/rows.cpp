@@ -277,6 +277,15 @@ void Rows::setValue(qsizetype row, int cell, const QVariant &v)
         std::memcpy(p + 1, &d, sizeof d);
         return;
     }
+    // A short text over one of the same length (a mark "N" made "S") too.
+    if (p && p[0] == ShortText && !empty && v.metaType().id() == QMetaType::QString) {
+        const QByteArray utf8 = v.toString().toUtf8();
+        if (utf8.size() == quint8(p[1])) {
+            const qsizetype at = p - m_data.constData();
+            std::memcpy(m_data.data() + at + 2, utf8.constData(), size_t(utf8.size()));
+            return;
+        }
+    }
     Row r = at(row);
     if (cell >= r.size()) r.resize(cell + 1);
     r[cell] = v;

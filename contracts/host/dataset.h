@@ -128,6 +128,10 @@ public:
     bool ControlsDisabled() const { return m_controlsOff > 0; }
 
     QVariant valueAt(int row, int field) const;
+    // Writes one stored value of a row, as Edit, a field's SetValue and Post
+    // would, without moving to the row or changing the state: for code that
+    // rewrites many rows. Refused (EHostError) for the row being edited.
+    void SetValueAt(int row, TField *field, const QVariant &v);
     // A stored text's UTF-8, for writing many rows out without converting each
     // text twice; *text false when the cell holds no text or the row is being edited.
     QByteArrayView utf8At(int row, int field, bool *text) const;

@@ -161,6 +161,15 @@ void TstWire::compactRowsReadAndChangeInPlace()
     QVERIFY(again);
     QVERIFY(again->packet.rows.value(0, 1).isNull());
     QVERIFY(again->packet.rows.value(1, 2).isNull());
+    // A text over one of as many bytes (a mark "N" made "S") is written where
+    // it is; one of as many letters but other bytes moves the row.
+    Rows marked = back->packet.rows;
+    const qsizetype markedSize = marked.byteSize();
+    marked.setValue(0, 0, "Açôo");
+    QCOMPARE(marked.byteSize(), markedSize);
+    QCOMPARE(marked.value(0, 0), QVariant("Açôo"));
+    marked.setValue(0, 0, "Acao");
+    QCOMPARE(marked.at(0), Row({"Acao", 1.5, QVariant(), longText}));
     // The packet read keeps what it had.
     QCOMPARE(back->packet.rows.at(0), Row({"Ação", 1.5, QVariant(), longText}));
     QVERIFY(back->packet.rows.value(1, 1).isNull());

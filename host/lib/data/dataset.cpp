@@ -17,28 +17,29 @@ QVariant TField::Value() const
     return m_ds->valueAt(m_ds->m_cur, m_index);
 }
 
+// A value as a field of this kind keeps it.
+static QVariant storedValue(TFieldKind kind, int size, const QVariant &v)
+{
+    if (!v.isValid() || v.isNull()) return v;
+    switch (kind) {
+    case TFieldKind::Float: return v.toDouble();
+    case TFieldKind::DateTime:
+        return v.typeId() == QMetaType::QDateTime ? QVariant(wire::toOleDate(v.toDateTime())) : QVariant(v.toDouble());
+    case TFieldKind::FixedString: {
+        QString s = v.toString();
+        if (size > 0) s = s.leftJustified(size, QLatin1Char(' '), true);
+        return s;
+    }
+    case TFieldKind::String: return v.toString();
+    }
+    return v;
+}
+
 void TField::SetValue(const QVariant &v)
 {
     if (m_ds->m_state != TDataSetState::Edit)
         throw host::EHostError(QStringLiteral("A tabela não está em modo de edição."));
-    QVariant stored = v;
-    if (v.isValid() && !v.isNull()) {
-        switch (m_kind) {
-        case TFieldKind::Float: stored = v.toDouble(); break;
-        case TFieldKind::DateTime:
-            stored = v.typeId() == QMetaType::QDateTime ? QVariant(wire::toOleDate(v.toDateTime()))
-                                                        : QVariant(v.toDouble());
-            break;
-        case TFieldKind::FixedString: {
-            QString s = v.toString();
-            if (m_size > 0) s = s.leftJustified(m_size, QLatin1Char(' '), true);
-            stored = s;
-            break;
-        }
-        case TFieldKind::String: stored = v.toString(); break;
-        }
-    }
-    m_ds->m_editBuffer[m_index] = stored;
+    m_ds->m_editBuffer[m_index] = storedValue(m_kind, m_size, v);
     m_ds->m_edited[m_index] = true;
 }
 
@@ -326,6 +327,17 @@ QVariant TClientDataSet::valueAt(int row, int field) const
 {
     if (row < 0 || row >= m_rows.size() || field < 0 || field >= m_cellOf.size()) return {};
     return m_rows.value(row, m_cellOf[field]);
+}
+
+void TClientDataSet::SetValueAt(int row, TField *field, const QVariant &v)
+{
+    if (row < 0 || row >= m_rows.size() || !field || field->m_ds != this || field->m_index >= m_cellOf.size())
+        throw host::EHostError(QStringLiteral("%1: não há esse registro ou campo.").arg(objectName()));
+    if (m_state == TDataSetState::Edit && row == m_cur)
+        throw host::EHostError(QStringLiteral("%1: o registro está em edição.").arg(objectName()));
+    if (m_cellOf[field->m_index] < 0) return;
+    m_rows.setValue(row, m_cellOf[field->m_index], storedValue(field->m_kind, field->m_size, v));
+    notifyControls([this, row] { emit rowChanged(row); });
 }
 
 QByteArrayView TClientDataSet::utf8At(int row, int field, bool *text) const

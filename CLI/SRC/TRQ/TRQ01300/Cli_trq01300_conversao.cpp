@@ -69,7 +69,16 @@ bool converteLinhas(TfrmHistoricoBem *frm)
            *fal = h->FieldByName(QStringLiteral("VRFALDEPROPEBEM")), *vr2 = h->FieldByName(QStringLiteral("VROPERABEM2")),
            *ja2 = h->FieldByName(QStringLiteral("VRJADEPROPEBEM2")), *fal2 = h->FieldByName(QStringLiteral("VRFALDEPROPEBEM2")),
            *ok = h->FieldByName(QStringLiteral("IDINDFINOK")), *aqui = h->FieldByName(QStringLiteral("DTAQUIBEMATIVO"));
-    // Copies the recorded values (divisor 0) or divides them.
+    const QString sim = QStringLiteral("S"), nao = QStringLiteral("N");
+    // Copies a row's recorded values (divisor 0) or divides them, and marks it.
+    const auto converte = [&](int row, double d, const QString &mark) {
+        for (auto [src, dst] : {std::pair{vr, vr2}, std::pair{ja, ja2}, std::pair{fal, fal2}}) {
+            const QVariant v = h->valueAt(row, src->Index());
+            h->SetValueAt(row, dst, v.isNull() ? QVariant() : QVariant(d == 0 ? v.toDouble() : v.toDouble() / d));
+        }
+        h->SetValueAt(row, ok, mark);
+    };
+    // The same on the current row, through an edit (the calls per date move the cursor).
     auto update = [&](double d, const QString &mark) {
         h->Edit();
         const auto put = [&](TField *dst, TField *src) {
@@ -82,59 +91,77 @@ bool converteLinhas(TfrmHistoricoBem *frm)
         ok->SetAsString(mark);
         h->Post();
     };
+    const auto dataAt = [&](int row) {
+        const QVariant v = h->valueAt(row, aqui->Index());
+        return v.isNull() ? QDate(1899, 12, 30) : wire::fromOleDate(v.toDouble()).date();
+    };
+    const int total = h->RecordCount();
+    // The rows rewritten in place, the cursor ends where a walk from the first
+    // row past the last leaves it, having moved as that walk moves it (so the
+    // current row's details are loaded once the walk ends, as always).
+    const auto comoNumPasseio = [h] {
+        h->First();
+        h->Last();
+        h->Next();
+    };
     const int col = IndiceCol(frm->dbgPadrao, QStringLiteral("IDINDFINOK"));
     if (frm->edtSgIndice->text().isEmpty()) {
         frm->dbgPadrao->SetColumnVisible(col, false);
-        for (h->First(); !h->Eof(); h->Next()) update(0, QStringLiteral("N"));
+        for (int row = 0; row < total; ++row) converte(row, 0, nao);
+        comoNumPasseio();
         return false;
     }
     frm->dbgPadrao->SetColumnVisible(col, true);
     const bool diario = StTpIndice == QLatin1String("1"), mensal = StTpIndice == QLatin1String("2");
+    bool naoConv = false;
+    // A zero or empty value cannot divide: the row keeps its values, marked not converted.
+    const auto divide = [&](int row, double d) {
+        const bool pode = d != 0 && std::isfinite(d);
+        naoConv = naoConv || !pode;
+        if (row < 0) update(pode ? d : 0, pode ? sim : nao);
+        else converte(row, pode ? d : 0, pode ? sim : nao);
+    };
     // Many dates: their values come in one call over their range rather than
     // one call each (the per-date calls cost more than the rest of the work).
-    std::optional<QHash<qint64, double>> doPeriodo;
     if (diario || mensal) {
         QSet<qint64> chaves;
         QDate de, ate;
-        for (h->First(); !h->Eof(); h->Next()) {
-            const QDate d = dataDaLinha(aqui);
+        for (int row = 0; row < total; ++row) {
+            const QDate d = dataAt(row);
             chaves.insert(mensal ? chaveMensal(d) : d.toJulianDay());
             if (!de.isValid() || d < de) de = d;
             if (!ate.isValid() || d > ate) ate = d;
         }
-        if (chaves.size() >= frm->DatasParaIndiceDoPeriodo) doPeriodo = valoresDoPeriodo(frm, de, ate, mensal);
+        if (chaves.size() >= frm->DatasParaIndiceDoPeriodo) {
+            if (const auto valores = valoresDoPeriodo(frm, de, ate, mensal)) {
+                for (int row = 0; row < total; ++row) {
+                    BusyProgress(QStringLiteral("convertendo valores"), row + 1, total);
+                    const QDate dt = dataAt(row);
+                    divide(row, valores->value(mensal ? chaveMensal(dt) : dt.toJulianDay(), 0.0));
+                }
+                comoNumPasseio();
+                return naoConv;
+            }
+        }
     }
-    bool naoConv = false;
-    const int total = h->RecordCount();
     for (h->First(); !h->Eof(); h->Next()) {
         BusyProgress(QStringLiteral("convertendo valores"), h->RecNo() + 1, total);
         const QDate dt = dataDaLinha(aqui);
-        double d = 0;
-        if (!diario && !mensal) continue;  // unknown type: the row stays as loaded
-        if (doPeriodo) {
-            d = doPeriodo->value(mensal ? chaveMensal(dt) : dt.toJulianDay(), 0.0);
+        TClientDataSet *valores = nullptr;
+        wire::Reply r;
+        if (diario) {
+            r = frm->IndexValues(QStringLiteral("getIndFin"), {TNetArg::Ref(StCDIndice), TNetArg::Val(ShortDateText(dt))});
+            valores = frm->adqIndFin;
+        } else if (mensal) {
+            r = frm->IndexValues(QStringLiteral("getIndFinMes"),
+                {TNetArg::Ref(StCDIndice), TNetArg::Val(ShortDateText(PriDiaMes(dt))), TNetArg::Val(ShortDateText(UltimoDiaMes(dt)))});
+            valores = frm->adqIndFinMes;
         } else {
-            TClientDataSet *valores = nullptr;
-            wire::Reply r;
-            if (diario) {
-                r = frm->IndexValues(QStringLiteral("getIndFin"), {TNetArg::Ref(StCDIndice), TNetArg::Val(ShortDateText(dt))});
-                valores = frm->adqIndFin;
-            } else {
-                r = frm->IndexValues(QStringLiteral("getIndFinMes"),
-                    {TNetArg::Ref(StCDIndice), TNetArg::Val(ShortDateText(PriDiaMes(dt))), TNetArg::Val(ShortDateText(UltimoDiaMes(dt)))});
-                valores = frm->adqIndFinMes;
-            }
-            valores->LoadFromPacket(CheckResultServ(r, true, 0));
-            valores->First();
-            d = valores->IsEmpty() ? 0 : valores->FieldByName(QStringLiteral("VRINDICE"))->AsFloat();
+            continue;  // unknown type: the row stays as loaded
         }
-        // A zero or empty value cannot divide: the row keeps its values, marked not converted.
-        if (d == 0 || !std::isfinite(d)) {
-            update(0, QStringLiteral("N"));
-            naoConv = true;
-        } else {
-            update(d, QStringLiteral("S"));
-        }
+        valores->LoadFromPacket(CheckResultServ(r, true, 0));
+        valores->First();
+        divide(-1, valores->IsEmpty() ? 0 : valores->FieldByName(QStringLiteral("VRINDICE"))->AsFloat());
     }
     return naoConv;
 }
