@@ -1,6 +1,7 @@
 #include "packetwriter.h"
 
 #include <QtEndian>
+#include <algorithm>
 #include <cstring>
 
 namespace wire {
@@ -36,10 +37,19 @@ void PacketWriter::head(quint8 major, quint64 value)
         qToBigEndian<quint64>(value, b + 1);
         n = 9;
     }
-    m_out->append(b, n);
+    put(b, n);
 }
 
-PacketWriter::PacketWriter(QByteArray *out, const QVector<FieldDef> &fields) : m_out(out), m_fields(fields)
+char *PacketWriter::room(qsizetype n)
+{
+    if (m_len + n > m_out->size()) m_out->resize(std::max<qsizetype>(m_len + n, std::max<qsizetype>(m_out->size() * 2, 64 * 1024)));
+    char *at = m_out->data() + m_len;
+    m_len += n;
+    return at;
+}
+
+PacketWriter::PacketWriter(QByteArray *out, const QVector<FieldDef> &fields)
+    : m_out(out), m_start(out->size()), m_len(out->size()), m_fields(fields)
 {
     head(kMap, 2);
     text(QStringLiteral("f"));
@@ -52,7 +62,7 @@ PacketWriter::PacketWriter(QByteArray *out, const QVector<FieldDef> &fields) : m
         else head(kUnsigned, quint64(f.width));
     }
     text(QStringLiteral("r"));
-    m_out->append(kIndefiniteArray);  // rows are counted by the reader
+    put(&kIndefiniteArray, 1);  // rows are counted by the reader
 }
 
 void PacketWriter::beginRow()
@@ -60,7 +70,7 @@ void PacketWriter::beginRow()
     head(kArray, quint64(m_fields.size()));
 }
 
-void PacketWriter::null() { m_out->append(kNull); }
+void PacketWriter::null() { put(&kNull, 1); }
 
 void PacketWriter::number(double d)
 {
@@ -69,7 +79,7 @@ void PacketWriter::number(double d)
     quint64 bits;
     std::memcpy(&bits, &d, sizeof bits);
     qToBigEndian<quint64>(bits, b + 1);
-    m_out->append(b, 9);
+    put(b, 9);
 }
 
 void PacketWriter::cell(int field, const QVariant &v)
@@ -93,12 +103,13 @@ void PacketWriter::text(const QString &s)
     char *end = m_encoder.appendToBuffer(m_utf8.data(), s);
     const qsizetype n = end - m_utf8.constData();
     head(kText, quint64(n));
-    m_out->append(m_utf8.constData(), n);
+    put(m_utf8.constData(), n);
 }
 
 void PacketWriter::finish()
 {
-    m_out->append(kBreak);  // end of the rows
+    put(&kBreak, 1);  // end of the rows
+    m_out->resize(m_len);  // the capacity stays: the reply is copied into its frame and let go
 }
 
 void writePacket(QByteArray *out, const DataPacket &p)

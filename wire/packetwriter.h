@@ -5,6 +5,7 @@
 #include "datapacket.h"
 #include <QByteArray>
 #include <QStringEncoder>
+#include <cstring>
 
 namespace wire {
 
@@ -17,9 +18,16 @@ public:
     void number(double d);
     void null();
     void finish();
+    // The packet's bytes written so far (the array is larger until finish()).
+    qsizetype bytes() const { return m_len - m_start; }
 private:
     void head(quint8 major, quint64 value);
+    // Room for n more bytes at the end of what was written; the array grows
+    // in large steps, so that most items cost a copy and nothing else.
+    char *room(qsizetype n);
+    void put(const char *data, qsizetype n) { std::memcpy(room(n), data, size_t(n)); }
     QByteArray *m_out;
+    qsizetype m_start = 0, m_len = 0;
     QVector<FieldDef> m_fields;
     QByteArray m_utf8;
     QStringEncoder m_encoder{QStringEncoder::Utf8};

@@ -196,7 +196,7 @@ wire::Reply history(QSqlDatabase &db, const QVector<wire::Arg> &a)
         // An operation whose asset row is missing is still returned, with the
         // asset's fields empty: never dropped silently.
         if (q.value(column[kName]).isNull() && withoutAsset++ == 0) firstWithoutAsset = q.value(column[kNumber]).toString();
-        if ((++rows & 255) == 0 && r.packetCbor.size() > kPacketCap) throw BadValue(QString::fromUtf8(wire::kReplyTooLargeMessage));
+        if ((++rows & 255) == 0 && pw.bytes() > kPacketCap) throw BadValue(QString::fromUtf8(wire::kReplyTooLargeMessage));
         pw.beginRow();
         for (int i = 0; i < n; ++i) {
             if (i == kCaption) pw.text((q.value(column[kCode]).toString() + dash + q.value(column[kName]).toString()).left(63));
