@@ -40,6 +40,22 @@ bool displayAvailable()
     if (!platform.isEmpty() && !platform.startsWith("xcb") && !platform.startsWith("wayland")) return true;
     return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
+
+// Ends the program once the window it watches has painted itself: a start
+// measured to the moment a user sees the window.
+class FirstPaintQuits : public QObject {
+public:
+    bool eventFilter(QObject *watched, QEvent *e) override
+    {
+        if (e->type() == QEvent::Paint && !m_done) {
+            m_done = true;
+            QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+        }
+        return QObject::eventFilter(watched, e);
+    }
+private:
+    bool m_done = false;
+};
 }  // namespace
 
 int main(int argc, char **argv)
@@ -69,6 +85,7 @@ parse:
     p.addOption({"screenshot", "Salva a janela principal em FILE e encerra.", "FILE"});
     p.addOption({"query", "Com --open: preenche o cabeçalho e confirma o filtro (EMPRESA[,INICIO,FIM[,INDICE]]).", "CONSULTA"});
     p.addOption({"page", "Com --query: o que mostrar depois (detalhes ou resumo).", "PAGE"});
+    p.addOption({"exit-when-shown", "Sai assim que a janela principal se desenha pela primeira vez (para scripts e medições)."});
     p.process(app);
     // The machine's configuration (what the package installs under /etc),
     // then the file asked for, each over what came before. A configuration
@@ -93,6 +110,8 @@ parse:
         return 1;
     }
     MainWindow w;
+    FirstPaintQuits firstPaint;
+    if (p.isSet("exit-when-shown")) w.installEventFilter(&firstPaint);
     w.show();
     // Ask for the input focus: without a window manager nobody else gives it.
     w.activateWindow();
