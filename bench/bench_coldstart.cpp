@@ -5,6 +5,7 @@
 // unless set). The first start of backoffice, which makes the demo database,
 // is reported apart.
 #include "cmdline.h"
+#include "firstpaintquits.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -18,20 +19,6 @@
 #include <vector>
 
 namespace {
-class FirstPaintQuits : public QObject {
-public:
-    bool eventFilter(QObject *watched, QEvent *e) override
-    {
-        if (e->type() == QEvent::Paint && !m_done) {
-            m_done = true;
-            QTimer::singleShot(0, qApp, &QCoreApplication::quit);
-        }
-        return QObject::eventFilter(watched, e);
-    }
-private:
-    bool m_done = false;
-};
-
 // The reference: the least a Qt program does to show a window.
 int helloWorld(int argc, char **argv)
 {

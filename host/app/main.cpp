@@ -6,6 +6,7 @@
 #include "adoibquery.h"
 #include "dispatch.h"
 #include "vantiro.h"
+#include "firstpaintquits.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -40,22 +41,6 @@ bool displayAvailable()
     if (!platform.isEmpty() && !platform.startsWith("xcb") && !platform.startsWith("wayland")) return true;
     return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
-
-// Ends the program once the window it watches has painted itself: a start
-// measured to the moment a user sees the window.
-class FirstPaintQuits : public QObject {
-public:
-    bool eventFilter(QObject *watched, QEvent *e) override
-    {
-        if (e->type() == QEvent::Paint && !m_done) {
-            m_done = true;
-            QTimer::singleShot(0, qApp, &QCoreApplication::quit);
-        }
-        return QObject::eventFilter(watched, e);
-    }
-private:
-    bool m_done = false;
-};
 }  // namespace
 
 int main(int argc, char **argv)

@@ -21,9 +21,6 @@
 using namespace trq01300;
 
 namespace {
-// A missing acquisition date is asked for at the date system's day zero.
-QDate dataDaLinha(TField *aqui) { return aqui->IsNull() ? QDate(1899, 12, 30) : aqui->AsDateTime().date(); }
-
 qint64 chaveMensal(const QDate &d) { return qint64(d.year()) * 12 + d.month() - 1; }
 
 // The index values of the history's whole range of dates in one call (the
@@ -78,19 +75,7 @@ bool converteLinhas(TfrmHistoricoBem *frm)
         }
         h->SetValueAt(row, ok, mark);
     };
-    // The same on the current row, through an edit (the calls per date move the cursor).
-    auto update = [&](double d, const QString &mark) {
-        h->Edit();
-        const auto put = [&](TField *dst, TField *src) {
-            if (src->IsNull()) dst->Clear();
-            else dst->SetAsFloat(d == 0 ? src->AsFloat() : src->AsFloat() / d);
-        };
-        put(vr2, vr);
-        put(ja2, ja);
-        put(fal2, fal);
-        ok->SetAsString(mark);
-        h->Post();
-    };
+    // A missing acquisition date is asked for at the date system's day zero.
     const auto dataAt = [&](int row) {
         const QVariant v = h->valueAt(row, aqui->Index());
         return v.isNull() ? QDate(1899, 12, 30) : wire::fromOleDate(v.toDouble()).date();
@@ -118,8 +103,7 @@ bool converteLinhas(TfrmHistoricoBem *frm)
     const auto divide = [&](int row, double d) {
         const bool pode = d != 0 && std::isfinite(d);
         naoConv = naoConv || !pode;
-        if (row < 0) update(pode ? d : 0, pode ? sim : nao);
-        else converte(row, pode ? d : 0, pode ? sim : nao);
+        converte(row, pode ? d : 0, pode ? sim : nao);
     };
     // Many dates: their values come in one call over their range rather than
     // one call each (the per-date calls cost more than the rest of the work).
@@ -146,7 +130,7 @@ bool converteLinhas(TfrmHistoricoBem *frm)
     }
     for (h->First(); !h->Eof(); h->Next()) {
         BusyProgress(QStringLiteral("convertendo valores"), h->RecNo() + 1, total);
-        const QDate dt = dataDaLinha(aqui);
+        const QDate dt = dataAt(h->RecNo());
         TClientDataSet *valores = nullptr;
         wire::Reply r;
         if (diario) {
@@ -161,7 +145,7 @@ bool converteLinhas(TfrmHistoricoBem *frm)
         }
         valores->LoadFromPacket(CheckResultServ(r, true, 0));
         valores->First();
-        divide(-1, valores->IsEmpty() ? 0 : valores->FieldByName(QStringLiteral("VRINDICE"))->AsFloat());
+        divide(h->RecNo(), valores->IsEmpty() ? 0 : valores->FieldByName(QStringLiteral("VRINDICE"))->AsFloat());
     }
     return naoConv;
 }
