@@ -67,6 +67,14 @@ public:
         process();
     }
 
+    // A piece of the running call's reply, from a worker without the descriptor.
+    void writePiece(const QByteArray &bytes)
+    {
+        if (m_closing) return;
+        m_ch->write(bytes);
+        if (m_ch->pendingOut() > 0) watchStall();
+    }
+
     void close()
     {
         if (m_closing) return;
@@ -187,7 +195,7 @@ private:
         const int fd = m_ch->duplicate();
         const bool mayRead = fd >= 0 && m_in.isEmpty();
         if (mayRead) m_ch->pauseReading(true);
-        m_srv->dispatch(m_id, *call, fd, mayRead, m_peer);
+        m_srv->dispatch(m_id, *call, fd, mayRead, m_pieces, m_peer);
     }
 
     void hello(const QByteArray &payload)
@@ -216,6 +224,7 @@ private:
             return;
         }
         m_helloDone = true;
+        m_pieces = h->pieces;
         m_timer.stop();
         send(wire::Reply{});
     }
@@ -252,6 +261,7 @@ private:
     qint64 m_stallSeen = 0;
     QElapsedTimer m_clock;
     bool m_helloDone = false, m_busy = false, m_closing = false, m_waitingIdle = false;
+    bool m_pieces = false;  // the client reads large replies in pieces
 };
 
 namespace {
@@ -603,22 +613,32 @@ struct DirectFd {
 };
 
 // Sends what the socket takes now, without waiting: a client slow to read
-// gets the rest from the event loop and never holds a worker.
-Delivery deliver(const wire::Reply &r, int fd, qint64 cap)
+// gets the rest from the event loop and never holds a worker. After pieces,
+// the reply's last frame (and what the socket did not take of them).
+Delivery deliver(const wire::Reply &r, int fd, qint64 cap, PieceSender *pieces)
 {
     Delivery d;
     d.ok = r.ok();
     d.error = int(r.error);
-    d.unsent = wire::replyFrame(r);
-    if (d.unsent.size() - 4 > cap) {
+    if (pieces && pieces->started()) {
+        wire::Reply failed;
+        d.unsent = pieces->finish(r, &failed);
+        d.ok = failed.ok();
+        d.error = int(failed.error);
+        d.bytes = pieces->frameBytes();
+    } else {
+        d.unsent = wire::replyFrame(r);
+        d.bytes = d.unsent.size();
+    }
+    if (!(pieces && pieces->started()) && d.unsent.size() - 4 > cap) {
         // Never sent: a desktop would refuse it whole after waiting for it.
         qCWarning(lcServer) << "a reply of" << d.unsent.size() << "bytes is over the cap of" << cap << "and was refused";
         const wire::Reply refused = errorReply(wire::ErrorCode::BadValue, QString::fromUtf8(wire::kReplyTooLargeMessage));
         d.ok = false;
         d.error = int(refused.error);
         d.unsent = wire::replyFrame(refused);
+        d.bytes = d.unsent.size();
     }
-    d.bytes = d.unsent.size();
     if (fd < 0) return d;
     const qint64 sent = wire::sendNow(fd, d.unsent.constData(), d.unsent.size());
     // A client gone away: nothing is left to send, and the event loop sees the connection close.
@@ -637,12 +657,12 @@ wire::Reply Server::precheck(const wire::Call &call) const
     return checkCall(*proto, call);
 }
 
-void Server::dispatch(quint64 id, const wire::Call &call, int directFd, bool mayRead, const QString &peer)
+void Server::dispatch(quint64 id, const wire::Call &call, int directFd, bool mayRead, bool pieces, const QString &peer)
 {
     auto fd = std::make_shared<DirectFd>(directFd);
     const wire::Reply early = precheck(call);
     if (!early.ok()) {
-        const Delivery d = deliver(early, -1, m_cfg.maxReplyBytes);
+        const Delivery d = deliver(early, -1, m_cfg.maxReplyBytes, nullptr);
         QMetaObject::invokeMethod(this, [this, id, d] { finished(id, d); }, Qt::QueuedConnection);
         return;
     }
@@ -652,8 +672,17 @@ void Server::dispatch(quint64 id, const wire::Call &call, int directFd, bool may
         QElapsedTimer clock;
     };
     auto chain = std::make_shared<Chain>();
-    m_pool->submit(call, [this, id, fd, mayRead, peer, chain](const wire::Reply &r) -> std::optional<wire::Call> {
-        Delivery d = deliver(r, fd->fd, m_cfg.maxReplyBytes);
+    std::shared_ptr<PieceSender> sender;
+    if (pieces) {
+        // Pieces a worker cannot send itself go through this loop, in order, before the reply's end.
+        sender = std::make_shared<PieceSender>(fd->fd, m_cfg.maxReplyBytes, [this, id](QByteArray bytes) {
+            QMetaObject::invokeMethod(this, [this, id, bytes] {
+                if (Session *s = m_sessions.value(id)) s->writePiece(bytes);
+            }, Qt::QueuedConnection);
+        });
+    }
+    m_pool->submit(call, sender, [this, id, fd, mayRead, peer, chain, sender](const wire::Reply &r) -> std::optional<wire::Call> {
+        Delivery d = deliver(r, fd->fd, m_cfg.maxReplyBytes, sender.get());
         if (chain->calls > 0)
             qCInfo(lcServer).noquote() << peer << chain->method << chain->clock.elapsed() << "ms"
                                        << (d.ok ? QStringLiteral("ok") : QStringLiteral("erro %1").arg(d.error)) << d.bytes

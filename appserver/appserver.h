@@ -90,8 +90,9 @@ private:
     // directFd: a duplicate of the connection's socket that the worker may send
     // the reply on at once (plain connections), or -1; it is closed in any case.
     // mayRead: the session stopped reading, so the worker may take the next
-    // call from the socket when it is already there.
-    void dispatch(quint64 session, const wire::Call &call, int directFd, bool mayRead, const QString &peer);
+    // call from the socket when it is already there. pieces: the client reads
+    // a large reply in pieces, sent while the reply is made.
+    void dispatch(quint64 session, const wire::Call &call, int directFd, bool mayRead, bool pieces, const QString &peer);
     wire::Reply precheck(const wire::Call &call) const;
     // On a worker: the next call if one whole call arrives at once; other bytes read go to readAhead.
     std::optional<wire::Call> nextCall(int fd, QByteArray *readAhead) const;

@@ -85,21 +85,35 @@ int main(int argc, char **argv)
         sock.connectToHost(host, port);
         if (!sock.waitForConnected(10000)) return fail(QStringLiteral("conexão falhou: %1").arg(sock.errorString()));
     }
+    FILE *out = stdout;
+    const bool csv = p.isSet("csv");
+    const auto printRefs = [&](const wire::Reply &r) {
+        for (int i = 0; i < r.refs.size(); ++i) std::fprintf(csv ? stderr : out, "ref %d: %s\n", i + 1, qPrintable(r.refs[i]));
+    };
+    // A large reply comes in pieces: each is printed as it arrives and let
+    // go, so the rows never pile up here.
+    bool printed = false;
+    const auto printPiece = [&](wire::Reply &r) {
+        if (!printed) printRefs(r);
+        appsrv::printPacket(out, r.packet, csv, !printed);
+        printed = true;
+        r.packet.rows.clear();
+    };
     wire::Reply r;
-    for (const QByteArray &frame : {wire::encodeHello({token}), wire::encodeCall(call)}) {
-        QByteArray answer;
-        if (!wire::writeFrame(&sock, frame, 30000) ||
-            wire::readFrame(&sock, &answer, wire::kMaxFrameBytes, 120000) != wire::ReadStatus::Ok) {
+    for (const QByteArray &frame : {wire::encodeHello({token, true}), wire::encodeCall(call)}) {
+        QString unreadable;
+        if (!wire::writeFrame(&sock, frame, 30000)) return fail(QStringLiteral("o servidor não respondeu"));
+        const wire::ReadStatus st = wire::readReply(&sock, &r, 120000, &unreadable, printPiece);
+        if (st == wire::ReadStatus::Unreadable) return fail(QStringLiteral("resposta inválida"));
+        if (st != wire::ReadStatus::Ok) {
             const QString mismatch = tls ? QString() : wire::mismatchMessage(host, port, false, 3000);
             return fail(mismatch.isEmpty() ? QStringLiteral("o servidor não respondeu") : mismatch);
         }
-        auto decoded = wire::decodeReply(answer);
-        if (!decoded) return fail(QStringLiteral("resposta inválida"));
-        if (!decoded->ok()) return fail(decoded->message);
-        r = std::move(*decoded);  // the frame goes; the rows stay, compactly
+        // After pieces were printed, a failure still ends the program as one.
+        if (!r.ok()) return fail(r.message);
     }
-    FILE *out = stdout;
-    for (int i = 0; i < r.refs.size(); ++i) std::fprintf(p.isSet("csv") ? stderr : out, "ref %d: %s\n", i + 1, qPrintable(r.refs[i]));
-    appsrv::printPacket(out, r.packet, p.isSet("csv"));
+    if (printed) return 0;
+    printRefs(r);
+    appsrv::printPacket(out, r.packet, csv);
     return 0;
 }

@@ -61,15 +61,15 @@ void appendNumber(QByteArray &out, double d)
 
 }  // namespace
 
-void printPacket(std::FILE *out, const wire::DataPacket &p, bool csv)
+void printPacket(std::FILE *out, const wire::DataPacket &p, bool csv, bool title)
 {
     const char sep = csv ? ',' : '\t';
     QByteArray text;
-    for (int i = 0; i < p.fields.size(); ++i) {
+    for (int i = 0; title && i < p.fields.size(); ++i) {
         if (i) text.append(sep);
         text.append(p.fields[i].name.toUtf8());
     }
-    text.append('\n');
+    if (title) text.append('\n');
     QVarLengthArray<wire::Rows::CellView, 64> cells;
     for (qsizetype row = 0; row < p.rows.size(); ++row) {
         p.rows.cellsOf(row, &cells);

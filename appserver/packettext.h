@@ -6,5 +6,6 @@
 #include <cstdio>
 
 namespace appsrv {
-void printPacket(std::FILE *out, const wire::DataPacket &p, bool csv);
+// title: the line of field names first (not for the later pieces of a reply).
+void printPacket(std::FILE *out, const wire::DataPacket &p, bool csv, bool title = true);
 }

@@ -23,8 +23,8 @@ public:
         if (!failure.isEmpty()) return;
         Job job;
         while (m_pool->next(&job)) {
-            std::optional<wire::Call> next = job.done(execute(job.call));
-            while (next) next = job.done(execute(*next));
+            std::optional<wire::Call> next = job.done(execute(job.call, job.pieces.get()));
+            while (next) next = job.done(execute(*next, job.pieces.get()));
             job = {};  // what the job holds (a descriptor) goes now
         }
         m_objects.clear();
@@ -88,17 +88,19 @@ private:
             return false;
         }
     }
-    wire::Reply execute(const wire::Call &c)
+    wire::Reply execute(const wire::Call &c, PieceSender *pieces)
     {
         ServerObject &obj = object(c.object);
+        if (pieces) pieces->reset();
         for (int attempt = 0;; ++attempt) {
             try {
                 if (!m_db.isOpen() && !reopen()) throw DatabaseFailure("session closed");
-                return obj.invoke(c.method, c.args, m_db);
+                return obj.invokeStreaming(c.method, c.args, m_db, pieces);
             } catch (const DatabaseFailure &e) {
                 // A session the database dropped is opened again once and the call
-                // run again: reads only, so running it twice changes nothing.
-                if (attempt == 0 && !alive()) {
+                // run again: reads only, so running it twice changes nothing. Not
+                // once pieces of its reply went out: the error ends them.
+                if (attempt == 0 && !(pieces && pieces->started()) && !alive()) {
                     qCWarning(lcServer) << m_name << "lost its session; reopening:" << e.what();
                     if (reopen()) continue;
                 }
@@ -154,11 +156,11 @@ void WorkerPool::stop()
     m_workers.clear();
 }
 
-void WorkerPool::submit(wire::Call call, Done done)
+void WorkerPool::submit(wire::Call call, std::shared_ptr<PieceSender> pieces, Done done)
 {
     {
         QMutexLocker lock(&m_mutex);
-        m_jobs.push_back({std::move(call), std::move(done)});
+        m_jobs.push_back({std::move(call), std::move(pieces), std::move(done)});
     }
     // Counted once the lock is free, so the worker waiting awake finds it free.
     m_pending.fetch_add(1);

@@ -3,6 +3,7 @@
 // and its own instances of the server objects, running the calls of every
 // connection in arrival order.
 #include "appserver.h"
+#include "piecesender.h"
 #include <QMutex>
 #include <atomic>
 #include <QWaitCondition>
@@ -23,7 +24,8 @@ public:
     // Opens every session and runs the objects' probes; false with the reason.
     bool start(QString *why);
     void stop();
-    void submit(wire::Call call, Done done);
+    // pieces: where the calls' large replies may go while they are made, or null.
+    void submit(wire::Call call, std::shared_ptr<PieceSender> pieces, Done done);
     // No call waits for a worker: one may wait a little for a desktop's next call.
     bool idle() const { return m_pending.load() <= 0; }
     // Calls waiting for a worker.
@@ -32,6 +34,7 @@ private:
     class Worker;
     struct Job {
         wire::Call call;
+        std::shared_ptr<PieceSender> pieces;
         Done done;
     };
     bool next(Job *job);

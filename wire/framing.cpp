@@ -103,14 +103,21 @@ static bool readExactly(QIODevice *dev, char *dst, qint64 n, int msecs)
     return true;
 }
 
-ReadStatus readFrame(QIODevice *dev, QByteArray *payload, int maxBytes, int msecs)
+// One frame with the marks of its length word; a frame over maxBytes is not read.
+static ReadStatus readMarkedFrame(QIODevice *dev, QByteArray *payload, quint32 *marks, int maxBytes, int msecs)
 {
     char hdr[4];
+    const auto lengthOf = [&](quint32 *len) {
+        const quint32 word = qFromBigEndian<quint32>(hdr);
+        *marks = word & ~kLengthMask;
+        *len = word & kLengthMask;
+        return *len <= quint32(maxBytes);
+    };
+    quint32 len = 0;
     if (const int fd = plainDescriptor(dev); fd >= 0) {
         ReadStatus st = recvExactly(fd, hdr, 4, msecs, true);
         if (st != ReadStatus::Ok) return st;
-        const quint32 len = qFromBigEndian<quint32>(hdr);
-        if (len > quint32(maxBytes)) return ReadStatus::TooLarge;
+        if (!lengthOf(&len)) return ReadStatus::TooLarge;
         payload->resize(len);
         return recvExactly(fd, payload->data(), len, msecs, false);
     }
@@ -120,8 +127,7 @@ ReadStatus readFrame(QIODevice *dev, QByteArray *payload, int maxBytes, int msec
         return sock && sock->error() == QAbstractSocket::SocketTimeoutError ? ReadStatus::Timeout
                                                                             : ReadStatus::Closed;
     }
-    const quint32 len = qFromBigEndian<quint32>(hdr);
-    if (len > quint32(maxBytes)) return ReadStatus::TooLarge;
+    if (!lengthOf(&len)) return ReadStatus::TooLarge;
     payload->resize(len);
     if (!readExactly(dev, payload->data(), len, msecs)) {
         auto *sock = qobject_cast<QAbstractSocket *>(dev);
@@ -130,6 +136,58 @@ ReadStatus readFrame(QIODevice *dev, QByteArray *payload, int maxBytes, int msec
                    : ReadStatus::Closed;
     }
     return ReadStatus::Ok;
+}
+
+ReadStatus readFrame(QIODevice *dev, QByteArray *payload, int maxBytes, int msecs)
+{
+    quint32 marks = 0;
+    const ReadStatus st = readMarkedFrame(dev, payload, &marks, maxBytes, msecs);
+    // Marks come only to a client that asked for pieces; here they are a length too large.
+    return st == ReadStatus::Ok && marks != 0 ? ReadStatus::TooLarge : st;
+}
+
+ReadStatus readReply(QIODevice *dev, Reply *out, int msecs, QString *why, const std::function<void(Reply &)> &onPiece)
+{
+    QByteArray payload;
+    PieceDecoder pieces;
+    qint64 total = 0;
+    bool inPieces = false;
+    for (;;) {
+        quint32 marks = 0;
+        const ReadStatus st = readMarkedFrame(dev, &payload, &marks, kMaxFrameBytes, msecs);
+        if (st != ReadStatus::Ok) return st;
+        const bool piece = marks & kPieceBit, abandon = marks & kAbandonBit;
+        if ((piece && abandon) || (abandon && !inPieces)) {
+            *why = QStringLiteral("resposta ilegível");
+            return ReadStatus::Unreadable;
+        }
+        if (!piece && !inPieces) {
+            auto r = decodeReply(payload, why);
+            if (!r) return ReadStatus::Unreadable;
+            *out = std::move(*r);
+            return ReadStatus::Ok;
+        }
+        if (abandon) {
+            // The pieces were void: this frame is the whole reply, an error.
+            auto r = decodeReply(payload, why);
+            if (!r || r->ok()) {
+                if (r) *why = QStringLiteral("resposta ilegível");
+                return ReadStatus::Unreadable;
+            }
+            *out = std::move(*r);
+            return ReadStatus::Ok;
+        }
+        // The whole reply in pieces is held to the size of a whole one.
+        total += payload.size();
+        if (total > kMaxFrameBytes) return ReadStatus::TooLarge;
+        inPieces = true;
+        if (!pieces.add(payload, !piece, why)) return ReadStatus::Unreadable;
+        if (onPiece) onPiece(pieces.reply());
+        if (!piece) {
+            *out = std::move(pieces.reply());
+            return ReadStatus::Ok;
+        }
+    }
 }
 
 IdleState idleState(QIODevice *dev)

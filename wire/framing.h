@@ -3,14 +3,21 @@
 // sockets are read and written on their descriptor.
 #include "call.h"
 #include <QByteArray>
+#include <functional>
 
 class QIODevice;
 
 namespace wire {
 
-enum class ReadStatus { Ok, Closed, TooLarge, Timeout };
+enum class ReadStatus { Ok, Closed, TooLarge, Timeout, Unreadable };
 // Blocking read of one frame; waits at most msecs for each chunk (-1: forever).
 ReadStatus readFrame(QIODevice *dev, QByteArray *payload, int maxBytes, int msecs);
+// Blocking read of one reply, whole or in pieces (for a client that said in
+// its hello it takes them), each piece's rows decoded as it arrives; onPiece
+// sees the reply so far after each piece. Unreadable: *why says why; the
+// connection then holds an unknown rest and cannot serve another call.
+ReadStatus readReply(QIODevice *dev, Reply *out, int msecs, QString *why,
+                     const std::function<void(Reply &)> &onPiece = {});
 bool writeFrame(QIODevice *dev, const QByteArray &payload, int msecs);
 // Sends on a non-blocking socket what it takes now, without waiting: the
 // bytes sent, or -1 when the connection is broken.

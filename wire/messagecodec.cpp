@@ -7,7 +7,9 @@
 #include <QCborStreamReader>
 #include <QCborStreamWriter>
 #include <QCborValue>
+#include <QFloat16>
 #include <QtEndian>
+#include <cstring>
 
 namespace wire {
 
@@ -57,6 +59,30 @@ public:
             out->packet = {};
         }
         return true;
+    }
+
+    // The head of a reply sent in pieces, in its fixed order: the
+    // by-reference values, then the packet's fields, then its rows, an
+    // array of unknown length whose first row starts at *rowsAt.
+    bool streamedHead(Reply *out, qsizetype *rowsAt, QString *why)
+    {
+        QString key;
+        if (!m_r.isMap() || !m_r.enterContainer() || !text(&key) || key != QLatin1String("refs") || !m_r.isArray() ||
+            !m_r.enterContainer())
+            return fail(why, QStringLiteral("resposta ilegível"));
+        while (m_r.hasNext()) {
+            QString ref;
+            if (!text(&ref)) return fail(why, QStringLiteral("resposta ilegível"));
+            out->refs << ref;
+        }
+        if (!m_r.leaveContainer() || !text(&key) || key != QLatin1String("p") || !m_r.isMap() || !m_r.enterContainer() ||
+            !text(&key) || key != QLatin1String("f"))
+            return fail(why, QStringLiteral("pacote ilegível"));
+        if (!fields(&out->packet.fields, why)) return false;
+        if (!text(&key) || key != QLatin1String("r") || !m_r.isArray() || m_r.isLengthKnown())
+            return fail(why, QStringLiteral("pacote ilegível"));
+        *rowsAt = qsizetype(m_r.currentOffset()) + 1;
+        return m_r.lastError() == QCborError::NoError || fail(why, QStringLiteral("pacote ilegível"));
     }
 
 private:
@@ -203,7 +229,166 @@ private:
     QByteArray m_utf8;
 };
 
+// The rows of a piece, read by hand: a piece holds whole rows only, and a
+// history's pieces are millions of cells. The rules are the whole reply's:
+// numbers in number fields (any CBOR number), texts in text fields (valid
+// UTF-8), null or undefined for an empty value, each row exactly as many
+// cells as fields.
+class PieceRows {
+public:
+    PieceRows(const char *data, qsizetype n) : m_p(reinterpret_cast<const uchar *>(data)), m_end(m_p + n) {}
+
+    // *ended: the rows' end came, which must be the piece's last byte.
+    bool read(const QVector<FieldDef> &fields, Rows *rows, bool *ended, QString *why)
+    {
+        const int n = fields.size();
+        *ended = false;
+        while (m_p < m_end) {
+            if (*m_p == 0xFF) {
+                *ended = ++m_p == m_end;
+                return *ended || fail(why, QStringLiteral("pacote ilegível"));
+            }
+            quint64 cells = 0;
+            if (!head(4, &cells) || cells != quint64(n)) return fail(why, QStringLiteral("linha com número de colunas errado"));
+            rows->beginRow(n);
+            for (int i = 0; i < n; ++i) {
+                if (m_p >= m_end) return fail(why, QStringLiteral("linha com número de colunas errado"));
+                const bool number = fields[i].kind == FieldKind::Float || fields[i].kind == FieldKind::DateTime;
+                if (*m_p == 0xF6 || *m_p == 0xF7) {
+                    ++m_p;
+                    if (number) rows->addNullNumber();
+                    else rows->addNull();
+                } else if (number) {
+                    double d = 0;
+                    if (!this->number(&d)) return fail(why, QStringLiteral("valor numérico inválido"));
+                    rows->addNumber(d);
+                } else if (!text(rows)) {
+                    return fail(why, QStringLiteral("valor de texto inválido"));
+                }
+            }
+        }
+        return true;
+    }
+
+private:
+    static bool fail(QString *why, const QString &text)
+    {
+        if (why) *why = text;
+        return false;
+    }
+
+    // The head of an item of the given major type with its count or length.
+    bool head(int major, quint64 *value)
+    {
+        if (m_p >= m_end || (*m_p >> 5) != major) return false;
+        const uchar info = *m_p++ & 0x1F;
+        if (info < 24) {
+            *value = info;
+            return true;
+        }
+        const int bytes = info == 24 ? 1 : info == 25 ? 2 : info == 26 ? 4 : info == 27 ? 8 : 0;
+        if (bytes == 0 || m_end - m_p < bytes) return false;
+        quint64 v = 0;
+        for (int k = 0; k < bytes; ++k) v = v << 8 | m_p[k];
+        m_p += bytes;
+        *value = v;
+        return true;
+    }
+
+    bool number(double *out)
+    {
+        const uchar b = *m_p;
+        const auto bits = [this](int bytes, quint64 *v) {
+            if (m_end - m_p < 1 + bytes) return false;
+            *v = 0;
+            for (int k = 1; k <= bytes; ++k) *v = *v << 8 | m_p[k];
+            m_p += 1 + bytes;
+            return true;
+        };
+        quint64 v = 0;
+        if (b == 0xFB) {
+            if (!bits(8, &v)) return false;
+            std::memcpy(out, &v, sizeof *out);
+        } else if (b == 0xFA) {
+            if (!bits(4, &v)) return false;
+            const quint32 w = quint32(v);
+            float f;
+            std::memcpy(&f, &w, sizeof f);
+            *out = f;
+        } else if (b == 0xF9) {
+            if (!bits(2, &v)) return false;
+            const quint16 h = quint16(v);
+            qfloat16 f;
+            std::memcpy(&f, &h, sizeof f);
+            *out = double(float(f));
+        } else if ((b >> 5) == 0 || (b >> 5) == 1) {
+            const bool negative = (b >> 5) == 1;
+            if (!head(b >> 5, &v)) return false;
+            *out = negative ? -1.0 - double(v) : double(v);
+        } else {
+            return false;
+        }
+        return true;
+    }
+
+    bool text(Rows *rows)
+    {
+        if (*m_p == 0x7F) {
+            // In chunks (never from this server): gathered first.
+            QByteArray all;
+            ++m_p;
+            for (;;) {
+                if (m_p >= m_end) return false;
+                if (*m_p == 0xFF) {
+                    ++m_p;
+                    break;
+                }
+                quint64 n = 0;
+                if (!head(3, &n) || quint64(m_end - m_p) < n) return false;
+                all.append(reinterpret_cast<const char *>(m_p), qsizetype(n));
+                m_p += n;
+            }
+            if (!QUtf8StringView(all).isValidUtf8()) return false;
+            rows->addUtf8(all.constData(), all.size());
+            return true;
+        }
+        quint64 n = 0;
+        if (!head(3, &n) || quint64(m_end - m_p) < n) return false;
+        const char *at = reinterpret_cast<const char *>(m_p);
+        if (!QUtf8StringView(at, qsizetype(n)).isValidUtf8()) return false;
+        std::memcpy(rows->addUtf8Slot(qsizetype(n)), at, size_t(n));
+        m_p += n;
+        return true;
+    }
+
+    const uchar *m_p, *m_end;
+};
+
 }  // namespace
+
+bool PieceDecoder::add(const QByteArray &piece, bool last, QString *why)
+{
+    if (m_ended) {
+        if (why) *why = QStringLiteral("resposta ilegível");
+        return false;
+    }
+    qsizetype at = 0;
+    if (!m_headRead) {
+        ReplyReader head(piece);
+        if (!head.streamedHead(&m_reply, &at, why)) return false;
+        m_headRead = true;
+    }
+    bool ended = false;
+    PieceRows rows(piece.constData() + at, piece.size() - at);
+    if (!rows.read(m_reply.packet.fields, &m_reply.packet.rows, &ended, why)) return false;
+    // The rows end with the last piece, and only there.
+    if (ended != last) {
+        if (why) *why = QStringLiteral("pacote ilegível");
+        return false;
+    }
+    m_ended = ended;
+    return true;
+}
 
 QByteArray encodeCall(const Call &c)
 {
@@ -236,9 +421,13 @@ QByteArray encodeHello(const Hello &h)
 {
     QByteArray buf;
     QCborStreamWriter w(&buf);
-    w.startMap(1);
+    w.startMap(h.pieces ? 2 : 1);
     w.append(QLatin1StringView("hello"));
     writeText(w, h.token);
+    if (h.pieces) {
+        w.append(QLatin1StringView("pieces"));
+        w.append(true);
+    }
     w.endMap();
     return buf;
 }
@@ -302,7 +491,7 @@ std::optional<Hello> decodeHello(const QByteArray &cbor)
     if (err.error != QCborError::NoError || !v.isMap()) return std::nullopt;
     const QCborValue t = v.toMap().value(QLatin1StringView("hello"));
     if (!t.isString()) return std::nullopt;
-    return Hello{t.toString()};
+    return Hello{t.toString(), v.toMap().value(QLatin1StringView("pieces")).isTrue()};
 }
 
 std::optional<Call> decodeCall(const QByteArray &cbor, QString *why)

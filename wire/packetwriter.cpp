@@ -65,8 +65,20 @@ PacketWriter::PacketWriter(QByteArray *out, const QVector<FieldDef> &fields)
     put(&kIndefiniteArray, 1);  // rows are counted by the reader
 }
 
+void PacketWriter::streamTo(std::function<bool(QByteArrayView)> spill, qsizetype pieceBytes)
+{
+    m_spill = std::move(spill);
+    m_pieceBytes = pieceBytes;
+}
+
 void PacketWriter::beginRow()
 {
+    // A piece ends where a row ends: the reader decodes each as it comes.
+    if (m_spill && m_flowing && m_len - m_start >= m_pieceBytes) {
+        m_flowing = m_spill(QByteArrayView(m_out->constData() + m_start, m_len - m_start));
+        m_given += m_len - m_start;
+        m_len = m_start;
+    }
     head(kArray, quint64(m_fields.size()));
 }
 

@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QStringEncoder>
 #include <cstring>
+#include <functional>
 
 namespace wire {
 
@@ -18,8 +19,15 @@ public:
     void number(double d);
     void null();
     void finish();
-    // The packet's bytes written so far (the array is larger until finish()).
-    qsizetype bytes() const { return m_len - m_start; }
+    // The packet's bytes written so far, given away included (the array is
+    // larger until finish()).
+    qsizetype bytes() const { return m_given + m_len - m_start; }
+    // From now on, what was written is given to spill whenever it passes
+    // pieceBytes at a row's start, so that it can leave before the packet
+    // ends; the array then holds what was not given. spill returning false
+    // stops the giving: flowing() says so, and the caller stops writing.
+    void streamTo(std::function<bool(QByteArrayView)> spill, qsizetype pieceBytes);
+    bool flowing() const { return m_flowing; }
 private:
     void head(quint8 major, quint64 value);
     // Room for n more bytes at the end of what was written; the array grows
@@ -27,7 +35,10 @@ private:
     char *room(qsizetype n);
     void put(const char *data, qsizetype n) { std::memcpy(room(n), data, size_t(n)); }
     QByteArray *m_out;
-    qsizetype m_start = 0, m_len = 0;
+    qsizetype m_start = 0, m_len = 0, m_given = 0;
+    std::function<bool(QByteArrayView)> m_spill;
+    qsizetype m_pieceBytes = 0;
+    bool m_flowing = true;
     QVector<FieldDef> m_fields;
     QByteArray m_utf8;
     QStringEncoder m_encoder{QStringEncoder::Utf8};

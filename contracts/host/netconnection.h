@@ -63,7 +63,7 @@ private:
     bool ensureConnected(QString *why);
     bool connectTo(const QString &host, quint16 port, QString *why);
     int m_current = -1;  // the entry of Host serving now
-    bool readAnswer(QByteArray *answer, QString *why);
+    bool readAnswer(wire::Reply *answer, QString *why);
     bool useTls() const;
     bool stillOpen();
     std::unique_ptr<QSslSocket> m_sock;

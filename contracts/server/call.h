@@ -46,6 +46,31 @@ struct Reply {
 // First frame of a connection.
 struct Hello {
     QString token;
+    // The client reads a large reply in pieces (see kPieceBit); an older one
+    // does not say so and always gets whole frames.
+    bool pieces = false;
+};
+
+// The length word of a frame: the payload's length in its low 30 bits and
+// two marks above, which only a client that took pieces in its hello sees.
+// A large reply may leave in pieces while the server still reads its rows:
+// each piece but the last carries kPieceBit; every piece ends where a row
+// ends, the first holds the reply's head (by-reference values, the fields).
+// A reply that fails after pieces went out ends with a frame marked
+// kAbandonBit: the pieces before it are void and it is a whole reply, the
+// error, so a failure is never read as a shorter success.
+constexpr quint32 kPieceBit = 0x80000000u;
+constexpr quint32 kAbandonBit = 0x40000000u;
+constexpr quint32 kLengthMask = 0x3FFFFFFFu;
+
+// Where a reply's packet goes while it is being made (server side).
+class ReplySink {
+public:
+    virtual ~ReplySink() = default;
+    // The next bytes of the packet, ending where a row ends, of a reply whose
+    // by-reference values are refs. False: make no more of it (the reply
+    // passed its cap, or its client went away).
+    virtual bool piece(const QVector<QString> &refs, QByteArrayView packetBytes) = 0;
 };
 
 constexpr int kMaxFrameBytes = 64 * 1024 * 1024;

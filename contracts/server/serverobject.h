@@ -25,6 +25,14 @@ public:
     virtual QVector<QPair<QString, QVector<wire::ArgKind>>> methods() const = 0;
     // Called with arguments already checked against the method table.
     virtual wire::Reply invoke(const QString &method, const QVector<wire::Arg> &args, QSqlDatabase &db) = 0;
+    // The same, where a large packet may leave through sink while it is made;
+    // the reply returned then holds the packet's bytes not yet given to it.
+    virtual wire::Reply invokeStreaming(const QString &method, const QVector<wire::Arg> &args, QSqlDatabase &db,
+                                        wire::ReplySink *sink)
+    {
+        (void)sink;
+        return invoke(method, args, db);
+    }
 };
 
 // A caller's text as quoted back in a message: never more than a few words of it.

@@ -144,8 +144,8 @@ bool TNetConnection::connectTo(const QString &host, quint16 port, QString *why)
         }
     }
     m_sock->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    QByteArray answer;
-    if (!wire::writeFrame(m_sock.get(), wire::encodeHello({Token}), TimeoutMs) ||
+    wire::Reply answer;
+    if (!wire::writeFrame(m_sock.get(), wire::encodeHello({Token, true}), TimeoutMs) ||
         !readAnswer(&answer, why)) {
         if (why->isEmpty()) *why = QStringLiteral("O servidor de aplicação não respondeu.");
         m_sock.reset();
@@ -156,9 +156,8 @@ bool TNetConnection::connectTo(const QString &host, quint16 port, QString *why)
         }
         return false;
     }
-    const auto r = wire::decodeReply(answer);
-    if (!r || !r->ok()) {
-        *why = r ? r->message : QStringLiteral("Resposta inválida do servidor de aplicação.");
+    if (!answer.ok()) {
+        *why = answer.message;
         m_sock.reset();
         return false;
     }
@@ -171,13 +170,16 @@ bool TNetConnection::useTls() const
     return UseTls || !TlsCaFile.isEmpty() || !TlsFingerprint.isEmpty() || TlsSkipVerify;
 }
 
-bool TNetConnection::readAnswer(QByteArray *answer, QString *why)
+bool TNetConnection::readAnswer(wire::Reply *answer, QString *why)
 {
-    const auto st = wire::readFrame(m_sock.get(), answer, wire::kMaxFrameBytes, TimeoutMs);
+    QString unreadable;
+    const auto st = wire::readReply(m_sock.get(), answer, TimeoutMs, &unreadable);
     if (st == wire::ReadStatus::Ok) return true;
     // What arrives later belongs to this call: the connection cannot serve another.
     m_sock->abort();
-    *why = st == wire::ReadStatus::TooLarge ? QStringLiteral("Resposta do servidor de aplicação grande demais.")
+    if (st == wire::ReadStatus::Unreadable) qCWarning(lcHost) << "unreadable reply:" << unreadable;
+    *why = st == wire::ReadStatus::Unreadable ? QStringLiteral("Resposta inválida do servidor de aplicação: %1.").arg(unreadable)
+           : st == wire::ReadStatus::TooLarge ? QStringLiteral("Resposta do servidor de aplicação grande demais.")
            : st == wire::ReadStatus::Timeout
                ? QStringLiteral("Tempo esgotado aguardando o servidor de aplicação (%1 s).").arg(TimeoutMs / 1000)
                : QStringLiteral("O servidor de aplicação encerrou a conexão.");
@@ -226,7 +228,7 @@ wire::Reply TNetConnection::CallObject(const QString &object, const QString &met
     const QByteArray payload = wire::encodeCall(c);
     wire::Reply fail;
     fail.error = wire::ErrorCode::Transport;
-    QByteArray answer;
+    wire::Reply answer;
     // A connection closed while idle is opened again; once the call's bytes
     // went out it is never sent again, whatever happens to the answer.
     if (!stillOpen()) {
@@ -246,23 +248,16 @@ wire::Reply TNetConnection::CallObject(const QString &object, const QString &met
             return fail;
         }
     }
-    const bool sent = readAnswer(&answer, &fail.message);
-    if (!sent) return fail;
-    QString why;
-    auto r = wire::decodeReply(answer, &why);
-    if (!r) {
-        fail.message = QStringLiteral("Resposta inválida do servidor de aplicação: %1.").arg(why);
-        return fail;
-    }
-    if (r->ok()) {
+    if (!readAnswer(&answer, &fail.message)) return fail;
+    if (answer.ok()) {
         int k = 0;
         for (const TNetArg &a : args) {
             if (a.arg.kind != wire::ArgKind::TextRef) continue;
-            if (a.ref && k < r->refs.size()) *a.ref = r->refs[k];
+            if (a.ref && k < answer.refs.size()) *a.ref = answer.refs[k];
             ++k;
         }
     }
-    return *r;
+    return answer;
 }
 
 wire::DataPacket CheckResultServ(const wire::Reply &result, bool abort, int)

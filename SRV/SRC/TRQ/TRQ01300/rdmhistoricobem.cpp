@@ -161,7 +161,11 @@ namespace {
 
 Q_LOGGING_CATEGORY(lcHistory, "appserver.history", QtWarningMsg)
 
-wire::Reply history(QSqlDatabase &db, const QVector<wire::Arg> &a)
+// A history leaves in pieces of about this size when its client takes them:
+// the client reads one while the next is made.
+constexpr qsizetype kHistoryPieceBytes = 256 * 1024;
+
+wire::Reply history(QSqlDatabase &db, const QVector<wire::Arg> &a, wire::ReplySink *sink)
 {
     requireCompany(db, text(a, 0).trimmed());
     const HistoryStatement st = historyStatement(a);
@@ -187,6 +191,7 @@ wire::Reply history(QSqlDatabase &db, const QVector<wire::Arg> &a)
     const QString notConverted = QStringLiteral("N"), dash = QStringLiteral(" - ");
     // Large histories are written straight into the reply, row by row.
     wire::PacketWriter pw(&r.packetCbor, fields);
+    if (sink) pw.streamTo([sink, &r](QByteArrayView bytes) { return sink->piece(r.refs, bytes); }, kHistoryPieceBytes);
     // A history larger than any reply may be is stopped while it is read, not
     // built whole and refused afterwards (room kept for the reply's head).
     constexpr qsizetype kPacketCap = wire::kMaxFrameBytes - 1024 * 1024;
@@ -196,7 +201,8 @@ wire::Reply history(QSqlDatabase &db, const QVector<wire::Arg> &a)
         // An operation whose asset row is missing is still returned, with the
         // asset's fields empty: never dropped silently.
         if (q.value(column[kName]).isNull() && withoutAsset++ == 0) firstWithoutAsset = q.value(column[kNumber]).toString();
-        if ((++rows & 255) == 0 && pw.bytes() > kPacketCap) throw BadValue(QString::fromUtf8(wire::kReplyTooLargeMessage));
+        if (((++rows & 255) == 0 && pw.bytes() > kPacketCap) || !pw.flowing())
+            throw BadValue(QString::fromUtf8(wire::kReplyTooLargeMessage));
         pw.beginRow();
         for (int i = 0; i < n; ++i) {
             if (i == kCaption) pw.text((q.value(column[kCode]).toString() + dash + q.value(column[kName]).toString()).left(63));
@@ -345,6 +351,8 @@ wire::Reply indFin(QSqlDatabase &db, const QVector<wire::Arg> &a)
     return indexValues(db, a, d, d);
 }
 
+wire::Reply wholeHistory(QSqlDatabase &db, const QVector<wire::Arg> &a) { return history(db, a, nullptr); }
+
 wire::Reply indFinMes(QSqlDatabase &db, const QVector<wire::Arg> &a)
 {
     return indexValues(db, a, dateArg(text(a, 1)), dateArg(text(a, 2)));
@@ -357,7 +365,7 @@ const QHash<QString, Handler> &handlers()
 {
     static const QHash<QString, Handler> h = [] {
         const QHash<QString, Handler> byName = {
-            {"GetHistoricoOpBem", history}, {"GetEspecOper", especOper},   {"GetCTBLOper", ctblOper},
+            {"GetHistoricoOpBem", wholeHistory}, {"GetEspecOper", especOper},   {"GetCTBLOper", ctblOper},
             {"getIndiceFin", indiceFin},    {"getIndFin", indFin},         {"getIndFinMes", indFinMes},
             {"getBem", bem},                {"getTipoDeOperacao", tipoOper}, {"getMotivoOper", motivoOper},
             {"getCentCusto", centCusto},    {"getSetor", setor},           {"GetNotaFisc", notaFisc}};
@@ -387,9 +395,17 @@ QVector<QPair<QString, QVector<wire::ArgKind>>> RdmHistoricoBem::methods() const
 
 wire::Reply RdmHistoricoBem::invoke(const QString &method, const QVector<wire::Arg> &a, QSqlDatabase &db)
 {
+    return invokeStreaming(method, a, db, nullptr);
+}
+
+wire::Reply RdmHistoricoBem::invokeStreaming(const QString &method, const QVector<wire::Arg> &a, QSqlDatabase &db,
+                                             wire::ReplySink *sink)
+{
     const Handler h = handlers().value(method);
     if (!h) return errorReply(wire::ErrorCode::UnknownMethod, QStringLiteral("Método '%1' desconhecido.").arg(quoted(method)));
     try {
+        // Only the history is large enough to be worth sending while it is read.
+        if (sink && h == wholeHistory) return history(db, a, sink);
         return h(db, a);
     } catch (const BadValue &e) {
         return errorReply(wire::ErrorCode::BadValue, QString::fromStdString(e.what()));

@@ -26,6 +26,8 @@ public:
     QString probe() const override;
     QVector<QPair<QString, QVector<wire::ArgKind>>> methods() const override;
     wire::Reply invoke(const QString &method, const QVector<wire::Arg> &args, QSqlDatabase &db) override;
+    wire::Reply invokeStreaming(const QString &method, const QVector<wire::Arg> &args, QSqlDatabase &db,
+                                wire::ReplySink *sink) override;
 };
 
 }  // namespace trq01300
