@@ -22,6 +22,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+#include <QtEndian>
 #include <cmath>
 
 using A = TNetArg;
@@ -38,6 +39,33 @@ QString bigText(int n)
 }
 
 int openSockets() { return openDescriptors([](const QByteArray &t) { return t.startsWith("socket:"); }); }
+
+// The whole history of company 01, every criterion "all": over 500 KB, a
+// few pieces.
+wire::Call wholeHistoryCall()
+{
+    wire::Call c{trq01300::kObjectName, "GetHistoricoOpBem", {A::Val("01").arg, A::Date({}).arg, A::Date({}).arg}};
+    for (int i = 3; i < 27; ++i) {
+        wire::Arg a;
+        a.kind = wire::ArgKind::TextRef;
+        for (int all : {3, 5, 7, 9, 11, 13, 16, 18, 20, 22, 24, 26})
+            if (i == all) a.text = "T";
+        if (i == 14) a.text = "_1_2_3_";
+        c.args << a;
+    }
+    return c;
+}
+
+QVector<TNetArg> netArgs(const wire::Call &c)
+{
+    QVector<TNetArg> out;
+    for (const wire::Arg &a : c.args) {
+        TNetArg t;
+        t.arg = a;
+        out << t;
+    }
+    return out;
+}
 
 // A server object with a slow method, a failing one, an echo and a large answer.
 class Probe : public appsrv::ServerObject {
@@ -86,12 +114,30 @@ std::unique_ptr<TNetConnection> desktop(quint16 port, const QString &object)
 // A raw client: the hello, then frames written as the test wants them.
 struct Raw {
     QTcpSocket s;
-    bool open(quint16 port, const QString &token = {})
+    bool open(quint16 port, const QString &token = {}, bool pieces = false)
     {
         s.connectToHost("127.0.0.1", port);
         if (!s.waitForConnected(3000)) return false;
-        s.write(wire::frame(wire::encodeHello({token})));
+        s.write(wire::frame(wire::encodeHello({token, pieces})));
         return answer().has_value();
+    }
+    // One frame as it came: the marks of its length word and its payload.
+    std::optional<QPair<quint32, QByteArray>> markedFrame(int ms = 5000)
+    {
+        const auto take = [&](qint64 n) {
+            QByteArray out;
+            while (out.size() < n) {
+                if (s.bytesAvailable() == 0 && !s.waitForReadyRead(ms)) return std::optional<QByteArray>();
+                out += s.read(n - out.size());
+            }
+            return std::optional<QByteArray>(out);
+        };
+        const auto word = take(4);
+        if (!word) return std::nullopt;
+        const quint32 w = qFromBigEndian<quint32>(word->constData());
+        const auto payload = take(w & wire::kLengthMask);
+        if (!payload) return std::nullopt;
+        return QPair<quint32, QByteArray>(w & ~wire::kLengthMask, *payload);
     }
     std::optional<wire::Reply> answer(int ms = 5000)
     {
@@ -138,6 +184,9 @@ private slots:
     void badValuesAnswerTheSameOnEitherDatabase();
     void oversizedSelectionIsRefused();
     void replyOverTheCapIsRefusedNotSent();
+    void largeHistoryComesInPieces_data();
+    void largeHistoryComesInPieces();
+    void historyOverTheCapAfterPiecesIsAnError();
     void wrongTokensAreSlowedThenRefused();
     void tokenThrottleIsPerAddressBoundedAndForgets();
     void unusableDatabaseRefusesToStart();
@@ -508,6 +557,95 @@ void TstTransport::replyOverTheCapIsRefusedNotSent()
     const wire::Reply small = c.Call("getSetor", {A::Val("T")});
     QVERIFY2(small.ok(), qPrintable(small.message));
     QCOMPARE(small.packet.rows.size(), 7);
+}
+
+// A history larger than a piece reaches a desktop in pieces while the server
+// still reads it, row for row the one a client taking only whole replies
+// gets; over TLS the pieces go through the server's event loop instead.
+void TstTransport::largeHistoryComesInPieces_data()
+{
+    QTest::addColumn<bool>("tls");
+    QTest::newRow("plain") << false;
+    QTest::newRow("TLS") << true;
+}
+
+void TstTransport::largeHistoryComesInPieces()
+{
+    QFETCH(bool, tls);
+    auto plain = serve(config());
+    // An older client never sees a marked frame (readFrame would refuse one).
+    Raw whole;
+    QVERIFY(whole.open(plain->port()));
+    whole.s.write(wire::frame(wire::encodeCall(wholeHistoryCall())));
+    const auto reference = whole.answer();
+    QVERIFY(reference && reference->ok());
+    QVERIFY(reference->packet.rows.size() >= 1500);
+    if (!tls) {
+        // Several pieces, the last one unmarked, none abandoned.
+        Raw raw;
+        QVERIFY(raw.open(plain->port(), {}, true));
+        raw.s.write(wire::frame(wire::encodeCall(wholeHistoryCall())));
+        int pieces = 0;
+        for (;;) {
+            const auto f = raw.markedFrame();
+            QVERIFY(f);
+            QCOMPARE(f->first & wire::kAbandonBit, 0u);
+            if (!(f->first & wire::kPieceBit)) break;
+            ++pieces;
+        }
+        QVERIFY2(pieces >= 2, qPrintable(QString::number(pieces)));
+    }
+    appsrv::Config cfg = config();
+    QString cert, key;
+    if (tls) {
+        if (!makeCertificate("ec", &cert, &key)) QSKIP("openssl indisponível");
+        cfg.tlsCert = cert;
+        cfg.tlsKey = key;
+    }
+    auto srv = tls ? serve(cfg) : std::move(plain);
+    const auto cOwner = desktop(srv->port(), trq01300::kObjectName);
+    TNetConnection &c = *cOwner;
+    c.UseTls = tls;
+    c.TlsCaFile = cert;
+    for (int round = 0; round < 2; ++round) {  // the same connection, twice
+        const wire::Reply got = c.CallObject(trq01300::kObjectName, "GetHistoricoOpBem", netArgs(wholeHistoryCall()));
+        QVERIFY2(got.ok(), qPrintable(got.message));
+        QCOMPARE(got.refs, reference->refs);
+        QCOMPARE(got.packet.fields.size(), reference->packet.fields.size());
+        QCOMPARE(got.packet.rows.size(), reference->packet.rows.size());
+        QVERIFY(got.packet.rows == reference->packet.rows);
+    }
+    QCOMPARE(c.Call("getSetor", {A::Val("T")}).packet.rows.size(), 7);
+}
+
+// A history that passes the reply cap after pieces went out ends as the
+// refusal, never as a shorter history, and the connection goes on.
+void TstTransport::historyOverTheCapAfterPiecesIsAnError()
+{
+    appsrv::Config cfg = config();
+    cfg.maxReplyBytes = 400 * 1024;  // more than one piece, less than the history
+    auto srv = serve(cfg);
+    Raw raw;
+    QVERIFY(raw.open(srv->port(), {}, true));
+    raw.s.write(wire::frame(wire::encodeCall(wholeHistoryCall())));
+    const auto first = raw.markedFrame();
+    QVERIFY(first);
+    QCOMPARE(first->first, wire::kPieceBit);
+    auto last = raw.markedFrame();
+    while (last && last->first == wire::kPieceBit) last = raw.markedFrame();
+    QVERIFY(last);
+    QCOMPARE(last->first, wire::kAbandonBit);
+    const auto error = wire::decodeReply(last->second);
+    QVERIFY(error);
+    QCOMPARE(error->message, QString("Consulta grande demais; restrinja o período ou os critérios."));
+
+    const auto cOwner = desktop(srv->port(), trq01300::kObjectName);
+    TNetConnection &c = *cOwner;
+    const wire::Reply r = c.CallObject(trq01300::kObjectName, "GetHistoricoOpBem", netArgs(wholeHistoryCall()));
+    QCOMPARE(r.error, wire::ErrorCode::BadValue);
+    QCOMPARE(r.message, QString("Consulta grande demais; restrinja o período ou os critérios."));
+    QVERIFY(r.packet.rows.isEmpty());
+    QCOMPARE(c.Call("getSetor", {A::Val("T")}).packet.rows.size(), 7);
 }
 
 void TstTransport::wrongTokensAreSlowedThenRefused()

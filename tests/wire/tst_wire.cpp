@@ -1,5 +1,6 @@
 // Wire codec, OLE dates, database date texts and the server's selection parsing.
 #include "codec.h"
+#include "piecesender.h"
 #include "selection.h"
 #include "sqlpacket.h"
 
@@ -7,6 +8,7 @@
 #include <QCborStreamWriter>
 #include <QSqlQuery>
 #include <QTest>
+#include <QtEndian>
 #include <cmath>
 
 using namespace wire;
@@ -24,6 +26,12 @@ private slots:
     void malformedInputIsRefused_data();
     void malformedInputIsRefused();
     void framesAndSizeLimit();
+    void piecesReadAsTheWholeReply_data();
+    void piecesReadAsTheWholeReply();
+    void rowsInOtherCborFormsReadAlike();
+    void piecesThatCannotBeAReplyAreRefused_data();
+    void piecesThatCannotBeAReplyAreRefused();
+    void failureAfterPiecesReadsAsTheError();
     void oleDates_data();
     void oleDates();
     void databaseDateTexts_data();
@@ -249,6 +257,225 @@ void TstWire::framesAndSizeLimit()
     QCOMPARE(readFrame(&buf, &p, 1000, 10), ReadStatus::Ok);
     QCOMPARE(p, QByteArray("abc"));
     QCOMPARE(readFrame(&buf, &p, 50, 10), ReadStatus::TooLarge);
+    // A piece's mark reads as a length too large to a reader of whole frames.
+    QByteArray marked = frame("abc");
+    marked[0] = char(0x80);
+    QBuffer old(&marked);
+    old.open(QIODevice::ReadOnly);
+    QCOMPARE(readFrame(&old, &p, kMaxFrameBytes, 10), ReadStatus::TooLarge);
+}
+
+namespace {
+// Rows of every kind: multi-byte texts, empty and null cells, negative and
+// fractional numbers, dates with a time.
+Reply manyRows(int n)
+{
+    Reply r;
+    r.refs = {"T", "", "_1_2_"};
+    r.packet.fields = {{"CODE", FieldKind::String, 10}, {"MARK", FieldKind::FixedString, 1},
+                       {"VALUE", FieldKind::Float, 0}, {"DT", FieldKind::DateTime, 0}, {"OBS", FieldKind::String, 200}};
+    for (int i = 0; i < n; ++i)
+        r.packet.rows << Row{QString("Ação %1").arg(i), i % 3 ? QVariant("S") : QVariant(), i % 5 ? QVariant(-1234.5 * i) : QVariant(),
+                             45000.25 + i, QString(i % 7, QChar(0x20AC))};
+    return r;
+}
+
+// A reply sent the way the server sends a large one: its rows given to a
+// PieceSender every pieceBytes while they are written, every frame gathered
+// as it would go out; refused as the server refuses one over cap.
+QByteArray sentInPieces(const Reply &whole, qsizetype pieceBytes, qint64 cap = kMaxFrameBytes)
+{
+    QByteArray out;
+    appsrv::PieceSender sender(-1, cap, [&out](QByteArray b) { out += b; });
+    Reply r;
+    r.refs = whole.refs;
+    PacketWriter pw(&r.packetCbor, whole.packet.fields);
+    pw.streamTo([&](QByteArrayView b) { return sender.piece(r.refs, b); }, pieceBytes);
+    for (const Row &row : whole.packet.rows) {
+        pw.beginRow();
+        if (!pw.flowing()) {
+            r = appsrv::errorReply(ErrorCode::BadValue, QString::fromUtf8(kReplyTooLargeMessage));
+            break;
+        }
+        for (int i = 0; i < row.size(); ++i) pw.cell(i, row[i]);
+    }
+    if (r.ok()) pw.finish();
+    Reply failed;
+    out += sender.started() ? sender.finish(r, &failed) : replyFrame(r);
+    return out;
+}
+
+QByteArray markedFrame(quint32 marks, const QByteArray &payload)
+{
+    QByteArray f = frame(payload);
+    qToBigEndian<quint32>(marks | quint32(payload.size()), f.data());
+    return f;
+}
+
+// The head of a packet of these fields, as the writer makes it.
+QByteArray packetHead(const QVector<FieldDef> &fields)
+{
+    QByteArray out;
+    PacketWriter pw(&out, fields);
+    return out.left(pw.bytes());
+}
+}  // namespace
+
+// Whatever the size of the pieces, the reply read from them is the one a
+// whole frame gives; with pieces larger than the reply it is a whole frame.
+void TstWire::piecesReadAsTheWholeReply_data()
+{
+    QTest::addColumn<int>("pieceBytes");
+    QTest::addColumn<bool>("inPieces");
+    QTest::newRow("a row a piece") << 1 << true;
+    QTest::newRow("a few rows a piece") << 300 << true;
+    QTest::newRow("large pieces") << 5000 << true;
+    QTest::newRow("whole") << (1 << 30) << false;
+}
+
+void TstWire::piecesReadAsTheWholeReply()
+{
+    QFETCH(int, pieceBytes);
+    QFETCH(bool, inPieces);
+    const Reply whole = manyRows(300);
+    const auto expected = decodeReply(encodeReply(whole));
+    QVERIFY(expected);
+    QByteArray bytes = sentInPieces(whole, pieceBytes) + replyFrame(manyRows(2));
+    QBuffer buf(&bytes);
+    buf.open(QIODevice::ReadOnly);
+    Reply got;
+    QString why;
+    int pieces = 0;
+    qsizetype rowsSeen = 0;
+    QCOMPARE(readReply(&buf, &got, 100, &why, [&](Reply &r) {
+                 ++pieces;
+                 rowsSeen = r.packet.rows.size();
+             }),
+             ReadStatus::Ok);
+    QVERIFY2(why.isEmpty(), qPrintable(why));
+    QCOMPARE(pieces > 1, inPieces);
+    QCOMPARE(rowsSeen, inPieces ? 300 : 0);
+    QCOMPARE(got.refs, expected->refs);
+    QCOMPARE(got.packet.fields.size(), expected->packet.fields.size());
+    for (int i = 0; i < got.packet.fields.size(); ++i) {
+        QCOMPARE(got.packet.fields[i].name, expected->packet.fields[i].name);
+        QCOMPARE(got.packet.fields[i].kind, expected->packet.fields[i].kind);
+        QCOMPARE(got.packet.fields[i].width, expected->packet.fields[i].width);
+    }
+    QVERIFY(got.packet.rows == expected->packet.rows);
+    QCOMPARE(got.packet.rows.value(299, 0), QVariant("Ação 299"));
+    // Exactly the reply was read: the next one follows intact.
+    QCOMPARE(readReply(&buf, &got, 100, &why), ReadStatus::Ok);
+    QCOMPARE(got.packet.rows.size(), 2);
+}
+
+// Every CBOR form a number or a text may take reads in a piece as it reads
+// in a whole reply.
+void TstWire::rowsInOtherCborFormsReadAlike()
+{
+    const QVector<FieldDef> fields = {{"A", FieldKind::Float, 0}, {"B", FieldKind::Float, 0}, {"C", FieldKind::Float, 0},
+                                      {"D", FieldKind::DateTime, 0}, {"E", FieldKind::String, 5}, {"F", FieldKind::String, 5},
+                                      {"G", FieldKind::Float, 0}};
+    // 7, -3, 1.5 (single), 2.0 (half), undefined, "ab"+"c" in chunks, a large integer.
+    const QByteArray row = QByteArray::fromHex("87" "07" "22" "fa3fc00000" "f94000" "f7" "7f626162" "6163" "ff" "1b0000000100000000");
+    Reply head;
+    head.refs = {"x"};
+    const QByteArray start = replyHead(head) + packetHead(fields);
+    QByteArray bytes = markedFrame(kPieceBit, start + row) + markedFrame(0, row + QByteArray(1, char(0xFF)));
+    QBuffer buf(&bytes);
+    buf.open(QIODevice::ReadOnly);
+    Reply got;
+    QString why;
+    QCOMPARE(readReply(&buf, &got, 100, &why), ReadStatus::Ok);
+    const auto whole = decodeReply(start + row + row + QByteArray(1, char(0xFF)));
+    QVERIFY(whole);
+    QCOMPARE(got.packet.rows.size(), 2);
+    QVERIFY(got.packet.rows == whole->packet.rows);
+    QCOMPARE(got.packet.rows[1], Row({7.0, -3.0, 1.5, 2.0, QVariant(), "abc", 4294967296.0}));
+}
+
+void TstWire::piecesThatCannotBeAReplyAreRefused_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("why");
+    const QVector<FieldDef> fields = {{"V", FieldKind::Float, 0}, {"T", FieldKind::String, 5}};
+    Reply refs;
+    const QByteArray start = replyHead(refs) + packetHead(fields);
+    const QByteArray row = QByteArray::fromHex("82" "fb3ff0000000000000" "6161"), end(1, char(0xFF));
+    const int unreadable = int(ReadStatus::Unreadable);
+    QTest::newRow("a piece ends inside a row")
+        << markedFrame(kPieceBit, start + row.left(5)) + markedFrame(0, row.mid(5) + end) << unreadable
+        << "valor numérico inválido";
+    QTest::newRow("the rows end before the last piece")
+        << markedFrame(kPieceBit, start + row + end) + markedFrame(0, end) << unreadable << "pacote ilegível";
+    QTest::newRow("the last piece without the rows' end")
+        << markedFrame(kPieceBit, start + row) + markedFrame(0, row) << unreadable << "pacote ilegível";
+    QTest::newRow("text in a number field")
+        << markedFrame(kPieceBit, start) + markedFrame(0, QByteArray::fromHex("82" "6161" "6161") + end) << unreadable
+        << "valor numérico inválido";
+    QTest::newRow("number in a text field")
+        << markedFrame(kPieceBit, start) + markedFrame(0, QByteArray::fromHex("82" "01" "01") + end) << unreadable
+        << "valor de texto inválido";
+    QTest::newRow("text that is not UTF-8")
+        << markedFrame(kPieceBit, start) + markedFrame(0, QByteArray::fromHex("82" "01" "62fffe") + end) << unreadable
+        << "valor de texto inválido";
+    QTest::newRow("a cell too many")
+        << markedFrame(kPieceBit, start) + markedFrame(0, QByteArray::fromHex("83" "01" "6161" "01") + end) << unreadable
+        << "linha com número de colunas errado";
+    QTest::newRow("fields after the rows")
+        << markedFrame(kPieceBit, replyHead(refs) + QByteArray::fromHex("a2" "6172" "9f")) + markedFrame(0, end)
+        << unreadable << "pacote ilegível";
+    QTest::newRow("abandon with no piece before")
+        << markedFrame(kAbandonBit, encodeReply(appsrv::errorReply(ErrorCode::BadValue, "x"))) << unreadable
+        << "resposta ilegível";
+    QTest::newRow("abandon carrying a success")
+        << markedFrame(kPieceBit, start + row) + markedFrame(kAbandonBit, encodeReply(Reply{})) << unreadable
+        << "resposta ilegível";
+    // Pieces add up to no more than a whole reply may be.
+    const QVector<FieldDef> text = {{"T", FieldKind::String, 0}};
+    const QByteArray big(kMaxFrameBytes / 2, 'a');
+    QByteArray bigRow = QByteArray::fromHex("81" "7a") + QByteArray(4, '\0') + big;
+    qToBigEndian<quint32>(quint32(big.size()), bigRow.data() + 2);
+    QTest::newRow("pieces larger than a reply")
+        << markedFrame(kPieceBit, replyHead(refs) + packetHead(text) + bigRow) + markedFrame(kPieceBit, bigRow) +
+               markedFrame(0, end)
+        << int(ReadStatus::TooLarge) << "";
+}
+
+void TstWire::piecesThatCannotBeAReplyAreRefused()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, status);
+    QFETCH(QString, why);
+    QBuffer buf(&bytes);
+    buf.open(QIODevice::ReadOnly);
+    Reply got;
+    QString reason;
+    QCOMPARE(int(readReply(&buf, &got, 100, &reason)), status);
+    QCOMPARE(reason, why);
+}
+
+// A reply that passes its cap after pieces went out reads as the refusal,
+// never as the rows that came, and the next reply reads intact.
+void TstWire::failureAfterPiecesReadsAsTheError()
+{
+    const Reply whole = manyRows(300);
+    QByteArray bytes = sentInPieces(whole, 500, 4000) + replyFrame(manyRows(1));
+    QBuffer buf(&bytes);
+    buf.open(QIODevice::ReadOnly);
+    Reply got;
+    QString why;
+    int pieces = 0;
+    QCOMPARE(readReply(&buf, &got, 100, &why, [&](Reply &) { ++pieces; }), ReadStatus::Ok);
+    QVERIFY(pieces > 1);
+    QCOMPARE(got.error, ErrorCode::BadValue);
+    QCOMPARE(got.message, QString::fromUtf8(kReplyTooLargeMessage));
+    QVERIFY(got.packet.rows.isEmpty());
+    QVERIFY(got.refs.isEmpty());
+    QCOMPARE(readReply(&buf, &got, 100, &why), ReadStatus::Ok);
+    QVERIFY(got.ok());
+    QCOMPARE(got.packet.rows.size(), 1);
 }
 
 void TstWire::oleDates_data()
