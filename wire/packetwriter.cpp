@@ -107,15 +107,29 @@ void PacketWriter::cell(int field, const QVariant &v)
     }
 }
 
-void PacketWriter::text(const QString &s)
+void PacketWriter::text(QStringView s)
 {
+    // Most texts are ASCII: copied straight in, narrowed, while a check runs
+    // over the same characters; only a text that is not goes through the encoder.
+    const qsizetype n = s.size();
+    const qsizetype mark = m_len;
+    head(kText, quint64(n));
+    char *dst = room(n);
+    const char16_t *src = s.utf16();
+    char16_t seen = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        seen |= src[i];
+        dst[i] = char(src[i]);
+    }
+    if (seen < 0x80) return;
+    m_len = mark;
     // Encoded into a reused buffer: one allocation per string adds up over a
     // history of hundreds of thousands of rows.
     if (m_utf8.size() < s.size() * 3) m_utf8.resize(s.size() * 3);
     char *end = m_encoder.appendToBuffer(m_utf8.data(), s);
-    const qsizetype n = end - m_utf8.constData();
-    head(kText, quint64(n));
-    put(m_utf8.constData(), n);
+    const qsizetype bytes = end - m_utf8.constData();
+    head(kText, quint64(bytes));
+    put(m_utf8.constData(), bytes);
 }
 
 void PacketWriter::finish()

@@ -15,7 +15,7 @@ public:
     PacketWriter(QByteArray *out, const QVector<FieldDef> &fields);
     void beginRow();
     void cell(int field, const QVariant &v);  // typed by the field's kind
-    void text(const QString &s);
+    void text(QStringView s);
     void number(double d);
     void null();
     void finish();

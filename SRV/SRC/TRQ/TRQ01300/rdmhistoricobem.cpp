@@ -161,6 +161,14 @@ namespace {
 
 Q_LOGGING_CATEGORY(lcHistory, "appserver.history", QtWarningMsg)
 
+// A cell's text without a copy when the driver holds it as text.
+QStringView textOf(const QVariant &v, QString *scratch)
+{
+    if (v.metaType() == QMetaType::fromType<QString>()) return *static_cast<const QString *>(v.constData());
+    *scratch = v.toString();
+    return *scratch;
+}
+
 // A history leaves in pieces of about this size when its client takes them:
 // the client reads one while the next is made.
 constexpr qsizetype kHistoryPieceBytes = 256 * 1024;
@@ -197,17 +205,31 @@ wire::Reply history(QSqlDatabase &db, const QVector<wire::Arg> &a, wire::ReplySi
     constexpr qsizetype kPacketCap = wire::kMaxFrameBytes - 1024 * 1024;
     qsizetype rows = 0, withoutAsset = 0;
     QString firstWithoutAsset;
+    // Each statement column is read once per row, whatever fields it feeds;
+    // the caption is made in a buffer kept from row to row.
+    const int columns = target.size();
+    QVector<QVariant> value(columns);
+    QString caption, codeText, nameText;
     while (q.next()) {
+        for (int c = 0; c < columns; ++c) value[c] = q.value(c);
         // An operation whose asset row is missing is still returned, with the
         // asset's fields empty: never dropped silently.
-        if (q.value(column[kName]).isNull() && withoutAsset++ == 0) firstWithoutAsset = q.value(column[kNumber]).toString();
-        if (((++rows & 255) == 0 && pw.bytes() > kPacketCap) || !pw.flowing())
-            throw BadValue(QString::fromUtf8(wire::kReplyTooLargeMessage));
+        if (value[column[kName]].isNull() && withoutAsset++ == 0) firstWithoutAsset = value[column[kNumber]].toString();
+        if ((++rows & 255) == 0 && pw.bytes() > kPacketCap) throw BadValue(QString::fromUtf8(wire::kReplyTooLargeMessage));
         pw.beginRow();
+        // The reply passed its cap while its pieces were going out.
+        if (!pw.flowing()) throw BadValue(QString::fromUtf8(wire::kReplyTooLargeMessage));
         for (int i = 0; i < n; ++i) {
-            if (i == kCaption) pw.text((q.value(column[kCode]).toString() + dash + q.value(column[kName]).toString()).left(63));
-            else if (i == kOk) pw.text(notConverted);
-            else writeCell(pw, q.value(column[i]), fields[i].kind);
+            if (i == kCaption) {
+                caption.resize(0);
+                caption.append(textOf(value[column[kCode]], &codeText)).append(dash).append(textOf(value[column[kName]], &nameText));
+                caption.truncate(63);
+                pw.text(caption);
+            } else if (i == kOk) {
+                pw.text(notConverted);
+            } else {
+                writeCell(pw, value[column[i]], fields[i].kind);
+            }
         }
     }
     checkRead(q);
