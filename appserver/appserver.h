@@ -97,7 +97,7 @@ private:
     // On a worker: the next call if one whole call arrives at once; other bytes read go to readAhead.
     std::optional<wire::Call> nextCall(int fd, QByteArray *readAhead) const;
     static constexpr int kChainedCallsMax = 64;
-    static constexpr long kNextCallWaitNs = 300000;
+    static constexpr long kNextCallWaitNs = 300000, kNextCallSpinNs = 50000;
     void finished(quint64 session, const Delivery &delivery);
     void forget(quint64 session);
     void refuseBusy(qintptr fd);
