@@ -279,9 +279,19 @@ void Rows::setValue(qsizetype row, int cell, const QVariant &v)
     }
     // A short text over one of the same length (a mark "N" made "S") too.
     if (p && p[0] == ShortText && !empty && v.metaType().id() == QMetaType::QString) {
-        const QByteArray utf8 = v.toString().toUtf8();
-        if (utf8.size() == quint8(p[1])) {
-            const qsizetype at = p - m_data.constData();
+        const QString &s = *static_cast<const QString *>(v.constData());
+        const qsizetype at = p - m_data.constData();
+        const int length = quint8(p[1]);
+        // An ASCII text is its own UTF-8: written without encoding it first.
+        char16_t seen = 0;
+        for (const QChar c : s) seen |= c.unicode();
+        if (seen < 0x80 && s.size() == length) {
+            char *dst = m_data.data() + at + 2;
+            for (qsizetype i = 0; i < length; ++i) dst[i] = char(s.at(i).unicode());
+            return;
+        }
+        const QByteArray utf8 = s.toUtf8();
+        if (utf8.size() == length) {
             std::memcpy(m_data.data() + at + 2, utf8.constData(), size_t(utf8.size()));
             return;
         }
