@@ -8,8 +8,14 @@
 #include <QCborStreamWriter>
 #include <QSqlQuery>
 #include <QTest>
+#include <QThread>
 #include <QtEndian>
+#include <atomic>
 #include <cmath>
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
 
 using namespace wire;
 
@@ -32,6 +38,7 @@ private slots:
     void piecesThatCannotBeAReplyAreRefused_data();
     void piecesThatCannotBeAReplyAreRefused();
     void failureAfterPiecesReadsAsTheError();
+    void piecesASocketCannotTakeYetFollowInOrder();
     void oleDates_data();
     void oleDates();
     void databaseDateTexts_data();
@@ -283,10 +290,12 @@ Reply manyRows(int n)
 // A reply sent the way the server sends a large one: its rows given to a
 // PieceSender every pieceBytes while they are written, every frame gathered
 // as it would go out; refused as the server refuses one over cap.
-QByteArray sentInPieces(const Reply &whole, qsizetype pieceBytes, qint64 cap = kMaxFrameBytes)
+// fd: the pieces go straight onto that socket instead, and out holds what
+// it did not take.
+QByteArray sentInPieces(const Reply &whole, qsizetype pieceBytes, qint64 cap = kMaxFrameBytes, int fd = -1)
 {
     QByteArray out;
-    appsrv::PieceSender sender(-1, cap, [&out](QByteArray b) { out += b; });
+    appsrv::PieceSender sender(fd, cap, [&out](QByteArray b) { out += b; });
     Reply r;
     r.refs = whole.refs;
     PacketWriter pw(&r.packetCbor, whole.packet.fields);
@@ -566,3 +575,45 @@ void TstWire::readErrorIsNeverAShorterPacket()
 
 QTEST_GUILESS_MAIN(TstWire)
 #include "tst_wire.moc"
+
+// Pieces sent straight onto a socket whose reader is slow: what the socket
+// does not take waits and goes out later, in order, before the rest.
+void TstWire::piecesASocketCannotTakeYetFollowInOrder()
+{
+    int pair[2];
+    QCOMPARE(::socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
+    const int small = 4096;
+    ::setsockopt(pair[0], SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
+    ::fcntl(pair[0], F_SETFL, ::fcntl(pair[0], F_GETFL) | O_NONBLOCK);
+    QByteArray received;
+    std::atomic<bool> go{false};
+    std::thread reader([&] {
+        while (!go) QThread::msleep(1);
+        char chunk[8192];
+        for (ssize_t n; (n = ::read(pair[1], chunk, sizeof chunk)) > 0;) received.append(chunk, n);
+    });
+    const Reply whole = manyRows(2000);  // about 100 KB, far more than the socket holds
+    const QByteArray rest = sentInPieces(whole, 700, kMaxFrameBytes, pair[0]);
+    QVERIFY(rest.size() > 50000);  // most of it waited
+    go = true;
+    ::fcntl(pair[0], F_SETFL, ::fcntl(pair[0], F_GETFL) & ~O_NONBLOCK);
+    for (qsizetype at = 0; at < rest.size();) {
+        const ssize_t n = ::write(pair[0], rest.constData() + at, size_t(rest.size() - at));
+        QVERIFY(n > 0);
+        at += n;
+    }
+    ::close(pair[0]);
+    reader.join();
+    ::close(pair[1]);
+    QBuffer buf(&received);
+    buf.open(QIODevice::ReadOnly);
+    Reply got;
+    QString why;
+    QCOMPARE(readReply(&buf, &got, 100, &why), ReadStatus::Ok);
+    QVERIFY2(why.isEmpty(), qPrintable(why));
+    const auto expected = decodeReply(encodeReply(whole));
+    QVERIFY(expected);
+    QCOMPARE(got.refs, expected->refs);
+    QVERIFY(got.packet.rows == expected->packet.rows);
+    QVERIFY(buf.atEnd());
+}
