@@ -601,6 +601,20 @@ void TstAppServer::commandLineProgramsServeAndCall()
     QCOMPARE(lines.size(), 2);
     QCOMPARE(lines[0], QString("CDTPINDICE,IDPERVALOR,CDINDICE,DTREFIND,VRINDICE,SGINDICE"));
     QVERIFY(lines[1].startsWith("1,D,0001,04/03/2020,"));
+    {
+        // A whole history comes in pieces, each printed as it arrives: the
+        // title once, then every row.
+        QStringList args{"--csv", trq01300::kObjectName, "GetHistoricoOpBem", "01", "date:", "date:", "ref:T"};
+        for (const QString &c : allCriteria()) args << "ref:" + c;
+        QCOMPARE(call(args, &out, &err), 0);
+        const QStringList rows = out.split('\n', Qt::SkipEmptyParts);
+        const int expected = int(history("01", {}, {}, "T", allCriteria()).packet.rows.size());
+        QVERIFY(out.size() > 300 * 1024);  // more than one piece
+        QCOMPARE(rows.size(), expected + 1);
+        QVERIFY(rows[0].contains("NRSEQOPERABEM,"));
+        QCOMPARE(rows.filter(rows[0]).size(), 1);
+        QVERIFY(err.startsWith("ref 1: T\n"));
+    }
     QCOMPARE(call({trq01300::kObjectName, "GetHistoricoOpBem", "99", "date:", "date:"}, &out, &err), 1);
     QCOMPARE(err.trimmed(), QString("Método GetHistoricoOpBem espera 27 argumentos, recebeu 3."));
     // A TLS option means TLS: against this plain server the call fails
