@@ -39,6 +39,7 @@ private slots:
     void piecesThatCannotBeAReplyAreRefused();
     void failureAfterPiecesReadsAsTheError();
     void piecesASocketCannotTakeYetFollowInOrder();
+    void senderEndsWhatWouldPassItsCapOrHasNoClient();
     void oleDates_data();
     void oleDates();
     void databaseDateTexts_data();
@@ -621,4 +622,35 @@ void TstWire::piecesASocketCannotTakeYetFollowInOrder()
         QVERIFY(got.packet.rows == expected->packet.rows);
         QVERIFY(buf.atEnd());
     }
+}
+
+// The rest of a reply that would take it past its cap after pieces went out
+// ends as the refusal; a client gone stops the pieces at once.
+void TstWire::senderEndsWhatWouldPassItsCapOrHasNoClient()
+{
+    const QVector<FieldDef> fields = {{"T", FieldKind::String, 0}};
+    const QByteArray row = QByteArray::fromHex("81" "6161"), end(1, char(0xFF));
+    QByteArray sent;
+    appsrv::PieceSender sender(-1, 400, [&sent](QByteArray b) { sent += b; });
+    QVERIFY(sender.piece({}, packetHead(fields) + row));
+    Reply rest;
+    rest.packetCbor = row.repeated(200) + end;  // the total would pass 400 bytes
+    Reply failed;
+    sent += sender.finish(rest, &failed);
+    QCOMPARE(failed.error, ErrorCode::BadValue);
+    QBuffer buf(&sent);
+    buf.open(QIODevice::ReadOnly);
+    Reply got;
+    QString why;
+    QCOMPARE(readReply(&buf, &got, 100, &why), ReadStatus::Ok);
+    QCOMPARE(got.message, QString::fromUtf8(kReplyTooLargeMessage));
+    QVERIFY(got.packet.rows.isEmpty());
+
+    int pair[2];
+    QCOMPARE(::socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
+    ::close(pair[1]);
+    appsrv::PieceSender gone(pair[0], kMaxFrameBytes, nullptr);
+    QVERIFY(!gone.piece({}, packetHead(fields) + row));
+    QVERIFY(gone.finish(rest, &failed).isEmpty());
+    ::close(pair[0]);
 }
