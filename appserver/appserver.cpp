@@ -18,7 +18,6 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
-#include <sched.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -621,7 +620,8 @@ Delivery deliver(const wire::Reply &r, int fd, qint64 cap, PieceSender *pieces)
     Delivery d;
     d.ok = r.ok();
     d.error = int(r.error);
-    if (pieces && pieces->started()) {
+    const bool streamed = pieces && pieces->started();
+    if (streamed) {
         wire::Reply failed;
         d.unsent = pieces->finish(r, &failed);
         d.ok = failed.ok();
@@ -631,7 +631,7 @@ Delivery deliver(const wire::Reply &r, int fd, qint64 cap, PieceSender *pieces)
         d.unsent = wire::replyFrame(r);
         d.bytes = d.unsent.size();
     }
-    if (!(pieces && pieces->started()) && d.unsent.size() - 4 > cap) {
+    if (!streamed && d.unsent.size() - 4 > cap) {
         // Never sent: a desktop would refuse it whole after waiting for it.
         qCWarning(lcServer) << "a reply of" << d.unsent.size() << "bytes is over the cap of" << cap << "and was refused";
         const wire::Reply refused = errorReply(wire::ErrorCode::BadValue, QString::fromUtf8(wire::kReplyTooLargeMessage));
@@ -710,17 +710,11 @@ std::optional<wire::Call> Server::nextCall(int fd, QByteArray *readAhead) const
     // Briefly: a desktop walking a history asks again within a fraction of a
     // millisecond. Awake for the first tens of microseconds, where most such
     // calls come, so that taking one costs no wake-up; asleep for the rest.
-    pollfd p{fd, POLLIN, 0};
-    QElapsedTimer awake;
-    awake.start();
-    bool there = false;
-    while (!there && awake.nsecsElapsed() < kNextCallSpinNs) {
-        there = ::poll(&p, 1, 0) > 0;
-        if (!there) sched_yield();  // a thread that has work goes first
+    if (!wire::arrivesWithin(fd, kNextCallSpinNs)) {
+        pollfd p{fd, POLLIN, 0};
+        const timespec wait{0, kNextCallWaitNs - kNextCallSpinNs};
+        if (::ppoll(&p, 1, &wait, nullptr) <= 0 || !(p.revents & POLLIN)) return std::nullopt;
     }
-    const timespec wait{0, kNextCallWaitNs - kNextCallSpinNs};
-    if (!there && (::ppoll(&p, 1, &wait, nullptr) <= 0)) return std::nullopt;
-    if (!(p.revents & POLLIN)) return std::nullopt;
     QByteArray bytes(64 * 1024, Qt::Uninitialized);
     const ssize_t n = ::recv(fd, bytes.data(), size_t(bytes.size()), MSG_DONTWAIT);
     if (n <= 0) return std::nullopt;  // gone or nothing: the event loop sees to it

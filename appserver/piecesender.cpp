@@ -3,18 +3,9 @@
 #include "messagecodec.h"
 #include "serverobject.h"
 
-#include <QtEndian>
-
 namespace appsrv {
 
-namespace {
-QByteArray lengthWord(quint32 marks, qint64 length)
-{
-    QByteArray w(4, Qt::Uninitialized);
-    qToBigEndian<quint32>(marks | quint32(length), w.data());
-    return w;
-}
-}  // namespace
+using wire::lengthWord;
 
 void PieceSender::reset()
 {

@@ -93,14 +93,12 @@ int main(int argc, char **argv)
     }
     if (!up) return cmdline::fail("bench_call", QStringLiteral("o servidor não subiu"));
     QStringList args{"--server", QStringLiteral("127.0.0.1:%1").arg(port), "--csv", "Trq01300.rdmHistoricoBem",
-                     "GetHistoricoOpBem", "01", "date:", "date:"};
-    for (int i = 3; i < 27; ++i) {
-        QString v;
-        for (int all : {3, 5, 7, 9, 11, 13, 16, 18, 20, 22, 24, 26})
-            if (i == all) v = "T";
-        if (i == 14) v = "_1_2_3_";
-        args << "ref:" + v;
-    }
+                     "GetHistoricoOpBem"};
+    // As appserver-call writes them: a text, "date:" for the empty date, "ref:" before a reference.
+    for (const wire::Arg &a : bench::wholeHistoryArgs(QStringLiteral("01")))
+        args << (a.kind == wire::ArgKind::Date ? QStringLiteral("date:")
+                 : a.kind == wire::ArgKind::TextRef ? "ref:" + a.text
+                                                     : a.text);
     static const QRegularExpression line(QStringLiteral(" GetHistoricoOpBem (\\d+) ms ok (\\d+) bytes"));
     std::vector<Run> all;
     qsizetype seen = 0;

@@ -31,14 +31,7 @@ int main(int argc, char **argv)
     const cmdline::Args given = cmdline::parseArgs(argc, argv, {}, {}, 2, "bench_history [arquivo-sqlite] [rodadas]");
     const QString file = bench::largeDemo(given.positional.value(0));
     QSqlDatabase db = dbconnect::open("sqlite:" + file, "bench", true);
-    QVector<wire::Arg> args(27);
-    args[0].text = "01";
-    args[1].kind = args[2].kind = wire::ArgKind::Date;
-    args[1].dateEmpty = args[2].dateEmpty = true;
-    for (int i = 3; i < 27; ++i) args[i].kind = wire::ArgKind::TextRef;
-    args[3].text = "T";
-    for (int i : {5, 7, 9, 11, 13, 16, 18, 20, 22, 24, 26}) args[i].text = "T";
-    args[14].text = "_1_2_3_";
+    const QVector<wire::Arg> args = bench::wholeHistoryArgs(QStringLiteral("01"));
     trq01300::RdmHistoricoBem obj;
     QElapsedTimer t;
     std::vector<double> raw, packet, ratio;

@@ -40,30 +40,29 @@ static bool waitReady(int fd, short events, int msecs)
     }
 }
 
-// Looks for the first bytes for a few tens of microseconds before sleeping:
-// a small call's answer usually comes within that, and a thread that went to
-// sleep costs two wake-ups (here and on the way back) that can take longer
-// than the answer did. True when bytes are there.
-static bool briefWait(int fd)
+bool arrivesWithin(int fd, qint64 spinNs)
 {
-    constexpr qint64 kSpinNs = 50000;
     QElapsedTimer spin;
     spin.start();
-    char c;
+    pollfd p{fd, POLLIN, 0};
     do {
-        const ssize_t r = ::recv(fd, &c, 1, MSG_PEEK | MSG_DONTWAIT);
-        if (r >= 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) return true;  // bytes, or the close to report
+        if (::poll(&p, 1, 0) > 0) return true;  // bytes, or the close to report
         sched_yield();  // a thread that has work (the server, on one core) goes first
-    } while (spin.nsecsElapsed() < kSpinNs);
+    } while (spin.nsecsElapsed() < spinNs);
     return false;
 }
+
+// A small call's answer usually comes within this: looked for awake first,
+// as a thread that went to sleep costs two wake-ups (here and on the way
+// back) that can take longer than the answer did.
+constexpr qint64 kAnswerSpinNs = 50000;
 
 // waitFirst: the bytes are not expected to be there yet (an answer just asked
 // for), so the first try would only fail.
 static ReadStatus recvExactly(int fd, char *dst, qint64 n, int msecs, bool waitFirst)
 {
     qint64 got = 0;
-    if (waitFirst && !briefWait(fd) && !waitReady(fd, POLLIN, msecs)) return ReadStatus::Timeout;
+    if (waitFirst && !arrivesWithin(fd, kAnswerSpinNs) && !waitReady(fd, POLLIN, msecs)) return ReadStatus::Timeout;
     while (got < n) {
         const ssize_t r = ::recv(fd, dst + got, size_t(n - got), MSG_DONTWAIT);
         if (r > 0) {

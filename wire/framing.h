@@ -19,6 +19,10 @@ ReadStatus readFrame(QIODevice *dev, QByteArray *payload, int maxBytes, int msec
 ReadStatus readReply(QIODevice *dev, Reply *out, int msecs, QString *why,
                      const std::function<void(Reply &)> &onPiece = {});
 bool writeFrame(QIODevice *dev, const QByteArray &payload, int msecs);
+// Whether bytes (or the peer's close) are on fd within spinNs, looked for
+// awake and giving the processor to any thread with work: bytes that come
+// that soon then cost no wake-up of a sleeping thread.
+bool arrivesWithin(int fd, qint64 spinNs);
 // Sends on a non-blocking socket what it takes now, without waiting: the
 // bytes sent, or -1 when the connection is broken.
 qint64 sendNow(int fd, const char *data, qint64 n);

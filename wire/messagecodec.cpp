@@ -475,10 +475,8 @@ QByteArray replyFrame(const Reply &r)
 {
     if (!r.ok() || r.packetCbor.isEmpty()) return frame(encodeReply(r));
     const QByteArray head = replyHead(r);
-    QByteArray out;
+    QByteArray out = lengthWord(0, head.size() + r.packetCbor.size());
     out.reserve(4 + head.size() + r.packetCbor.size());
-    out.append(4, '\0');
-    qToBigEndian<quint32>(quint32(head.size() + r.packetCbor.size()), out.data());
     out.append(head);
     out.append(r.packetCbor);
     return out;
@@ -550,12 +548,13 @@ std::optional<Reply> decodeReply(const QByteArray &cbor, QString *why)
     return r;
 }
 
-QByteArray frame(const QByteArray &payload)
+QByteArray lengthWord(quint32 marks, qsizetype length)
 {
-    QByteArray out(4, Qt::Uninitialized);
-    qToBigEndian<quint32>(quint32(payload.size()), out.data());
-    out += payload;
-    return out;
+    QByteArray w(4, Qt::Uninitialized);
+    qToBigEndian<quint32>(marks | quint32(length), w.data());
+    return w;
 }
+
+QByteArray frame(const QByteArray &payload) { return lengthWord(0, payload.size()) + payload; }
 
 }  // namespace wire

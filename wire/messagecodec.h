@@ -29,6 +29,8 @@ private:
     bool m_headRead = false, m_ended = false;
 };
 
+// A frame's 4-byte big-endian length word: the length and its marks (kPieceBit, kAbandonBit).
+QByteArray lengthWord(quint32 marks, qsizetype length);
 // A payload behind its 4-byte big-endian length.
 QByteArray frame(const QByteArray &payload);
 // The reply up to its packet: the map header, the by-reference values and the key "p".

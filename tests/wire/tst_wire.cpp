@@ -315,12 +315,7 @@ QByteArray sentInPieces(const Reply &whole, qsizetype pieceBytes, qint64 cap = k
     return out;
 }
 
-QByteArray markedFrame(quint32 marks, const QByteArray &payload)
-{
-    QByteArray f = frame(payload);
-    qToBigEndian<quint32>(marks | quint32(payload.size()), f.data());
-    return f;
-}
+QByteArray markedFrame(quint32 marks, const QByteArray &payload) { return lengthWord(marks, payload.size()) + payload; }
 
 // The head of a packet of these fields, as the writer makes it.
 QByteArray packetHead(const QVector<FieldDef> &fields)
