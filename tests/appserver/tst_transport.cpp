@@ -28,7 +28,7 @@
 using A = TNetArg;
 
 namespace {
-QAtomicInt g_slowRuns;
+QAtomicInt g_slowRuns, g_brokenRuns;
 
 // A text whose every stretch differs, so a piece lost or sent twice shows.
 QString bigText(int n)
@@ -76,7 +76,17 @@ public:
         return {{"lento", {wire::ArgKind::Text}},
                 {"falhaBanco", {}},
                 {"eco", {wire::ArgKind::Text, wire::ArgKind::Date}},
-                {"grande", {wire::ArgKind::Text}}};
+                {"grande", {wire::ArgKind::Text}},
+                {"quebraAposPedaco", {}}};
+    }
+    // One piece out, then the database session dies under the call.
+    wire::Reply invokeStreaming(const QString &m, const QVector<wire::Arg> &a, QSqlDatabase &db, wire::ReplySink *sink) override
+    {
+        if (m != "quebraAposPedaco" || !sink) return invoke(m, a, db);
+        g_brokenRuns.fetchAndAddRelaxed(1);
+        sink->piece({}, QByteArray(1000, 'x'));
+        db.close();
+        throw appsrv::DatabaseFailure("server closed the connection unexpectedly");
     }
     wire::Reply invoke(const QString &m, const QVector<wire::Arg> &a, QSqlDatabase &) override
     {
@@ -187,6 +197,7 @@ private slots:
     void largeHistoryComesInPieces_data();
     void largeHistoryComesInPieces();
     void historyOverTheCapAfterPiecesIsAnError();
+    void sessionLostAfterPiecesIsNotRunAgain();
     void wrongTokensAreSlowedThenRefused();
     void tokenThrottleIsPerAddressBoundedAndForgets();
     void unusableDatabaseRefusesToStart();
@@ -646,6 +657,35 @@ void TstTransport::historyOverTheCapAfterPiecesIsAnError()
     QCOMPARE(r.message, QString("Consulta grande demais; restrinja o período ou os critérios."));
     QVERIFY(r.packet.rows.isEmpty());
     QCOMPARE(c.Call("getSetor", {A::Val("T")}).packet.rows.size(), 7);
+}
+
+// Running the call again after a lost session would send its head twice:
+// once pieces went out, the failure ends them, and the session is opened
+// again for the next call.
+void TstTransport::sessionLostAfterPiecesIsNotRunAgain()
+{
+    appsrv::Config cfg = config();
+    cfg.workers = 1;
+    auto srv = serve(cfg);
+    Raw raw;
+    QVERIFY(raw.open(srv->port(), {}, true));
+    g_brokenRuns = 0;
+    raw.s.write(wire::frame(wire::encodeCall({"Teste.Sonda", "quebraAposPedaco", {}})));
+    const auto first = raw.markedFrame();
+    QVERIFY(first);
+    QCOMPARE(first->first, wire::kPieceBit);
+    const auto last = raw.markedFrame();
+    QVERIFY(last);
+    QCOMPARE(last->first, wire::kAbandonBit);
+    const auto error = wire::decodeReply(last->second);
+    QVERIFY(error);
+    QCOMPARE(error->error, wire::ErrorCode::Database);
+    QVERIFY(error->message.startsWith("Erro no banco de dados."));
+    QCOMPARE(int(g_brokenRuns), 1);
+    raw.s.write(wire::frame(wire::encodeCall({"Teste.Sonda", "eco", {A::Val("depois").arg, A::Date({}).arg}})));
+    const auto next = raw.answer();
+    QVERIFY(next && next->ok());
+    QCOMPARE(next->refs.value(0), QString("depois"));
 }
 
 void TstTransport::wrongTokensAreSlowedThenRefused()
