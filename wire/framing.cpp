@@ -173,7 +173,10 @@ ReadStatus readReply(QIODevice *dev, Reply *out, int msecs, QString *why, const 
     bool inPieces = false;
     for (;;) {
         quint32 marks = 0;
-        const ReadStatus st = readMarkedFrame(dev, &payload, &marks, kMaxFrameBytes, msecs);
+        // After pieces, a frame may be no larger than what is left of a whole
+        // reply's size (an abandon mark's error always fits in the floor).
+        const qint64 room = inPieces ? std::max<qint64>(kMaxFrameBytes - total, 64 * 1024) : kMaxFrameBytes;
+        const ReadStatus st = readMarkedFrame(dev, &payload, &marks, int(room), msecs);
         if (st != ReadStatus::Ok) return st;
         const bool piece = marks & kPieceBit, abandon = marks & kAbandonBit;
         if ((piece && abandon) || (abandon && !inPieces)) {

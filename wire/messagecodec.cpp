@@ -373,16 +373,19 @@ bool PieceDecoder::add(const QByteArray &piece, bool last, QString *why)
         return false;
     }
     qsizetype at = 0;
-    if (!m_headRead) {
+    const bool first = !m_headRead;
+    if (first) {
         ReplyReader head(piece);
         if (!head.streamedHead(&m_reply, &at, why)) return false;
         m_headRead = true;
     }
     bool ended = false;
+    const qsizetype rowsBefore = m_reply.packet.rows.size();
     PieceRows rows(piece.constData() + at, piece.size() - at);
     if (!rows.read(m_reply.packet.fields, &m_reply.packet.rows, &ended, why)) return false;
-    // The rows end with the last piece, and only there.
-    if (ended != last) {
+    // The rows end with the last piece, and only there; a piece between the
+    // first and the last brings rows (empty ones would never end the reply).
+    if (ended != last || (!first && !last && m_reply.packet.rows.size() == rowsBefore)) {
         if (why) *why = QStringLiteral("pacote ilegível");
         return false;
     }

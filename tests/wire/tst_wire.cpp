@@ -431,6 +431,10 @@ void TstWire::piecesThatCannotBeAReplyAreRefused_data()
     QTest::newRow("fields after the rows")
         << markedFrame(kPieceBit, replyHead(refs) + QByteArray::fromHex("a2" "6172" "9f")) + markedFrame(0, end)
         << unreadable << "pacote ilegível";
+    QByteArray emptyPieces;
+    for (int i = 0; i < 1000; ++i) emptyPieces += markedFrame(kPieceBit, {});
+    QTest::newRow("pieces without rows after the first")
+        << markedFrame(kPieceBit, start) + emptyPieces + markedFrame(0, row + end) << unreadable << "pacote ilegível";
     QTest::newRow("abandon with no piece before")
         << markedFrame(kAbandonBit, encodeReply(appsrv::errorReply(ErrorCode::BadValue, "x"))) << unreadable
         << "resposta ilegível";
