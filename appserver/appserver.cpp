@@ -64,15 +64,18 @@ public:
         // What the worker read past its last call comes before anything still on the socket.
         m_in += d.readAhead;
         m_ch->pauseReading(false);
-        process();
+        m_heldBack = false;
+        readable();
     }
 
-    // A piece of the running call's reply, from a worker without the descriptor.
-    void writePiece(const QByteArray &bytes)
+    // A piece of the running call's reply, from a worker without the
+    // descriptor. False: the connection is closing, make no more pieces.
+    bool writePiece(const QByteArray &bytes)
     {
-        if (m_closing) return;
+        if (m_closing) return false;
         m_ch->write(bytes);
         if (m_ch->pendingOut() > 0) watchStall();
+        return true;
     }
 
     void close()
@@ -94,8 +97,27 @@ private:
     void readable()
     {
         if (m_closing || !m_ch->ready()) return;
-        m_in += m_ch->readAll();
+        // While a call runs or its reply waits, the frames behind it are held
+        // here up to one call's size; the rest stays in the socket, where TCP
+        // itself holds back a client that sends on and on.
+        if (m_in.size() > kHeldInputBytes) {
+            m_heldBack = true;
+            m_ch->pauseReading(true);
+        } else {
+            m_in += m_ch->readAll();
+        }
         process();
+    }
+
+    static constexpr qsizetype kHeldInputBytes = wire::kMaxCallFrameBytes + 4;
+
+    // Reading again once the frames held were taken.
+    void resumeHeldInput()
+    {
+        if (!m_heldBack || m_busy || m_closing || m_in.size() > kHeldInputBytes) return;
+        m_heldBack = false;
+        m_ch->pauseReading(false);
+        QMetaObject::invokeMethod(this, [this] { readable(); }, Qt::QueuedConnection);
     }
 
     // A client that stops reading holds at most the reply it did not take and
@@ -105,24 +127,26 @@ private:
     void watchStall()
     {
         if (m_stall.isActive() || m_closing) return;
-        m_stallSeen = m_ch->pendingOut();
+        m_stallSeen = m_ch->sentOut();
         m_stall.start(m_srv->m_cfg.stallTimeoutMs);
     }
 
     // A connection whose client took nothing of its reply for the whole
-    // stall time is closed and its memory freed.
+    // stall time is closed and its memory freed. Progress is what left, not
+    // what waits: pieces still coming make the waiting part grow for a client
+    // that reads steadily.
     void stallCheck()
     {
         if (m_closing) return;
         const qint64 pending = m_ch->pendingOut();
         if (pending == 0) return;
-        if (pending >= m_stallSeen) {
+        if (m_ch->sentOut() == m_stallSeen) {
             qCWarning(lcServer) << m_peer << "took nothing of" << pending << "bytes in" << m_srv->m_cfg.stallTimeoutMs
                                 << "ms; closed";
             close();
             return;
         }
-        m_stallSeen = pending;
+        m_stallSeen = m_ch->sentOut();
         m_stall.start(m_srv->m_cfg.stallTimeoutMs);
     }
 
@@ -151,6 +175,7 @@ private:
             const QByteArray payload = m_in.mid(4, len);
             m_in.remove(0, 4 + len);
             handle(payload);
+            resumeHeldInput();
         }
     }
 
@@ -260,7 +285,7 @@ private:
     QTimer m_timer, m_stall;
     qint64 m_stallSeen = 0;
     QElapsedTimer m_clock;
-    bool m_helloDone = false, m_busy = false, m_closing = false, m_waitingIdle = false;
+    bool m_helloDone = false, m_busy = false, m_closing = false, m_waitingIdle = false, m_heldBack = false;
     bool m_pieces = false;  // the client reads large replies in pieces
 };
 
@@ -676,11 +701,15 @@ void Server::dispatch(quint64 id, const wire::Call &call, int directFd, bool may
     std::shared_ptr<PieceSender> sender;
     if (pieces) {
         // Pieces a worker cannot send itself go through this loop, in order, before the reply's end.
-        sender = std::make_shared<PieceSender>(fd->fd, m_cfg.maxReplyBytes, [this, id](QByteArray bytes) {
-            QMetaObject::invokeMethod(this, [this, id, bytes] {
-                if (Session *s = m_sessions.value(id)) s->writePiece(bytes);
+        // A client gone is told to the worker through `gone`, so that it stops
+        // making a reply nobody will read.
+        auto gone = std::make_shared<std::atomic<bool>>(false);
+        sender = std::make_shared<PieceSender>(fd->fd, m_cfg.maxReplyBytes, [this, id, gone](QByteArray bytes) {
+            QMetaObject::invokeMethod(this, [this, id, bytes, gone] {
+                Session *s = m_sessions.value(id);
+                if (!s || !s->writePiece(bytes)) gone->store(true);
             }, Qt::QueuedConnection);
-        });
+        }, gone);
     }
     m_pool->submit(call, sender, [this, id, fd, mayRead, peer, chain, sender](const wire::Reply &r) -> std::optional<wire::Call> {
         Delivery d = deliver(r, fd->fd, m_cfg.maxReplyBytes, sender.get());

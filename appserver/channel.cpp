@@ -51,6 +51,7 @@ public:
     QString peer() const override { return m_peer; }
     QByteArray readAll() override { return std::exchange(m_inbox, {}); }
     qint64 pendingOut() const override { return m_out.size(); }
+    qint64 sentOut() const override { return m_sent; }
     void pauseReading(bool paused) override
     {
         if (m_fd >= 0) m_read.setEnabled(!paused);
@@ -85,7 +86,10 @@ private:
     {
         char buf[64 * 1024];
         bool gone = false;
-        for (;;) {
+        // A slice at a time: a client writing as fast as it is read would
+        // otherwise keep this loop going, and its bytes piling up, without end.
+        // The notifier comes back for the rest.
+        for (int slices = 0; slices < 16; ++slices) {
             const ssize_t n = ::recv(m_fd, buf, sizeof buf, MSG_DONTWAIT);
             if (n > 0) {
                 m_inbox.append(buf, n);
@@ -116,6 +120,7 @@ private:
                 return;
             }
             m_out.remove(0, sent);
+            m_sent += sent;
             if (!m_out.isEmpty()) {
                 m_write.setEnabled(true);
                 return;
@@ -142,6 +147,7 @@ private:
     QByteArray m_inbox, m_out;
     bool m_closeWhenSent = false;
     bool m_lost = false;
+    qint64 m_sent = 0;
 };
 
 class TlsChannel : public Channel {
@@ -158,7 +164,8 @@ public:
             if (onClosed) onClosed();
         });
         connect(m_sock, &QSslSocket::sslErrors, this, [this] { if (onClosed) onClosed(); });
-        connect(m_sock, &QSslSocket::encryptedBytesWritten, this, [this] {
+        connect(m_sock, &QSslSocket::encryptedBytesWritten, this, [this](qint64 written) {
+            m_sent += written;
             if (m_sock->bytesToWrite() == 0 && m_sock->encryptedBytesToWrite() == 0 && onDrained) onDrained();
         });
         m_sock->startServerEncryption();
@@ -166,8 +173,13 @@ public:
     QString peer() const override { return m_peer; }
     QByteArray readAll() override { return m_sock->readAll(); }
     void write(const QByteArray &bytes) override { m_sock->write(bytes); }
-    qint64 pendingOut() const override { return m_sock->bytesToWrite(); }
+    // What waits to be encrypted and what waits, encrypted, for the network:
+    // Qt passes the first on to the second at once.
+    qint64 pendingOut() const override { return m_sock->bytesToWrite() + m_sock->encryptedBytesToWrite(); }
+    qint64 sentOut() const override { return m_sent; }
     bool ready() const override { return m_sock->isEncrypted(); }
+    // Qt stops taking bytes from the network once its buffer holds this much.
+    void pauseReading(bool paused) override { m_sock->setReadBufferSize(paused ? 64 * 1024 : 0); }
     void close() override
     {
         m_sock->disconnect(this);
@@ -183,6 +195,7 @@ public:
 private:
     QSslSocket *m_sock;
     QString m_peer;
+    qint64 m_sent = 0;
 };
 
 }  // namespace

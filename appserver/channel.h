@@ -24,10 +24,14 @@ public:
     virtual QByteArray readAll() = 0;
     // Written in one go where the socket takes it; the rest as it drains.
     virtual void write(const QByteArray &bytes) = 0;
+    // Bytes written and not gone out yet.
     virtual qint64 pendingOut() const = 0;
+    // Bytes gone out since the channel opened.
+    virtual qint64 sentOut() const = 0;
     // False until a TLS channel is encrypted.
     virtual bool ready() const { return true; }
-    // Stops (or resumes) reading: while a worker owns the connection's next bytes.
+    // Stops (or resumes) reading: while a worker owns the connection's next
+    // bytes, or while the session holds as much as it takes.
     virtual void pauseReading(bool) {}
     // A duplicate of the descriptor for a worker to answer on (and read the
     // next call from while reading is paused); -1 where that cannot be done.

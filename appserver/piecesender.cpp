@@ -56,6 +56,7 @@ bool PieceSender::piece(const QVector<QString> &refs, QByteArrayView packetBytes
     const qint64 length = head.size() + packetBytes.size();
     // Refused here rather than sent: the client would take it all, then refuse it.
     if (m_payload + length > m_cap) return false;
+    if (m_clientGone && m_clientGone->load()) m_gone = true;
     if (m_gone) return false;
     m_started = true;
     m_payload += length;

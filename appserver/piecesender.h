@@ -6,15 +6,21 @@
 // worker. Without a descriptor (TLS) each piece goes to the event loop.
 #include "call.h"
 #include <QByteArray>
+#include <atomic>
 #include <functional>
+#include <memory>
 
 namespace appsrv {
 
 class PieceSender : public wire::ReplySink {
 public:
     using Post = std::function<void(QByteArray)>;  // to the event loop, in order
-    // fd: the worker's descriptor of the connection, or -1 (then post).
-    PieceSender(int fd, qint64 cap, Post post) : m_fd(fd), m_cap(cap), m_post(std::move(post)) {}
+    // fd: the worker's descriptor of the connection, or -1 (then post, and
+    // clientGone is set from the event loop when the connection has closed).
+    PieceSender(int fd, qint64 cap, Post post, std::shared_ptr<const std::atomic<bool>> clientGone = {})
+        : m_fd(fd), m_cap(cap), m_post(std::move(post)), m_clientGone(std::move(clientGone))
+    {
+    }
     // Ready for the next reply on the same connection.
     void reset();
     bool piece(const QVector<QString> &refs, QByteArrayView packetBytes) override;
@@ -31,6 +37,7 @@ private:
     int m_fd;
     qint64 m_cap;
     Post m_post;
+    std::shared_ptr<const std::atomic<bool>> m_clientGone;
     bool m_started = false, m_gone = false;
     qint64 m_payload = 0, m_frameBytes = 0;
     QByteArray m_unsent;  // from m_unsentAt on, what the socket did not take yet
