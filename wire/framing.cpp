@@ -6,6 +6,7 @@
 #include <QIODevice>
 #include <QSslSocket>
 #include <QtEndian>
+#include <algorithm>
 #include <cerrno>
 #include <poll.h>
 #include <sched.h>
@@ -52,6 +53,26 @@ bool arrivesWithin(int fd, qint64 spinNs)
     return false;
 }
 
+// How long a reader waits for the bytes of one reply: msecs at most for any
+// of them, and bytes that arrive buy time at 64 KB a second, never more than
+// msecs ahead. A peer that sends a byte now and then runs out of time as one
+// that sends nothing; a slow link that keeps bringing bytes does not.
+class Patience {
+public:
+    explicit Patience(int msecs) : m_msecs(msecs), m_end(msecs) { m_clock.start(); }
+    void arrived(qint64 bytes)
+    {
+        if (m_msecs >= 0) m_end = std::min(m_clock.elapsed() + m_msecs, m_end + bytes / 64);
+    }
+    // What is left to wait, for poll() and waitForReadyRead(); -1: for ever.
+    int left() const { return m_msecs < 0 ? -1 : int(std::max<qint64>(0, m_end - m_clock.elapsed())); }
+    bool over() const { return m_msecs >= 0 && m_clock.elapsed() >= m_end; }
+private:
+    QElapsedTimer m_clock;
+    int m_msecs;
+    qint64 m_end;
+};
+
 // A small call's answer usually comes within this: looked for awake first,
 // as a thread that went to sleep costs two wake-ups (here and on the way
 // back) that can take longer than the answer did.
@@ -59,19 +80,20 @@ constexpr qint64 kAnswerSpinNs = 50000;
 
 // waitFirst: the bytes are not expected to be there yet (an answer just asked
 // for), so the first try would only fail.
-static ReadStatus recvExactly(int fd, char *dst, qint64 n, int msecs, bool waitFirst)
+static ReadStatus recvExactly(int fd, char *dst, qint64 n, Patience &patience, bool waitFirst)
 {
     qint64 got = 0;
-    if (waitFirst && !arrivesWithin(fd, kAnswerSpinNs) && !waitReady(fd, POLLIN, msecs)) return ReadStatus::Timeout;
+    if (waitFirst && !arrivesWithin(fd, kAnswerSpinNs) && !waitReady(fd, POLLIN, patience.left())) return ReadStatus::Timeout;
     while (got < n) {
         const ssize_t r = ::recv(fd, dst + got, size_t(n - got), MSG_DONTWAIT);
         if (r > 0) {
             got += r;
+            patience.arrived(r);
         } else if (r == 0) {
             return ReadStatus::Closed;
         } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
             pollfd p{fd, POLLIN, 0};
-            const int k = ::poll(&p, 1, msecs);
+            const int k = patience.over() ? 0 : ::poll(&p, 1, patience.left());
             if (k == 0) return ReadStatus::Timeout;
             if (k < 0 && errno != EINTR) return ReadStatus::Closed;
         } else if (errno != EINTR) {
@@ -106,24 +128,30 @@ static bool sendAll(int fd, const char *src, qint64 n, int msecs)
     return true;
 }
 
-static bool readExactly(QIODevice *dev, char *dst, qint64 n, int msecs)
+static ReadStatus readExactly(QIODevice *dev, char *dst, qint64 n, Patience &patience)
 {
+    auto *sock = qobject_cast<QAbstractSocket *>(dev);
+    const auto failed = [sock] {
+        if (sock && sock->state() != QAbstractSocket::ConnectedState) return ReadStatus::Closed;
+        return sock && sock->error() == QAbstractSocket::SocketTimeoutError ? ReadStatus::Timeout : ReadStatus::Closed;
+    };
     qint64 got = 0;
     while (got < n) {
         if (dev->bytesAvailable() == 0) {
-            auto *sock = qobject_cast<QAbstractSocket *>(dev);
-            if (sock && sock->state() != QAbstractSocket::ConnectedState) return false;
-            if (!dev->waitForReadyRead(msecs)) return false;
+            if (sock && sock->state() != QAbstractSocket::ConnectedState) return ReadStatus::Closed;
+            if (patience.over()) return ReadStatus::Timeout;
+            if (!dev->waitForReadyRead(patience.left())) return patience.over() ? ReadStatus::Timeout : failed();
         }
         const qint64 r = dev->read(dst + got, n - got);
-        if (r < 0) return false;
+        if (r < 0) return failed();
         got += r;
+        patience.arrived(r);
     }
-    return true;
+    return ReadStatus::Ok;
 }
 
 // One frame with the marks of its length word; a frame over maxBytes is not read.
-static ReadStatus readMarkedFrame(QIODevice *dev, QByteArray *payload, quint32 *marks, int maxBytes, int msecs)
+static ReadStatus readMarkedFrame(QIODevice *dev, QByteArray *payload, quint32 *marks, int maxBytes, Patience &patience)
 {
     char hdr[4];
     const auto lengthOf = [&](quint32 *len) {
@@ -134,33 +162,23 @@ static ReadStatus readMarkedFrame(QIODevice *dev, QByteArray *payload, quint32 *
     };
     quint32 len = 0;
     if (const int fd = plainDescriptor(dev); fd >= 0) {
-        ReadStatus st = recvExactly(fd, hdr, 4, msecs, true);
+        ReadStatus st = recvExactly(fd, hdr, 4, patience, true);
         if (st != ReadStatus::Ok) return st;
         if (!lengthOf(&len)) return ReadStatus::TooLarge;
         payload->resize(len);
-        return recvExactly(fd, payload->data(), len, msecs, false);
+        return recvExactly(fd, payload->data(), len, patience, false);
     }
-    if (!readExactly(dev, hdr, 4, msecs)) {
-        auto *sock = qobject_cast<QAbstractSocket *>(dev);
-        if (sock && sock->state() != QAbstractSocket::ConnectedState) return ReadStatus::Closed;
-        return sock && sock->error() == QAbstractSocket::SocketTimeoutError ? ReadStatus::Timeout
-                                                                            : ReadStatus::Closed;
-    }
+    if (const ReadStatus st = readExactly(dev, hdr, 4, patience); st != ReadStatus::Ok) return st;
     if (!lengthOf(&len)) return ReadStatus::TooLarge;
     payload->resize(len);
-    if (!readExactly(dev, payload->data(), len, msecs)) {
-        auto *sock = qobject_cast<QAbstractSocket *>(dev);
-        return sock && sock->state() == QAbstractSocket::ConnectedState && sock->error() == QAbstractSocket::SocketTimeoutError
-                   ? ReadStatus::Timeout
-                   : ReadStatus::Closed;
-    }
-    return ReadStatus::Ok;
+    return readExactly(dev, payload->data(), len, patience);
 }
 
 ReadStatus readFrame(QIODevice *dev, QByteArray *payload, int maxBytes, int msecs)
 {
     quint32 marks = 0;
-    const ReadStatus st = readMarkedFrame(dev, payload, &marks, maxBytes, msecs);
+    Patience patience(msecs);
+    const ReadStatus st = readMarkedFrame(dev, payload, &marks, maxBytes, patience);
     // Marks come only to a client that asked for pieces; here they are a length too large.
     return st == ReadStatus::Ok && marks != 0 ? ReadStatus::TooLarge : st;
 }
@@ -171,12 +189,13 @@ ReadStatus readReply(QIODevice *dev, Reply *out, int msecs, QString *why, const 
     PieceDecoder pieces;
     qint64 total = 0;
     bool inPieces = false;
+    Patience patience(msecs);
     for (;;) {
         quint32 marks = 0;
         // After pieces, a frame may be no larger than what is left of a whole
         // reply's size (an abandon mark's error always fits in the floor).
         const qint64 room = inPieces ? std::max<qint64>(kMaxFrameBytes - total, 64 * 1024) : kMaxFrameBytes;
-        const ReadStatus st = readMarkedFrame(dev, &payload, &marks, int(room), msecs);
+        const ReadStatus st = readMarkedFrame(dev, &payload, &marks, int(room), patience);
         if (st != ReadStatus::Ok) return st;
         const bool piece = marks & kPieceBit, abandon = marks & kAbandonBit;
         if ((piece && abandon) || (abandon && !inPieces)) {

@@ -10,12 +10,14 @@ class QIODevice;
 namespace wire {
 
 enum class ReadStatus { Ok, Closed, TooLarge, Timeout, Unreadable };
-// Blocking read of one frame; waits at most msecs for each chunk (-1: forever).
+// Blocking read of one frame; waits at most msecs for any chunk, and in all
+// msecs plus a second for every 64 KB that came (-1: forever).
 ReadStatus readFrame(QIODevice *dev, QByteArray *payload, int maxBytes, int msecs);
 // Blocking read of one reply, whole or in pieces (for a client that said in
 // its hello it takes them), each piece's rows decoded as it arrives; onPiece
 // sees the reply so far after each piece. Unreadable: *why says why; the
 // connection then holds an unknown rest and cannot serve another call.
+// msecs as for readFrame, over the whole reply.
 ReadStatus readReply(QIODevice *dev, Reply *out, int msecs, QString *why,
                      const std::function<void(Reply &)> &onPiece = {});
 bool writeFrame(QIODevice *dev, const QByteArray &payload, int msecs);

@@ -5,6 +5,10 @@
 #include "sqlpacket.h"
 
 #include <QBuffer>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QCborStreamWriter>
 #include <QSqlQuery>
 #include <QTest>
@@ -38,6 +42,8 @@ private slots:
     void piecesThatCannotBeAReplyAreRefused_data();
     void piecesThatCannotBeAReplyAreRefused();
     void failureAfterPiecesReadsAsTheError();
+    void aPeerThatTricklesRunsOutOfTime_data();
+    void aPeerThatTricklesRunsOutOfTime();
     void piecesASocketCannotTakeYetFollowInOrder();
     void senderEndsWhatWouldPassItsCapOrHasNoClient();
     void oleDates_data();
@@ -571,6 +577,74 @@ void TstWire::readErrorIsNeverAShorterPacket()
         QCOMPARE(trq01300::readPacket(q, {{"X", wire::FieldKind::Float, 0}}).rows.size(), 2);
     }
     QSqlDatabase::removeDatabase("rows");
+}
+
+void TstWire::aPeerThatTricklesRunsOutOfTime_data()
+{
+    QTest::addColumn<bool>("tcp");
+    QTest::addColumn<int>("chunk");
+    QTest::addColumn<int>("everyMs");
+    QTest::addColumn<int>("size");
+    QTest::addColumn<bool>("arrives");
+    // Read with 500 ms of patience; the trickle would end after about 3 s.
+    QTest::newRow("tcp, a byte at a time") << true << 1 << 60 << 40 << false;
+    QTest::newRow("qt's path, a byte at a time") << false << 1 << 60 << 40 << false;
+    QTest::newRow("tcp, a slow link that keeps coming") << true << 64 * 1024 << 400 << 320 * 1024 << true;
+    QTest::newRow("qt's path, a slow link that keeps coming") << false << 64 * 1024 << 400 << 320 * 1024 << true;
+}
+
+// Each byte that comes no longer restarts the wait: a peer that trickles
+// runs out of time; a link that keeps bringing bytes at 64 KB a second does not.
+void TstWire::aPeerThatTricklesRunsOutOfTime()
+{
+    QFETCH(bool, tcp);
+    QFETCH(int, chunk);
+    QFETCH(int, everyMs);
+    QFETCH(int, size);
+    QFETCH(bool, arrives);
+    Reply big;
+    big.refs = {QString(size, 'z')};
+    const QByteArray bytes = replyFrame(big);
+    // The reader's socket: plain TCP is read on its descriptor, a local socket through Qt.
+    QTcpServer tcpServer;
+    QLocalServer localServer;
+    QTcpSocket tcpClient;
+    QLocalSocket localClient;
+    QIODevice *reader = nullptr;
+    int writeFd = -1;
+    if (tcp) {
+        QVERIFY(tcpServer.listen(QHostAddress::LocalHost));
+        tcpClient.connectToHost(QHostAddress::LocalHost, tcpServer.serverPort());
+        QVERIFY(tcpClient.waitForConnected(3000) && tcpServer.waitForNewConnection(3000));
+        writeFd = int(tcpServer.nextPendingConnection()->socketDescriptor());
+        reader = &tcpClient;
+    } else {
+        QLocalServer::removeServer("tst_wire_trickle");
+        QVERIFY(localServer.listen("tst_wire_trickle"));
+        localClient.connectToServer("tst_wire_trickle");
+        QVERIFY(localClient.waitForConnected(3000) && localServer.waitForNewConnection(3000));
+        writeFd = int(localServer.nextPendingConnection()->socketDescriptor());
+        reader = &localClient;
+    }
+    std::atomic<bool> stop{false};
+    std::thread writer([&] {
+        for (qsizetype at = 0; at < bytes.size() && !stop; at += chunk) {
+            if (at > 0) QThread::msleep(everyMs);
+            const qsizetype n = std::min<qsizetype>(chunk, bytes.size() - at);
+            for (qsizetype done = 0; done < n && !stop;) {
+                const ssize_t k = ::send(writeFd, bytes.constData() + at + done, size_t(n - done), MSG_NOSIGNAL);
+                if (k <= 0) return;
+                done += k;
+            }
+        }
+    });
+    Reply got;
+    QString why;
+    const ReadStatus st = readReply(reader, &got, 500, &why);
+    stop = true;
+    writer.join();
+    QCOMPARE(st, arrives ? ReadStatus::Ok : ReadStatus::Timeout);
+    if (arrives) QVERIFY(got.refs == big.refs);
 }
 
 QTEST_GUILESS_MAIN(TstWire)
