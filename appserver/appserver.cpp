@@ -150,14 +150,15 @@ private:
         m_stall.start(m_srv->m_cfg.stallTimeoutMs);
     }
 
-    // Takes the next whole frame when no call is running.
+    // Takes the next whole frame when no call is running. Frames answered
+    // here without a worker (refusals) count toward what waits to be sent too.
     void process()
     {
-        if (!m_closing && m_ch->pendingOut() > kPendingBeforeNextCall) {
-            watchStall();
-            return;
-        }
         while (!m_busy && !m_closing) {
+            if (m_ch->pendingOut() > kPendingBeforeNextCall) {
+                watchStall();
+                return;
+            }
             if (m_in.size() < 4) {
                 armWait(m_in.isEmpty());
                 return;

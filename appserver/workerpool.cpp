@@ -163,9 +163,11 @@ void WorkerPool::submit(wire::Call call, std::shared_ptr<PieceSender> pieces, Do
         m_jobs.push_back({std::move(call), std::move(pieces), std::move(done)});
     }
     // Counted once the lock is free, so the worker waiting awake finds it free.
-    m_pending.fetch_add(1);
-    // A worker still awake takes it; it looks at the queue before it sleeps.
-    if (m_spinning.load() == 0) m_wake.wakeOne();
+    const int pending = m_pending.fetch_add(1) + 1;
+    // A worker still awake takes one job; it looks at the queue before it
+    // sleeps. Any job beyond that wakes a sleeping worker, or it would wait
+    // for the awake one to finish.
+    if (pending > m_spinning.load()) m_wake.wakeOne();
 }
 
 bool WorkerPool::next(Job *job)

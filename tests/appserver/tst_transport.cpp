@@ -2,6 +2,7 @@
 // pieces, deadlines, the connection cap, honest errors, the token, TLS set-up
 // and verification, and a client that never sends a call twice.
 #include "appserver.h"
+#include "workerpool.h"
 #include "auththrottle.h"
 #include "codec.h"
 #include "opendescriptors.h"
@@ -17,6 +18,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSqlQuery>
+#include <QSemaphore>
 #include <QSslCertificate>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -219,6 +221,7 @@ private slots:
     void largeHistoryComesInPieces();
     void historyOverTheCapAfterPiecesIsAnError();
     void sessionLostAfterPiecesIsNotRunAgain();
+    void callsQueuedTogetherGoToIdleWorkers();
     void wrongTokensAreSlowedThenRefused();
     void tokenThrottleIsPerAddressBoundedAndForgets();
     void unusableDatabaseRefusesToStart();
@@ -789,6 +792,42 @@ void TstTransport::sessionLostAfterPiecesIsNotRunAgain()
     const auto next = raw.answer();
     QVERIFY(next && next->ok());
     QCOMPARE(next->refs.value(0), QString("depois"));
+}
+
+// Two calls queued while a worker waits awake for the next one: the second
+// goes to a sleeping worker, not behind the first.
+void TstTransport::callsQueuedTogetherGoToIdleWorkers()
+{
+    appsrv::Config cfg = config();
+    cfg.workers = 2;
+    const QHash<QString, appsrv::ObjectFactory> objects{{"Teste.Sonda", [] { return std::make_unique<Probe>(); }}};
+    appsrv::WorkerPool pool(cfg, objects);
+    QString why;
+    QVERIFY2(pool.start(&why), qPrintable(why));
+    const wire::Call eco{"Teste.Sonda", "eco", {A::Val("x").arg, A::Date({}).arg}};
+    const wire::Call slow{"Teste.Sonda", "lento", {A::Val("600").arg}};
+    for (int round = 0; round < 4; ++round) {
+        std::atomic<bool> first{false};
+        QSemaphore fast, slowDone;
+        pool.submit(eco, nullptr, [&](const wire::Reply &) -> std::optional<wire::Call> {
+            first = true;
+            return std::nullopt;
+        });
+        while (!first) QThread::yieldCurrentThread();  // its worker now waits awake for the next job
+        QElapsedTimer t;
+        t.start();
+        pool.submit(slow, nullptr, [&](const wire::Reply &) -> std::optional<wire::Call> {
+            slowDone.release();
+            return std::nullopt;
+        });
+        pool.submit(eco, nullptr, [&](const wire::Reply &) -> std::optional<wire::Call> {
+            fast.release();
+            return std::nullopt;
+        });
+        QVERIFY(fast.tryAcquire(1, 5000));
+        QVERIFY2(t.elapsed() < 400, qPrintable(QString("round %1: %2 ms").arg(round).arg(t.elapsed())));
+        QVERIFY(slowDone.tryAcquire(1, 5000));
+    }
 }
 
 void TstTransport::wrongTokensAreSlowedThenRefused()
