@@ -720,7 +720,10 @@ void Server::dispatch(quint64 id, const wire::Call &call, int directFd, bool may
                                        << "bytes (seguida)";
         // The desktop's next call, taken from the socket when it comes at once
         // and no other desktop's call is waiting for a worker.
-        if (mayRead && fd->fd >= 0 && d.unsent.isEmpty() && chain->calls < kChainedCallsMax && m_pool->idle()) {
+        // Not while the server stops: a call taken here would be answered
+        // instead of refused, and would hold the stop for its whole chain.
+        if (mayRead && fd->fd >= 0 && d.unsent.isEmpty() && chain->calls < kChainedCallsMax && m_pool->idle() &&
+            !m_draining.load()) {
             if (auto next = nextCall(fd->fd, &d.readAhead)) {
                 ++chain->calls;
                 chain->method = next->method.left(60);

@@ -2,6 +2,7 @@
 // The application server: hosts server objects by name. Connections are served
 // by one event loop (no thread per connection); calls run on a fixed pool of
 // workers, each with its own read-only database session.
+#include <atomic>
 #include "auththrottle.h"
 #include "serverobject.h"
 #include <QHash>
@@ -124,7 +125,7 @@ private:
     int m_maxConnections = 0;
     QByteArray m_cert, m_key;
     int m_keyAlgorithm = 0;
-    bool m_draining = false;
+    std::atomic<bool> m_draining{false};  // read by the workers too
     // The load since the last summary line.
     void noteCall(qint64 ms, bool ok);
     // Connections with a call running or a reply still going out.

@@ -26,8 +26,9 @@ public:
     void stop();
     // pieces: where the calls' large replies may go while they are made, or null.
     void submit(wire::Call call, std::shared_ptr<PieceSender> pieces, Done done);
-    // No call waits for a worker: one may wait a little for a desktop's next call.
-    bool idle() const { return m_pending.load() <= 0; }
+    // No call waits for a worker and the pool is not stopping: one may wait a
+    // little for a desktop's next call.
+    bool idle() const { return m_pending.load() <= 0 && !m_stopping.load(); }
     // Calls waiting for a worker.
     int queued() const { return std::max(0, m_pending.load()); }
 private:

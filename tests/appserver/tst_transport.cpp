@@ -26,6 +26,11 @@
 #include <QThread>
 #include <QtEndian>
 #include <cmath>
+#include <atomic>
+#include <unistd.h>
+#include <sys/socket.h>
+#include <netinet/in.h>
+#include <thread>
 
 using A = TNetArg;
 
@@ -222,6 +227,7 @@ private slots:
     void historyOverTheCapAfterPiecesIsAnError();
     void sessionLostAfterPiecesIsNotRunAgain();
     void callsQueuedTogetherGoToIdleWorkers();
+    void stopIsNotHeldByADesktopAskingOnAndOn();
     void wrongTokensAreSlowedThenRefused();
     void tokenThrottleIsPerAddressBoundedAndForgets();
     void unusableDatabaseRefusesToStart();
@@ -828,6 +834,46 @@ void TstTransport::callsQueuedTogetherGoToIdleWorkers()
         QVERIFY2(t.elapsed() < 400, qPrintable(QString("round %1: %2 ms").arg(round).arg(t.elapsed())));
         QVERIFY(slowDone.tryAcquire(1, 5000));
     }
+}
+
+// A desktop that asks again right after each answer: its worker takes those
+// calls from the socket itself, but not once the server stops, which then
+// waits for the running call only.
+void TstTransport::stopIsNotHeldByADesktopAskingOnAndOn()
+{
+    auto srv = serve(config());
+    const quint16 port = srv->port();
+    std::atomic<int> answers{0};
+    std::atomic<bool> quit{false};
+    std::thread desktop([&] {
+        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in at{};
+        at.sin_family = AF_INET;
+        at.sin_port = htons(port);
+        at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        const auto sendAll = [fd](const QByteArray &b) { return ::send(fd, b.constData(), size_t(b.size()), MSG_NOSIGNAL) == b.size(); };
+        const auto readAnswer = [fd] {
+            char word[4];
+            if (::recv(fd, word, 4, MSG_WAITALL) != 4) return false;
+            QByteArray payload(qFromBigEndian<quint32>(word), Qt::Uninitialized);
+            return ::recv(fd, payload.data(), size_t(payload.size()), MSG_WAITALL) == payload.size();
+        };
+        if (::connect(fd, reinterpret_cast<sockaddr *>(&at), sizeof at) == 0 && sendAll(wire::frame(wire::encodeHello({}))) &&
+            readAnswer()) {
+            const QByteArray call = wire::frame(wire::encodeCall({"Teste.Sonda", "lento", {A::Val("400").arg}}));
+            while (!quit && sendAll(call) && readAnswer()) ++answers;
+        }
+        ::close(fd);
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(answers >= 2, 10000);
+    QElapsedTimer t;
+    t.start();
+    srv->stop();
+    const qint64 stopMs = t.elapsed();
+    quit = true;
+    desktop.join();
+    // The running call (400 ms) and the stop itself; a chain of calls would hold it for seconds.
+    QVERIFY2(stopMs < 2000, qPrintable(QString::number(stopMs)));
 }
 
 void TstTransport::wrongTokensAreSlowedThenRefused()
