@@ -13,6 +13,7 @@
 #include <QLoggingCategory>
 #include <QCryptographicHash>
 #include <QSslCertificate>
+#include <QSocketNotifier>
 #include <QSslSocket>
 #include <QTimer>
 #include <csignal>
@@ -20,6 +21,7 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -233,8 +235,19 @@ int main(int argc, char **argv)
     // service manager's reload sends, never stops the server: it reads the
     // options file again and takes its log level (unless a flag set it);
     // the rest takes effect at the next start.
-    std::signal(SIGTERM, [](int) { QCoreApplication::quit(); });
-    std::signal(SIGINT, [](int) { QCoreApplication::quit(); });
+    // A signal handler may not call into Qt: it writes a byte to a pipe the
+    // event loop watches, and the loop quits.
+    static int stopPipe[2] = {-1, -1};
+    if (::pipe2(stopPipe, O_CLOEXEC | O_NONBLOCK) != 0) return cmdline::fail(kTool, QStringLiteral("pipe: %1").arg(qt_error_string(errno)), 1);
+    QSocketNotifier stopRequested(stopPipe[0], QSocketNotifier::Read);
+    QObject::connect(&stopRequested, &QSocketNotifier::activated, &app, [] { QCoreApplication::quit(); });
+    const auto requestStop = [](int) {
+        const int saved = errno;
+        (void)!::write(stopPipe[1], "x", 1);
+        errno = saved;
+    };
+    std::signal(SIGTERM, requestStop);
+    std::signal(SIGINT, requestStop);
     static volatile std::sig_atomic_t hangups = 0;
     std::signal(SIGHUP, [](int) { hangups = hangups + 1; });
     QTimer hangupWatch;
