@@ -1,4 +1,5 @@
 #include "messagecodec.h"
+#include "oledate.h"
 #include "packetwriter.h"
 
 #include <QBuffer>
@@ -9,9 +10,19 @@
 #include <QCborValue>
 #include <QFloat16>
 #include <QtEndian>
+#include <cmath>
 #include <cstring>
 
 namespace wire {
+
+namespace {
+// A number a reply may carry in a field of this kind: finite, and a date
+// from year 100 to 9999 in a date field.
+bool acceptableNumber(double d, FieldKind kind)
+{
+    return kind == FieldKind::DateTime ? isOleDate(d) : std::isfinite(d);
+}
+}  // namespace
 
 namespace {
 
@@ -27,9 +38,11 @@ public:
     {
         if (!m_r.isMap() || !m_r.enterContainer()) return fail(why, QStringLiteral("resposta ilegível"));
         bool isError = false;
+        QStringList seen;  // each key once: a second one would add to the first
         while (m_r.hasNext()) {
             QString key;
-            if (!text(&key)) return fail(why, QStringLiteral("resposta ilegível"));
+            if (!text(&key) || seen.contains(key)) return fail(why, QStringLiteral("resposta ilegível"));
+            seen << key;
             if (key == QLatin1String("e")) {
                 if (!m_r.isInteger()) return fail(why, QStringLiteral("resposta ilegível"));
                 out->error = ErrorCode(m_r.toInteger());
@@ -152,9 +165,11 @@ private:
     {
         if (!m_r.isMap() || !m_r.enterContainer()) return fail(why, QStringLiteral("pacote ilegível"));
         bool haveFields = false;
+        QStringList seen;
         while (m_r.hasNext()) {
             QString key;
-            if (!text(&key)) return fail(why, QStringLiteral("pacote ilegível"));
+            if (!text(&key) || seen.contains(key)) return fail(why, QStringLiteral("pacote ilegível"));
+            seen << key;
             if (key == QLatin1String("f")) {
                 if (!fields(&p->fields, why)) return false;
                 haveFields = true;
@@ -192,13 +207,17 @@ private:
     {
         if (!m_r.isArray() || !m_r.enterContainer()) return fail(why, QStringLiteral("pacote ilegível"));
         const int n = p->fields.size();
-        if (m_r.isLengthKnown()) p->rows.reserve(qsizetype(std::min<quint64>(m_r.length(), 10000000)));
+        // Room for the rows said, as many as the bytes can hold (each row takes
+        // at least a byte and one per cell).
+        if (m_r.isLengthKnown()) p->rows.reserve(qsizetype(std::min<quint64>(m_r.length(), quint64(m_size) / quint64(n + 1))));
         // The rows take about what they took on the wire, a little more where
         // numbers are empty (kept at their full width): room is made once,
         // rather than grown, which would copy the rows and hold both for a while.
         p->rows.reserveBytes(m_size + m_size / 4);
         while (m_r.hasNext()) {
             if (!m_r.isArray() || !m_r.enterContainer()) return fail(why, QStringLiteral("pacote ilegível"));
+            // A row of no cells takes nothing on the wire and room here: none is read.
+            if (n == 0) return fail(why, QStringLiteral("linha com número de colunas errado"));
             p->rows.beginRow(n);
             int i = 0;
             while (m_r.hasNext()) {
@@ -211,7 +230,8 @@ private:
                         p->rows.addNull();
                 } else if (p->fields[i].kind == FieldKind::Float || p->fields[i].kind == FieldKind::DateTime) {
                     double d = 0;
-                    if (!number(&d)) return fail(why, QStringLiteral("valor numérico inválido"));
+                    if (!number(&d) || !acceptableNumber(d, p->fields[i].kind))
+                        return fail(why, QStringLiteral("valor numérico inválido"));
                     p->rows.addNumber(d);
                 } else {
                     // The text's UTF-8 goes into the rows as it is, once checked.
@@ -249,7 +269,8 @@ public:
                 return *ended || fail(why, QStringLiteral("pacote ilegível"));
             }
             quint64 cells = 0;
-            if (!head(4, &cells) || cells != quint64(n)) return fail(why, QStringLiteral("linha com número de colunas errado"));
+            if (!head(4, &cells) || cells != quint64(n) || n == 0)
+                return fail(why, QStringLiteral("linha com número de colunas errado"));
             rows->beginRow(n);
             for (int i = 0; i < n; ++i) {
                 if (m_p >= m_end) return fail(why, QStringLiteral("linha com número de colunas errado"));
@@ -260,7 +281,8 @@ public:
                     else rows->addNull();
                 } else if (number) {
                     double d = 0;
-                    if (!this->number(&d)) return fail(why, QStringLiteral("valor numérico inválido"));
+                    if (!this->number(&d) || !acceptableNumber(d, fields[i].kind))
+                        return fail(why, QStringLiteral("valor numérico inválido"));
                     rows->addNumber(d);
                 } else if (!text(rows)) {
                     return fail(why, QStringLiteral("valor de texto inválido"));

@@ -20,6 +20,9 @@ double toOleDate(const QDate &d) { return kOleEpoch.daysTo(d); }
 
 QDateTime fromOleDate(double ole)
 {
+    // Days past year 9999 or before year 100 are no date (nor are NaN and the
+    // infinities, which would not even convert to a day count).
+    if (!isOleDate(ole)) return {};
     const double whole = ole >= 0 ? std::floor(ole) : std::ceil(ole);
     const double frac = std::abs(ole - whole);
     const QDate d = kOleEpoch.addDays(qint64(whole));

@@ -42,6 +42,8 @@ private slots:
     void piecesThatCannotBeAReplyAreRefused_data();
     void piecesThatCannotBeAReplyAreRefused();
     void failureAfterPiecesReadsAsTheError();
+    void valuesAndShapesNoReplyMayHave_data();
+    void valuesAndShapesNoReplyMayHave();
     void aPeerThatTricklesRunsOutOfTime_data();
     void aPeerThatTricklesRunsOutOfTime();
     void piecesASocketCannotTakeYetFollowInOrder();
@@ -471,6 +473,59 @@ void TstWire::piecesThatCannotBeAReplyAreRefused()
     QCOMPARE(reason, why);
 }
 
+// Read whole or in pieces alike: no NaN, infinity or date outside years
+// 100-9999 (a date would be no day at all), no rows without fields (each
+// would take a byte on the wire and far more in memory), no key twice.
+void TstWire::valuesAndShapesNoReplyMayHave_data()
+{
+    QTest::addColumn<QByteArray>("whole");
+    QTest::addColumn<QByteArray>("pieces");
+    QTest::addColumn<QString>("why");
+    const QVector<FieldDef> fields = {{"D", FieldKind::DateTime, 0}, {"V", FieldKind::Float, 0}};
+    const QByteArray start = replyHead(Reply{}) + packetHead(fields), end(1, char(0xFF));
+    const auto row = [&](const char *dateHex, const char *valueHex) {
+        return QByteArray::fromHex("82") + QByteArray::fromHex(dateHex) + QByteArray::fromHex(valueHex);
+    };
+    const auto both = [&](const char *name, const QByteArray &r, const QString &why) {
+        QTest::newRow(name) << start + r + end << markedFrame(kPieceBit, start) + markedFrame(0, r + end) << why;
+    };
+    const QString number = "valor numérico inválido";
+    both("a NaN date", row("f97e00", "01"), number);
+    both("an infinite value", row("01", "f97c00"), number);
+    both("a NaN value", row("01", "fb7ff8000000000000"), number);
+    both("a date past 9999", row("1a002d2482", "01"), number);      // 2,958,466 days: 1 January 10000
+    both("a date before year 100", row("3a000a081a", "01"), number);  // -657,435 days
+    both("a date beyond any integer", row("fb426d1a94a2000000", "01"), number);  // 1e12
+    const QByteArray noFields = replyHead(Reply{}) + packetHead({});
+    QTest::newRow("rows without fields") << noFields + QByteArray::fromHex("80" "80") + end
+                                         << markedFrame(kPieceBit, noFields) + markedFrame(0, QByteArray::fromHex("80") + end)
+                                         << "linha com número de colunas errado";
+    // {"refs":[],"p":{"f":[["A",3,0]],"r":[[1]],"f":[["B",3,0]]}}
+    QTest::newRow("fields twice") << QByteArray::fromHex("a2" "64" "72656673" "80" "61" "70" "a3" "6166" "81" "83" "6141" "03" "00"
+                                                         "6172" "81" "81" "01" "6166" "81" "83" "6142" "03" "00")
+                                  << QByteArray() << "pacote ilegível";
+    // {"refs":["a"],"refs":["b"]}
+    QTest::newRow("refs twice") << QByteArray::fromHex("a2" "64" "72656673" "81" "6161" "64" "72656673" "81" "6162") << QByteArray()
+                                << "resposta ilegível";
+}
+
+void TstWire::valuesAndShapesNoReplyMayHave()
+{
+    QFETCH(QByteArray, whole);
+    QFETCH(QByteArray, pieces);
+    QFETCH(QString, why);
+    QString reason;
+    QVERIFY(!decodeReply(whole, &reason));
+    QCOMPARE(reason, why);
+    if (pieces.isEmpty()) return;
+    QBuffer buf(&pieces);
+    buf.open(QIODevice::ReadOnly);
+    Reply got;
+    reason.clear();
+    QCOMPARE(readReply(&buf, &got, 100, &reason), ReadStatus::Unreadable);
+    QCOMPARE(reason, why);
+}
+
 // A reply that passes its cap after pieces went out reads as the refusal,
 // never as the rows that came, and the next reply reads intact.
 void TstWire::failureAfterPiecesReadsAsTheError()
@@ -503,6 +558,8 @@ void TstWire::oleDates_data()
     QTest::newRow("before epoch, 6h") << QDateTime(QDate(1899, 12, 29), QTime(6, 0), Qt::UTC) << -1.25;
     // Brazil once began summer time at midnight: dates must not depend on the zone.
     QTest::newRow("dst midnight") << QDateTime(QDate(2018, 11, 4), QTime(0, 0), Qt::UTC) << 43408.0;
+    QTest::newRow("last day of 9999") << QDateTime(QDate(9999, 12, 31), QTime(0, 0), Qt::UTC) << 2958465.0;
+    QTest::newRow("first day of 100") << QDateTime(QDate(100, 1, 1), QTime(0, 0), Qt::UTC) << -657434.0;
 }
 
 void TstWire::oleDates()
@@ -511,6 +568,9 @@ void TstWire::oleDates()
     QFETCH(double, ole);
     QCOMPARE(toOleDate(dt), ole);
     QCOMPARE(fromOleDate(ole), dt);
+    // Past either end, or no number at all, is no date.
+    for (double beyond : {2958466.0, -657435.0, 1e300, std::nan(""), HUGE_VAL})
+        QVERIFY2(!fromOleDate(beyond).isValid(), qPrintable(QString::number(beyond)));
 }
 
 void TstWire::databaseDateTexts_data()
