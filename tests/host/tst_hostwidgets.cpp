@@ -24,6 +24,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMdiSubWindow>
+#include <QMessageBox>
 #include <QTableView>
 #include <QTimer>
 #include <QTest>
@@ -47,6 +48,8 @@ private slots:
     void listPickerTypingReachesTheSearch();
     void maskedEditRefusesWhatTheMaskForbids_data();
     void maskedEditRefusesWhatTheMaskForbids();
+    void messagesShowPlainTextOfBoundedLength_data();
+    void messagesShowPlainTextOfBoundedLength();
 };
 
 
@@ -638,6 +641,39 @@ void TstHostWidgets::maskedEditRefusesWhatTheMaskForbids()
         QTest::keyClicks(&e, input);
     }
     QCOMPARE(e.text(), after);
+}
+
+void TstHostWidgets::messagesShowPlainTextOfBoundedLength_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::newRow("error") << 0;
+    QTest::newRow("warning") << 1;
+    QTest::newRow("confirmation") << 2;
+}
+
+// A message may come from a server's reply: its markup is shown as text (a
+// link in it is no link), and a huge one is cut rather than laid out whole.
+void TstHostWidgets::messagesShowPlainTextOfBoundedLength()
+{
+    QFETCH(int, kind);
+    const QString link = "<a href='http://exemplo/'>Sessão expirada, clique aqui</a>";
+    const QString text = link + QString(100000, 'x');
+    Qt::TextFormat format = Qt::AutoText;
+    QString shown;
+    QTimer::singleShot(0, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box) return;
+        format = box->textFormat();
+        shown = box->text();
+        box->reject();
+    });
+    host::QtPrompter qt;
+    if (kind == 0) qt.error(text);
+    else if (kind == 1) qt.warning(text);
+    else qt.confirm(text);
+    QCOMPARE(format, Qt::PlainText);
+    QVERIFY(shown.startsWith(link));
+    QVERIFY2(shown.size() <= 2001 && shown.endsWith(QChar(0x2026)), qPrintable(QString::number(shown.size())));
 }
 
 QTEST_MAIN(TstHostWidgets)

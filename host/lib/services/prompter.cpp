@@ -44,6 +44,24 @@ QVector<TColumn> visibleColumns(TClientDataSet *ds)
     return cols;
 }
 
+// A message is shown as the plain text it is, however it came (a server's
+// reply may hold markup or links), and only as long as a message box can
+// show: the rest would be laid out for nothing.
+constexpr qsizetype kShownChars = 2000;
+
+void setMessageText(QMessageBox *box, const QString &text)
+{
+    box->setTextFormat(Qt::PlainText);
+    box->setText(text.size() > kShownChars ? text.left(kShownChars) + QChar(0x2026) : text);
+}
+
+int showMessage(QMessageBox::Icon icon, const QString &title, const QString &text, QMessageBox::StandardButtons buttons)
+{
+    QMessageBox box(icon, title, QString(), buttons, dialogParent());
+    setMessageText(&box, text);
+    return box.exec();
+}
+
 }  // namespace
 
 Prompter *prompter() { return context().prompter ? context().prompter : &context().qtPrompter; }
@@ -51,12 +69,12 @@ void setPrompter(Prompter *p) { context().prompter = p; }
 
 void QtPrompter::error(const QString &text)
 {
-    QMessageBox::critical(dialogParent(), QStringLiteral("Erro"), text);
+    showMessage(QMessageBox::Critical, QStringLiteral("Erro"), text, QMessageBox::Ok);
 }
 
 void QtPrompter::warning(const QString &text)
 {
-    QMessageBox::warning(dialogParent(), QStringLiteral("Atenção"), text, QMessageBox::Ok);
+    showMessage(QMessageBox::Warning, QStringLiteral("Atenção"), text, QMessageBox::Ok);
 }
 
 int QtPrompter::pickRow(const QString &title, TClientDataSet *ds)
@@ -145,7 +163,8 @@ void QtPrompter::notice(const QString &text)
 
 bool QtPrompter::confirm(const QString &text)
 {
-    QMessageBox box(QMessageBox::Question, QStringLiteral("Confirmação"), text, QMessageBox::NoButton, dialogParent());
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Confirmação"), QString(), QMessageBox::NoButton, dialogParent());
+    setMessageText(&box, text);
     QPushButton *yes = box.addButton(QStringLiteral("Sim"), QMessageBox::YesRole);
     QPushButton *no = box.addButton(QStringLiteral("Não"), QMessageBox::NoRole);
     box.setDefaultButton(no);
