@@ -219,7 +219,8 @@ private:
         // leave the worker on a number reused by another connection. The worker
         // reads the next call only when nothing is waiting here before it.
         const int fd = m_ch->duplicate();
-        const bool mayRead = fd >= 0 && m_in.isEmpty();
+        // Not while input is held back: older bytes still wait in the channel.
+        const bool mayRead = fd >= 0 && m_in.isEmpty() && !m_heldBack;
         if (mayRead) m_ch->pauseReading(true);
         m_srv->dispatch(m_id, *call, fd, mayRead, m_pieces, m_peer);
     }

@@ -100,10 +100,14 @@ int main(int argc, char **argv)
         r.packet.rows.clear();
     };
     wire::Reply r;
-    for (const QByteArray &frame : {wire::encodeHello({token, true}), wire::encodeCall(call)}) {
+    const QByteArray frames[] = {wire::encodeHello({token, true}), wire::encodeCall(call)};
+    for (const QByteArray &frame : frames) {
         QString unreadable;
         if (!wire::writeFrame(&sock, frame, 30000)) return fail(QStringLiteral("o servidor não respondeu"));
-        const wire::ReadStatus st = wire::readReply(&sock, &r, 120000, &unreadable, printPiece);
+        // Only the call's answer is printed as it comes (not the hello's).
+        const bool isCall = &frame != &frames[0];
+        const wire::ReadStatus st =
+            wire::readReply(&sock, &r, 120000, &unreadable, isCall ? std::function<void(wire::Reply &)>(printPiece) : nullptr);
         if (st == wire::ReadStatus::Unreadable) return fail(QStringLiteral("resposta inválida"));
         if (st != wire::ReadStatus::Ok) {
             const QString mismatch = tls ? QString() : wire::mismatchMessage(host, port, false, 3000);

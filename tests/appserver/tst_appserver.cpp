@@ -1,5 +1,6 @@
 // Every remote call against a generated database, through a real server over loopback.
 #include "appserver.h"
+#include "packetwriter.h"
 #include "codec.h"
 #include "dbconnect.h"
 #include "generator.h"
@@ -15,9 +16,12 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTcpSocket>
+#include <QtEndian>
 #include <csignal>
 #include <cstring>
+#include <netinet/in.h>
 #include <sys/socket.h>
+#include <thread>
 #include <sys/un.h>
 #include <unistd.h>
 #include <QTemporaryDir>
@@ -46,6 +50,7 @@ private slots:
     void clientReconnectsAfterServerRestart();
     void lostDatabaseSessionIsReopened();
     void commandLineProgramsServeAndCall();
+    void callPrintsItsOwnAnswerWhateverTheHelloWas();
     void databaseRoleAndTimeouts();
     void statusSaysWhatTheDatabaseIs();
 
@@ -539,6 +544,47 @@ void TstAppServer::lostDatabaseSessionIsReopened()
         QCOMPARE(r.packet.rows.size(), 7);
     }
 #endif
+}
+
+// A server that answers even the hello in pieces: appserver-call still
+// prints the call's answer (it printed nothing once, taking the hello's
+// pieces for the answer).
+void TstAppServer::callPrintsItsOwnAnswerWhateverTheHelloWas()
+{
+    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof at;
+    QVERIFY(::bind(listener, reinterpret_cast<sockaddr *>(&at), sizeof at) == 0 && ::listen(listener, 1) == 0 &&
+            ::getsockname(listener, reinterpret_cast<sockaddr *>(&at), &len) == 0);
+    std::thread server([listener] {
+        const int fd = ::accept(listener, nullptr, nullptr);
+        const auto frame = [fd] {
+            char word[4];
+            if (::recv(fd, word, 4, MSG_WAITALL) != 4) return false;
+            QByteArray payload(qFromBigEndian<quint32>(word), Qt::Uninitialized);
+            return ::recv(fd, payload.data(), size_t(payload.size()), MSG_WAITALL) == payload.size();
+        };
+        const auto send = [fd](const QByteArray &b) { (void)::send(fd, b.constData(), size_t(b.size()), MSG_NOSIGNAL); };
+        QByteArray head;
+        const QVector<wire::FieldDef> none;
+        wire::PacketWriter pw(&head, none);
+        head = wire::replyHead(wire::Reply{}) + head.left(pw.bytes());
+        if (frame()) send(wire::lengthWord(wire::kPieceBit, head.size()) + head + wire::lengthWord(0, 1) + QByteArray(1, char(0xFF)));
+        wire::Reply answer;
+        answer.refs = {"resposta"};
+        if (frame()) send(wire::replyFrame(answer));
+        ::close(fd);
+    });
+    QProcess c;
+    c.start(QCoreApplication::applicationDirPath() + "/appserver-call",
+            {"--server", QString("127.0.0.1:%1").arg(ntohs(at.sin_port)), trq01300::kObjectName, "getSetor", "T"});
+    QVERIFY(c.waitForFinished(20000));
+    server.join();
+    ::close(listener);
+    QCOMPARE(c.exitCode(), 0);
+    QVERIFY(QString::fromUtf8(c.readAllStandardOutput()).startsWith("ref 1: resposta\n"));
 }
 
 void TstAppServer::commandLineProgramsServeAndCall()
