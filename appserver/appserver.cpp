@@ -154,6 +154,7 @@ private:
     // here without a worker (refusals) count toward what waits to be sent too.
     void process()
     {
+        int answeredHere = 0;
         while (!m_busy && !m_closing) {
             if (m_ch->pendingOut() > kPendingBeforeNextCall) {
                 watchStall();
@@ -177,8 +178,15 @@ private:
             m_in.remove(0, 4 + len);
             handle(payload);
             resumeHeldInput();
+            // Frames answered here without a worker (refusals) go a batch at a
+            // time: the other connections are served between batches.
+            if (!m_busy && ++answeredHere >= kFramesPerTurn) {
+                QMetaObject::invokeMethod(this, [this] { process(); }, Qt::QueuedConnection);
+                return;
+            }
         }
     }
+    static constexpr int kFramesPerTurn = 256;
 
     // Before the hello the hello deadline runs; inside a frame, the frame's; between frames, the idle one.
     void armWait(bool betweenFrames)

@@ -204,6 +204,7 @@ class TstTransport : public QObject {
 private slots:
     void initTestCase();
     void frameInPiecesIsOneCall();
+    void refusalsInBulkAreAnsweredInOrder();
     void slowReaderGetsWholeRepliesAndNothingStaysOpen();
     void clientThatStopsReadingIsClosed_data();
     void clientThatStopsReadingIsClosed();
@@ -288,6 +289,26 @@ void TstTransport::frameInPiecesIsOneCall()
     QCOMPARE(first->refs, QVector<QString>({"olá"}));
     QCOMPARE(second->refs, QVector<QString>({"olá"}));
     QVERIFY(!c.answer(300));  // exactly one reply per call
+}
+
+// Many frames the server answers itself, then a call: every one is answered,
+// in order, although the server answers such frames a batch at a time.
+void TstTransport::refusalsInBulkAreAnsweredInOrder()
+{
+    auto srv = serve(config());
+    Raw c;
+    QVERIFY(c.open(srv->port()));
+    QByteArray bulk;
+    for (int i = 0; i < 1000; ++i) bulk += wire::frame(QByteArray("\xff", 1));
+    bulk += wire::frame(wire::encodeCall({"Teste.Sonda", "eco", {A::Val("fim").arg, A::Date({}).arg}}));
+    c.s.write(bulk);
+    for (int i = 0; i < 1000; ++i) {
+        const auto refused = c.answer();
+        QVERIFY2(refused && refused->error == wire::ErrorCode::BadFrame, qPrintable(QString::number(i)));
+    }
+    const auto last = c.answer();
+    QVERIFY(last && last->ok());
+    QCOMPARE(last->refs.value(0), QString("fim"));
 }
 
 // A reply larger than the socket takes at once reaches a client slow to read
