@@ -117,8 +117,13 @@ class App:
         self.logfile = open(self.log_path, "w")
         self.proc = subprocess.Popen([os.path.join(BIN, "backoffice"), *args], env=env,
                                      stdout=self.logfile, stderr=subprocess.STDOUT)
-        self.acc = wait_for("o programa no barramento de acessibilidade", self._find_app)
-        self.main = wait_for("a janela principal", lambda: self.child_of(self.acc, "frame", "Retaguarda", prefix=True))
+        try:
+            self.acc = wait_for("o programa no barramento de acessibilidade", self._find_app)
+            self.main = wait_for("a janela principal", lambda: self.child_of(self.acc, "frame", "Retaguarda", prefix=True))
+        except BaseException:
+            # A start too slow for the bound ends here, not on the next test's screen.
+            self.quit()
+            raise
 
     def _find_app(self):
         if self.proc.poll() is not None:
