@@ -111,13 +111,15 @@ private:
 
     static constexpr qsizetype kHeldInputBytes = wire::kMaxCallFrameBytes + 4;
 
-    // Reading again once the frames held were taken.
+    // Reading again once the frames held were taken. What the channel already
+    // holds comes in now, before anything else is decided (a worker must not
+    // read the socket past bytes still waiting here).
     void resumeHeldInput()
     {
         if (!m_heldBack || m_busy || m_closing || m_in.size() > kHeldInputBytes) return;
         m_heldBack = false;
         m_ch->pauseReading(false);
-        QMetaObject::invokeMethod(this, [this] { readable(); }, Qt::QueuedConnection);
+        if (m_ch->ready()) m_in += m_ch->readAll();
     }
 
     // A client that stops reading holds at most the reply it did not take and

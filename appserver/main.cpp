@@ -240,7 +240,11 @@ int main(int argc, char **argv)
     static int stopPipe[2] = {-1, -1};
     if (::pipe2(stopPipe, O_CLOEXEC | O_NONBLOCK) != 0) return cmdline::fail(kTool, QStringLiteral("pipe: %1").arg(qt_error_string(errno)), 1);
     QSocketNotifier stopRequested(stopPipe[0], QSocketNotifier::Read);
-    QObject::connect(&stopRequested, &QSocketNotifier::activated, &app, [] { QCoreApplication::quit(); });
+    // Once: the byte stays in the pipe, and the drain after exec() runs an event loop of its own.
+    QObject::connect(&stopRequested, &QSocketNotifier::activated, &app, [&stopRequested] {
+        stopRequested.setEnabled(false);
+        QCoreApplication::quit();
+    });
     const auto requestStop = [](int) {
         const int saved = errno;
         (void)!::write(stopPipe[1], "x", 1);

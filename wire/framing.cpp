@@ -54,15 +54,18 @@ bool arrivesWithin(int fd, qint64 spinNs)
 }
 
 // How long a reader waits for the bytes of one reply: msecs at most for any
-// of them, and bytes that arrive buy time at 64 KB a second, never more than
-// msecs ahead. A peer that sends a byte now and then runs out of time as one
-// that sends nothing; a slow link that keeps bringing bytes does not.
+// of them, and in all msecs plus a second for every 4 KB that came. A peer
+// that sends a byte now and then runs out of time as one that sends nothing;
+// a link that keeps bringing 4 KB a second or more (a 32 kbit/s line) does not.
 class Patience {
 public:
+    static constexpr qint64 kBytesPerSecond = 4096;
     explicit Patience(int msecs) : m_msecs(msecs), m_end(msecs) { m_clock.start(); }
     void arrived(qint64 bytes)
     {
-        if (m_msecs >= 0) m_end = std::min(m_clock.elapsed() + m_msecs, m_end + bytes / 64);
+        if (m_msecs < 0) return;
+        m_bytes += bytes;
+        m_end = std::min(m_clock.elapsed() + m_msecs, m_msecs + m_bytes * 1000 / kBytesPerSecond);
     }
     // What is left to wait, for poll() and waitForReadyRead(); -1: for ever.
     int left() const { return m_msecs < 0 ? -1 : int(std::max<qint64>(0, m_end - m_clock.elapsed())); }
@@ -71,6 +74,7 @@ private:
     QElapsedTimer m_clock;
     int m_msecs;
     qint64 m_end;
+    qint64 m_bytes = 0;
 };
 
 // A small call's answer usually comes within this: looked for awake first,

@@ -11,7 +11,7 @@ namespace wire {
 
 enum class ReadStatus { Ok, Closed, TooLarge, Timeout, Unreadable };
 // Blocking read of one frame; waits at most msecs for any chunk, and in all
-// msecs plus a second for every 64 KB that came (-1: forever).
+// msecs plus a second for every 4 KB that came (-1: forever).
 ReadStatus readFrame(QIODevice *dev, QByteArray *payload, int maxBytes, int msecs);
 // Blocking read of one reply, whole or in pieces (for a client that said in
 // its hello it takes them), each piece's rows decoded as it arrives; onPiece

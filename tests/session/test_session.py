@@ -382,11 +382,11 @@ class WindowStates(SessionCase):
     def run_states(self):
         mark = self.app.log_mark()
         pid = str(self.app.proc.pid)
-        s.xdo("search", "--pid", pid, "--name", "Retaguarda", "windowminimize", "--sync")
+        s.xdo("search", "--all", "--pid", pid, "--name", "Retaguarda", "windowminimize", "--sync")
         # Qt keeps a window active a moment after it loses the focus: the
         # minimise is seen through, before the window comes back.
         wait_for("a janela minimizada", lambda: not s.has(self.app.main, s.pyatspi.STATE_ACTIVE))
-        s.xdo("search", "--pid", pid, "--name", "Retaguarda", "windowactivate", "--sync")
+        s.xdo("search", "--all", "--pid", pid, "--name", "Retaguarda", "windowactivate", "--sync")
         wait_for("a janela ativa de novo", lambda: s.has(self.app.main, s.pyatspi.STATE_ACTIVE))
         self.app.focus_is("text", "Empresa")
         self.maximise()

@@ -8,6 +8,7 @@
 #include <QSqlDriver>
 #include <QSqlError>
 #include <cmath>
+#include <optional>
 
 namespace trq01300 {
 
@@ -107,14 +108,29 @@ QSqlQuery run(QSqlDatabase &db, const QString &sql, const Filter &f)
     return q;
 }
 
+// A number a desktop takes: a date from year 100 to 9999 (the database may
+// hold others), a finite value (PostgreSQL's may be NaN or infinite). Any
+// other goes as an empty cell rather than making the whole reply unreadable.
+namespace {
+std::optional<double> number(const QVariant &v, wire::FieldKind k)
+{
+    if (k == wire::FieldKind::DateTime) {
+        const double ole = wire::oleFromSql(v);
+        return wire::isOleDate(ole) ? std::optional<double>(ole) : std::nullopt;
+    }
+    const double d = v.toDouble();
+    return std::isfinite(d) ? std::optional<double>(d) : std::nullopt;
+}
+}  // namespace
+
 QVariant cell(const QVariant &v, wire::FieldKind k)
 {
     if (!v.isValid() || v.isNull()) return {};
     switch (k) {
-    case wire::FieldKind::Float: return v.toDouble();
+    case wire::FieldKind::Float:
     case wire::FieldKind::DateTime: {
-        const double ole = wire::oleFromSql(v);
-        return std::isnan(ole) ? QVariant() : QVariant(ole);
+        const auto d = number(v, k);
+        return d ? QVariant(*d) : QVariant();
     }
     default: return v.toString();
     }
@@ -124,10 +140,10 @@ void writeCell(wire::PacketWriter &pw, const QVariant &v, wire::FieldKind k)
 {
     if (!v.isValid() || v.isNull()) return pw.null();
     switch (k) {
-    case wire::FieldKind::Float: return pw.number(v.toDouble());
+    case wire::FieldKind::Float:
     case wire::FieldKind::DateTime: {
-        const double ole = wire::oleFromSql(v);
-        return std::isnan(ole) ? pw.null() : pw.number(ole);
+        const auto d = number(v, k);
+        return d ? pw.number(*d) : pw.null();
     }
     default:
         if (v.metaType() == QMetaType::fromType<QString>()) return pw.text(*static_cast<const QString *>(v.constData()));
