@@ -348,12 +348,15 @@ bool TstTransport::tlsOrPlain(bool tls, appsrv::Config *cfg, Raw *client)
     return true;
 }
 
-void TstTransport::clientThatStopsReadingIsClosed_data()
+// The rows of a test run once on plain TCP and once over TLS.
+static void plainAndTls()
 {
     QTest::addColumn<bool>("tls");
     QTest::newRow("plain") << false;
     QTest::newRow("tls") << true;
 }
+
+void TstTransport::clientThatStopsReadingIsClosed_data() { plainAndTls(); }
 
 // A client that takes nothing of its reply for the stall time is closed and
 // the reply's memory freed; over TLS too, where Qt moves what waits into its
@@ -391,7 +394,7 @@ void TstTransport::clientThatStopsReadingIsClosed()
     QVERIFY(next.open(srv->port()));
 }
 
-void TstTransport::clientSendingOnWhileItsCallRunsIsHeldBack_data() { clientThatStopsReadingIsClosed_data(); }
+void TstTransport::clientSendingOnWhileItsCallRunsIsHeldBack_data() { plainAndTls(); }
 
 // While its call runs, a client that writes on and on is read up to one
 // call's size: the rest stays on its side, held back by TCP. Its call is then
@@ -420,7 +423,7 @@ void TstTransport::clientSendingOnWhileItsCallRunsIsHeldBack()
     QVERIFY(c.closedWithin(10000));
 }
 
-void TstTransport::clientGoneStopsThePiecesOfItsReply_data() { clientThatStopsReadingIsClosed_data(); }
+void TstTransport::clientGoneStopsThePiecesOfItsReply_data() { plainAndTls(); }
 
 // A client that goes away while its reply comes in pieces stops the worker
 // making them, so that the next client is served at once.
@@ -706,12 +709,7 @@ void TstTransport::replyOverTheCapIsRefusedNotSent()
 // A history larger than a piece reaches a desktop in pieces while the server
 // still reads it, row for row the one a client taking only whole replies
 // gets; over TLS the pieces go through the server's event loop instead.
-void TstTransport::largeHistoryComesInPieces_data()
-{
-    QTest::addColumn<bool>("tls");
-    QTest::newRow("plain") << false;
-    QTest::newRow("TLS") << true;
-}
+void TstTransport::largeHistoryComesInPieces_data() { plainAndTls(); }
 
 void TstTransport::largeHistoryComesInPieces()
 {
