@@ -255,6 +255,8 @@ void TstAppServer::historySelectionsMatchExactly_data()
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("where");
     QTest::newRow("situation 3") << 10 << "_3_" << "IDSITOPERABEM = '3'";
+    // A box clicked outside a confirmation leaves its single code (older saved sets hold it too).
+    QTest::newRow("situation 3 alone") << 10 << "3" << "IDSITOPERABEM = '3'";
     QTest::newRow("situations 1 and 2") << 10 << "_1_2_" << "IDSITOPERABEM IN ('1','2')";
     QTest::newRow("branch") << 11 << "'0002'" << "CDFILIAL = '0002'";
     QTest::newRow("reason keys") << 6 << "'002|01','001|02'"

@@ -98,6 +98,8 @@ void TstHost::dataSetRefusesIncompletePacketAndKeepsRows_data()
     QTest::newRow("missing field") << 1 << -1;
     QTest::newRow("float sent as text") << -1 << 1;
     QTest::newRow("date sent as float") << -1 << 2;
+    QTest::newRow("text of another width") << -1 << 0;
+    QTest::newRow("text as fixed text of another width") << -1 << 3;
 }
 
 void TstHost::dataSetRefusesIncompletePacketAndKeepsRows()
@@ -115,6 +117,11 @@ void TstHost::dataSetRefusesIncompletePacketAndKeepsRows()
             r.remove(drop);
             bad.rows.replace(i, r);
         }
+    }
+    if (retype == 0) bad.fields[0].width = 5;
+    if (retype == 3) {
+        bad.fields[0].kind = FieldKind::FixedString;
+        bad.fields[0].width = 3;
     }
     if (retype == 1) bad.fields[1].kind = FieldKind::String;
     if (retype == 2) bad.fields[2].kind = FieldKind::Float;

@@ -20,6 +20,7 @@
 
 #include <QApplication>
 #include <QHash>
+#include <QSet>
 #include <QCheckBox>
 #include <QRadioButton>
 #include <QSqlError>
@@ -72,7 +73,28 @@ private slots:
     void accountingEntriesFollowTheCurrentOperation();
     void cancelKeepsTheCriteriaForTheRequery();
     void leavingTheHeaderAndConfirmingShowsTheLastRow();
+    void lookupsWhileResultsAreShown_data();
+    void lookupsWhileResultsAreShown();
+    void allAfterAConfirmedListSendsAll_data();
+    void allAfterAConfirmedListSendsAll();
+    void firstRequeryAsksWhatTheDialogShows();
+    void pickedGroupListIsSentWithoutItsFlag();
+    void typedInvoiceNumberFindsItsOperations();
+    void valuesTheServerHandsBackLandInTheFields();
+    void aSelectionOfJustTNarrowsItsList_data();
+    void aSelectionOfJustTNarrowsItsList();
+    void aFailedListKeepsWhatItHad_data();
+    void aFailedListKeepsWhatItHad();
 private:
+    // Opens the filter the way the given action does and answers it: "Confirma"
+    // or "Cancela". Returns whether it opened; *closedMeanwhile tells whether
+    // the screen's tables were closed and "Verificar" disabled when it showed.
+    bool answerFilter(const std::function<void()> &action, bool confirmIt, bool *closedMeanwhile = nullptr);
+    // The operations the history shows, and those the database holds for a
+    // company with the dialog's default situation, as "header|item|operation".
+    static QSet<QString> shownOperations(TfrmHistoricoBem *f);
+    static QSet<QString> operationsOf(const QString &company);
+    static int count(const QString &sql);
     TfrmHistoricoBem *headerLeft(bool recorded);
     TfrmFiltroHistOpBem *dialog();
     void confirm();
@@ -240,15 +262,17 @@ void TstFilter::validatorsStopAtTheFirstFailure_data()
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("focus");
     QTest::newRow("asset group") << QStringList({"rbtListaGrupoBem", "rbtLsBem"}) << true << "Grupo de Bem deve ser informado." << "";
-    QTest::newRow("asset before situation") << QStringList({"rbtLsBem", "rbtLsFornec"}) << true << "Bem deve ser informado." << "rbtLsBem";
-    QTest::newRow("type") << QStringList({"rbtLsTipoOper"}) << false << "Tipo de Operação deve ser informada." << "rbtLsTipoOper";
-    QTest::newRow("reason") << QStringList({"rbtLsMotivoOp"}) << false << "Motivo da Operação deve ser informado." << "rbtLsMotivoOp";
-    QTest::newRow("responsible") << QStringList({"rbtLsResponsavel"}) << false << "Responsável deve ser informado." << "rbtLsResponsavel";
+    // Each row makes the next validator fail too, so that every two neighbours
+    // swapped show the other message.
+    QTest::newRow("asset before type") << QStringList({"rbtLsBem", "rbtLsTipoOper", "rbtLsFornec"}) << true << "Bem deve ser informado." << "rbtLsBem";
+    QTest::newRow("type before reason") << QStringList({"rbtLsTipoOper", "rbtLsMotivoOp"}) << false << "Tipo de Operação deve ser informada." << "rbtLsTipoOper";
+    QTest::newRow("reason before responsible") << QStringList({"rbtLsMotivoOp", "rbtLsResponsavel"}) << false << "Motivo da Operação deve ser informado." << "rbtLsMotivoOp";
+    QTest::newRow("responsible before situation") << QStringList({"rbtLsResponsavel"}) << true << "Responsável deve ser informado." << "rbtLsResponsavel";
     QTest::newRow("situation before branch") << QStringList({"rbtLsFilial"}) << true << "Situação deve ser informada." << "";
-    QTest::newRow("branch") << QStringList({"rbtLsFilial", "rbtLsSetor"}) << false << "Filial deve ser informada." << "rbtLsFilial";
-    QTest::newRow("cost centre") << QStringList({"rbtLsCentCust"}) << false << "Centro de Custo deve ser informado." << "rbtLsCentCust";
-    QTest::newRow("sector") << QStringList({"rbtLsSetor", "rbtLsCliente"}) << false << "Setor deve ser informado." << "rbtLsSetor";
-    QTest::newRow("client") << QStringList({"rbtLsCliente"}) << false << "Cliente deve ser informado." << "rbtLsCliente";
+    QTest::newRow("branch before cost centre") << QStringList({"rbtLsFilial", "rbtLsCentCust", "rbtLsSetor"}) << false << "Filial deve ser informada." << "rbtLsFilial";
+    QTest::newRow("cost centre before sector") << QStringList({"rbtLsCentCust", "rbtLsSetor"}) << false << "Centro de Custo deve ser informado." << "rbtLsCentCust";
+    QTest::newRow("sector before client") << QStringList({"rbtLsSetor", "rbtLsCliente"}) << false << "Setor deve ser informado." << "rbtLsSetor";
+    QTest::newRow("client before supplier") << QStringList({"rbtLsCliente", "rbtLsFornec"}) << false << "Cliente deve ser informado." << "rbtLsCliente";
     QTest::newRow("supplier last") << QStringList({"rbtLsFornec"}) << false << "Fornecedor deve ser informado." << "rbtLsFornec";
 }
 
@@ -974,6 +998,325 @@ void TstFilter::leavingTheHeaderAndConfirmingShowsTheLastRow()
     QVERIFY2(f->dbgPadrao->viewport()->rect().contains(f->dbgPadrao->visualRect(f->dbgPadrao->currentIndex()).center()),
              "the current row is scrolled into view");
     QVERIFY(f->pgcPadrao->PageEnabled(f->tshDadosComp));
+}
+
+bool TstFilter::answerFilter(const std::function<void()> &action, bool confirmIt, bool *closedMeanwhile)
+{
+    bool opened = false;
+    QTimer press;
+    QObject::connect(&press, &QTimer::timeout, [&] {
+        if (!frmFiltroHistOpBem || !frmFiltroHistOpBem->isVisible()) return;
+        press.stop();
+        opened = true;
+        if (closedMeanwhile)
+            *closedMeanwhile = frmHistoricoBem->cdsHistoricoBem->IsEmpty() && !frmHistoricoBem->sbtVerificar->isEnabled();
+        (confirmIt ? frmFiltroHistOpBem->sbtConfirma : frmFiltroHistOpBem->sbtCancel)->click();
+        if (frmFiltroHistOpBem->isVisible()) frmFiltroHistOpBem->sbtCancel->click();
+    });
+    press.start(1);
+    action();
+    QApplication::processEvents();
+    return opened;
+}
+
+QSet<QString> TstFilter::shownOperations(TfrmHistoricoBem *f)
+{
+    QSet<QString> out;
+    TClientDataSet *h = f->cdsHistoricoBem;
+    for (int i = 0; i < h->RecordCount(); ++i) {
+        const auto cell = [h, i](const char *n) { return h->valueAt(i, h->FieldByName(n)->Index()).toString(); };
+        out << cell("NRSEQCAPAOPEBEM") + "|" + cell("NRSEQITCAPAOPE") + "|" + cell("NRSEQOPERABEM");
+    }
+    return out;
+}
+
+QSet<QString> TstFilter::operationsOf(const QString &company)
+{
+    QSet<QString> out;
+    {
+        QSqlDatabase db = dbconnect::open(Vantiro::Database(), "operacoes", true);
+        QSqlQuery q(db);
+        q.prepare("SELECT NRSEQCAPAOPEBEM, NRSEQITCAPAOPE, NRSEQOPERABEM FROM OPERABEM WHERE CDEMPRESA = :E AND IDSITOPERABEM = '1'");
+        q.bindValue(":E", company);
+        if (q.exec())
+            while (q.next()) out << q.value(0).toString() + "|" + q.value(1).toString() + "|" + q.value(2).toString();
+    }
+    dbconnect::close("operacoes");
+    return out;
+}
+
+int TstFilter::count(const QString &sql)
+{
+    int n = -1;
+    {
+        QSqlDatabase db = dbconnect::open(Vantiro::Database(), "contagem", true);
+        QSqlQuery q(db);
+        if (q.exec(sql) && q.next()) n = q.value(0).toInt();
+    }
+    dbconnect::close("contagem");
+    return n;
+}
+
+void TstFilter::lookupsWhileResultsAreShown_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<int>("pick");         // row of the list picked; -1 cancels the list
+    QTest::addColumn<bool>("confirmed");   // the filter that opens after a pick is confirmed
+    QTest::addColumn<QString>("company");  // whose history the screen shows then, and after "Verificar"
+    QTest::newRow("company list cancelled") << "btnEmpresa" << -1 << true << "03";
+    QTest::newRow("another company picked") << "btnEmpresa" << 1 << true << "02";
+    QTest::newRow("another company picked, filter cancelled") << "btnEmpresa" << 1 << false << "02";
+    QTest::newRow("index list cancelled") << "btpIndFin" << -1 << true << "03";
+    QTest::newRow("an index picked") << "btpIndFin" << 0 << true << "03";
+}
+
+void TstFilter::lookupsWhileResultsAreShown()
+{
+    // Company 03's history shown; a lookup of the header used from the grid.
+    QFETCH(QString, button);
+    QFETCH(int, pick);
+    QFETCH(bool, confirmed);
+    QFETCH(QString, company);
+    TfrmHistoricoBem *f = fx.screen();
+    QVERIFY(f);
+    f->medCdEmpresa->setFocus();
+    f->medCdEmpresa->SetText("03");
+    f->depDtInicial->SetDate({});
+    f->depDtFinal->SetDate({});
+    QVERIFY(answerFilter([f] { f->dbgPadrao->setFocus(); }, true));
+    const QSet<QString> of03 = operationsOf("03");
+    QVERIFY(of03.size() > 5);
+    QCOMPARE(shownOperations(f), of03);
+    QVERIFY(operationsOf("02") != of03);
+
+    fx.sp.rowAnswers = {pick};
+    bool closed = false;
+    auto *b = f->findChild<QToolButton *>(button);
+    QVERIFY(b);
+    const bool opened = answerFilter([b] { b->click(); }, confirmed, &closed);
+    QCOMPARE(fx.sp.texts("error"), QStringList());
+    QCOMPARE(fx.sp.texts("pickRow").size(), 1);
+    // A pick changes the header: the tables close first, as on entering it,
+    // and the filter opens, as on leaving it. A cancelled list changes nothing.
+    QCOMPARE(opened, pick >= 0);
+    if (opened) QVERIFY2(closed, "the old rows were gone when the filter opened");
+    QCOMPARE(f->medCdEmpresa->Text(), company);
+    QCOMPARE(f->edtNmEmpresa->text(),
+             company == "03" ? QString("Comércio Vale Verde Ltda") : QString("Transportes Serra Azul S/A"));
+    if (opened && !confirmed) QVERIFY(f->cdsHistoricoBem->IsEmpty());
+    else QCOMPARE(shownOperations(f), operationsOf(company));
+    QVERIFY(f->sbtVerificar->isEnabled());
+    QVERIFY(host::dispatch([f] { f->sbtVerificarClick(); }));
+    QCOMPARE(shownOperations(f), operationsOf(company));
+    if (button == "btpIndFin" && pick >= 0) {
+        // The values are converted by the index the header shows, and say so.
+        const QString sigla = f->edtSgIndice->text();
+        QVERIFY(!sigla.isEmpty());
+        QVERIFY(!StCDIndice.isEmpty());
+        TClientDataSet *h = f->cdsHistoricoBem;
+        int converted = 0;
+        for (h->First(); !h->Eof(); h->Next()) {
+            if (h->FieldByName("IDINDFINOK")->AsString() != "S") continue;
+            ++converted;
+            QVERIFY(h->FieldByName("VROPERABEM2")->DisplayText().startsWith(sigla));
+        }
+        QVERIFY(converted > 0);
+    }
+}
+
+void TstFilter::allAfterAConfirmedListSendsAll_data() { radioRoundTripKeepsOrEmptiesTheSelection_data(); }
+
+void TstFilter::allAfterAConfirmedListSendsAll()
+{
+    // A list confirmed, then "Todos" (or "Todas") and Cancela: "Verificar"
+    // asks for every value, as the dialog shows.
+    QFETCH(QString, list);
+    QFETCH(QString, all);
+    QFETCH(QStringList, strings);
+    QFETCH(int, arg);
+    TfrmHistoricoBem *f = headerLeft(true);
+    QVERIFY(f);
+    TfrmFiltroHistOpBem *d = dialog();
+    d->findChild<QRadioButton *>(list)->click();
+    for (const QString &name : strings) *criterionString(d, name) = "'X1'";
+    confirm();
+    QCOMPARE(fx.sp.texts("error"), QStringList());
+    QVERIFY(!fx.rec.calls().isEmpty());
+    if (arg >= 0) QCOMPARE(fx.rec.calls().first().args.mid(arg, 2), QStringList({"ref:'X1'", "ref:"}));
+    QVERIFY(!answerFilter([d, all] {
+        QTimer::singleShot(0, [d, all] {
+            d->findChild<QRadioButton *>(all)->click();
+            d->sbtCancel->click();
+        });
+        CriaFiltroHistOpBem();
+    }, false));
+    fx.rec.clear();
+    QVERIFY(host::dispatch([f] { f->sbtVerificarClick(); }));
+    QVERIFY(!fx.rec.calls().isEmpty());
+    QCOMPARE(fx.rec.calls().first().method, QString("GetHistoricoOpBem"));
+    if (arg >= 0) QCOMPARE(fx.rec.calls().first().args.at(arg + 1), QString("ref:T"));
+    const QHash<QString, QString *> flags = {{"rbtTdFornec", &d->stTFornecedor}};
+    if (flags.contains(all)) QCOMPARE(*flags.value(all), QString("T"));
+}
+
+void TstFilter::firstRequeryAsksWhatTheDialogShows()
+{
+    // A dialog never confirmed: its criteria are those its controls show.
+    delete frmFiltroHistOpBem.data();
+    TfrmHistoricoBem *f = headerLeft(true);
+    QVERIFY(f);
+    QVERIFY(dialog());
+    QCOMPARE(fx.rec.calls().size(), 0);
+    QVERIFY(host::dispatch([f] { f->sbtVerificarClick(); }));
+    QVERIFY(!fx.rec.calls().isEmpty());
+    QStringList expected = {"01", "date:", "date:", "ref:T"};
+    for (const QString &c : {"", "T", "", "T", "", "T", "", "T", "", "T", "_1_", "", "T", "", "T", "", "T", "", "T", "",
+                             "T", "", "T"})
+        expected << "ref:" + QString(c);
+    QCOMPARE(fx.rec.calls().first().args, expected);
+    QCOMPARE(dialog()->stTFornecedor, QString("T"));
+}
+
+void TstFilter::pickedGroupListIsSentWithoutItsFlag()
+{
+    QVERIFY(headerLeft(true));
+    TfrmFiltroHistOpBem *d = dialog();
+    d->rbtListaGrupoBem->click();
+    fx.sp.listAnswers = {"'000001','000003'"};
+    d->btpGrupoBem->click();
+    QCOMPARE(fx.sp.texts("pickList"), QStringList({"Grupo de Bem"}));
+    confirm();
+    QCOMPARE(fx.sp.texts("error"), QStringList());
+    QVERIFY(!fx.rec.calls().isEmpty());
+    QCOMPARE(fx.rec.calls().first().args.mid(4, 2), QStringList({"ref:'000001','000003'", "ref:"}));
+}
+
+void TstFilter::typedInvoiceNumberFindsItsOperations()
+{
+    // The edit gives the number padded to its width; the real server finds it.
+    TfrmHistoricoBem *f = headerLeft(false);
+    QVERIFY(f);
+    QString number;
+    {
+        QSqlDatabase db = dbconnect::open(Vantiro::Database(), "nota", true);
+        QSqlQuery q(db);
+        QVERIFY(q.exec("SELECT MIN(NRNOTAFIOPERA) FROM OPERABEM WHERE CDEMPRESA = '01' AND IDSITOPERABEM = '1' "
+                       "AND NRNOTAFIOPERA IS NOT NULL") && q.next());
+        number = q.value(0).toString();
+    }
+    dbconnect::close("nota");
+    QVERIFY(!number.isEmpty() && number.size() < 10);
+    const int expected = count("SELECT COUNT(*) FROM OPERABEM WHERE CDEMPRESA = '01' AND IDSITOPERABEM = '1' "
+                               "AND NRNOTAFIOPERA = '" + number + "'");
+    QVERIFY(expected > 0);
+    dialog()->medNumero->SetText(number);
+    confirm();
+    QCOMPARE(fx.sp.texts("error"), QStringList());
+    QVERIFY(dialog()->stCdNF.startsWith(' '));
+    QCOMPARE(dialog()->stCdNF.trimmed(), number);
+    QCOMPARE(f->cdsHistoricoBem->RecordCount(), expected);
+    TClientDataSet *h = f->cdsHistoricoBem;
+    for (h->First(); !h->Eof(); h->Next()) QCOMPARE(h->FieldByName("NRNOTAFIOPERA")->AsString(), number);
+}
+
+void TstFilter::valuesTheServerHandsBackLandInTheFields()
+{
+    TfrmHistoricoBem *f = headerLeft(true);
+    QVERIFY(f);
+    QStringList back;
+    for (int i = 4; i <= 27; ++i) back << QString("v%1").arg(i);
+    fx.rec.answerRefs("GetHistoricoOpBem", back);
+    confirm();
+    QCOMPARE(fx.sp.texts("error"), QStringList());
+    QCOMPARE(f->stDtGeral, QString("v4"));
+    QStringList landed;
+    for (QString *s : dialog()->criteriaSent()) landed << *s;
+    QCOMPARE(landed, back.mid(1));
+}
+
+void TstFilter::aSelectionOfJustTNarrowsItsList_data()
+{
+    QTest::addColumn<QString>("list");
+    QTest::addColumn<QString>("selection");
+    QTest::addColumn<QString>("rows");  // what the picker must offer
+    QTest::newRow("groups, selection T") << "rbtListaGrupoBem" << "T" << "SELECT COUNT(*) FROM GRUPOBEM WHERE CDGRUPOBEM = 'T'";
+    QTest::newRow("groups, a list") << "rbtListaGrupoBem" << "'000001'" << "SELECT COUNT(*) FROM GRUPOBEM WHERE CDEMPRESA = '01'";
+    QTest::newRow("operators, selection T") << "rbtLsResponsavel" << "T" << "SELECT COUNT(*) FROM OPERADOR WHERE CDOPERADOR = 'T'";
+    QTest::newRow("operators, a list") << "rbtLsResponsavel" << "'OPER001'" << "SELECT COUNT(*) FROM OPERADOR WHERE IDOPERATIVO = 'A'";
+}
+
+void TstFilter::aSelectionOfJustTNarrowsItsList()
+{
+    QFETCH(QString, list);
+    QFETCH(QString, selection);
+    QFETCH(QString, rows);
+    QVERIFY(headerLeft(true));
+    TfrmFiltroHistOpBem *d = dialog();
+    const bool groups = list == "rbtListaGrupoBem";
+    d->findChild<QRadioButton *>(list)->click();
+    (groups ? d->stGrupoBem : d->stOperador) = selection;
+    (groups ? d->btpGrupoBem : d->btpResponsavel)->click();
+    QCOMPARE(fx.sp.texts("pickList").size(), 1);
+    const int expected = count(rows);
+    QVERIFY(selection == "T" ? expected == 0 : expected > 1);
+    QCOMPARE(fx.sp.shown.last().rows, expected);
+}
+
+void TstFilter::aFailedListKeepsWhatItHad_data()
+{
+    QTest::addColumn<QString>("method");
+    QTest::addColumn<QString>("list");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<QStringList>("strings");
+    QTest::newRow("assets") << "getBem" << "rbtLsBem" << "btpBem" << "cdsBem" << QStringList{"stCdBem", "stTCdBem", "stValBem"};
+    QTest::newRow("types") << "getTipoDeOperacao" << "rbtLsTipoOper" << "btpTipoOper" << "cdsTipoOper"
+                           << QStringList{"stCdTpOper", "stTCdTpOper"};
+    QTest::newRow("reasons") << "getMotivoOper" << "rbtLsMotivoOp" << "btpMotivoOp" << "cdsMotivoOper"
+                             << QStringList{"stCdMotivoOp", "stTCdMotivoOp", "stValMotivo"};
+    QTest::newRow("cost centres") << "getCentCusto" << "rbtLsCentCust" << "btpCCusto" << "cdsCentCust"
+                                  << QStringList{"stCCusto", "stTCCusto"};
+    QTest::newRow("sectors") << "getSetor" << "rbtLsSetor" << "btpSetor" << "cdsSetor" << QStringList{"stSetor", "stTSetor"};
+}
+
+void TstFilter::aFailedListKeepsWhatItHad()
+{
+    QFETCH(QString, method);
+    QFETCH(QString, list);
+    QFETCH(QString, button);
+    QFETCH(QString, table);
+    QFETCH(QStringList, strings);
+    TfrmHistoricoBem *f = headerLeft(true);
+    QVERIFY(f);
+    TfrmFiltroHistOpBem *d = dialog();
+    auto *t = d->findChild<TClientDataSet *>(table);
+    QVERIFY(t);
+    wire::DataPacket one = packetOf(t);
+    one.rows << wire::Row(one.fields.size(), QVariant("K1"));
+    fx.rec.answer(method, one);
+    d->findChild<QRadioButton *>(list)->click();
+    fx.sp.listAnswers = {"'K1'"};
+    d->findChild<QToolButton *>(button)->click();
+    QCOMPARE(fx.sp.texts("pickList").size(), 1);
+    QCOMPARE(t->RecordCount(), 1);
+    const QHash<QString, QString *> all = {
+        {"stCdBem", &d->stCdBem},         {"stTCdBem", &d->stTCdBem},     {"stValBem", &d->stValBem},
+        {"stCdTpOper", &d->stCdTpOper},   {"stTCdTpOper", &d->stTCdTpOper}, {"stCdMotivoOp", &d->stCdMotivoOp},
+        {"stTCdMotivoOp", &d->stTCdMotivoOp}, {"stValMotivo", &d->stValMotivo}, {"stCCusto", &d->stCCusto},
+        {"stTCCusto", &d->stTCCusto},     {"stSetor", &d->stSetor},       {"stTSetor", &d->stTSetor}};
+    QStringList before;
+    for (const QString &name : strings) before << *all.value(name);
+    QCOMPARE(before.first(), QString("'K1'"));
+    QCOMPARE(before.at(1), QString());  // "Lista" with its pick: no "all" flag
+    fx.sp.clear();
+    fx.rec.refuse(method, wire::ErrorCode::BadValue, "Lista indisponível.");
+    d->findChild<QToolButton *>(button)->click();
+    QCOMPARE(fx.sp.texts("error"), QStringList({"Lista indisponível."}));
+    QCOMPARE(fx.sp.texts("pickList"), QStringList());
+    QCOMPARE(t->RecordCount(), 1);
+    QStringList after;
+    for (const QString &name : strings) after << *all.value(name);
+    QCOMPARE(after, before);
 }
 
 QTEST_MAIN(TstFilter)

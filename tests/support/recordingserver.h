@@ -34,6 +34,13 @@ public:
         QMutexLocker l(&m_mutex);
         m_sequences[method] = ps;
     }
+    // The by-reference values every call of a method hands back, in place of
+    // the ones it was given (which it echoes otherwise).
+    void answerRefs(const QString &method, const QStringList &refs)
+    {
+        QMutexLocker l(&m_mutex);
+        m_refs[method] = refs;
+    }
     QVector<RecordedCall> calls()
     {
         QMutexLocker l(&m_mutex);
@@ -58,6 +65,7 @@ public:
         m_answers.clear();
         m_sequences.clear();
         m_refusals.clear();
+        m_refs.clear();
     }
     wire::Reply take(const QString &method, const QVector<wire::Arg> &args)
     {
@@ -74,6 +82,7 @@ public:
                 rc.args << a.text;
         }
         m_calls << rc;
+        if (const auto given = m_refs.constFind(method); given != m_refs.constEnd()) r.refs = *given;
         if (const auto no = m_refusals.constFind(method); no != m_refusals.constEnd()) {
             wire::Reply e;
             e.error = no->first;
@@ -94,6 +103,7 @@ private:
     QHash<QString, wire::DataPacket> m_answers;
     QHash<QString, QVector<wire::DataPacket>> m_sequences;
     QHash<QString, QPair<wire::ErrorCode, QString>> m_refusals;
+    QHash<QString, QStringList> m_refs;
 };
 
 class RecordingObject : public appsrv::ServerObject {

@@ -146,7 +146,7 @@ void ScreenFixture::filterDefaults()
     d->findChild<QCheckBox *>("ckbCancela")->setChecked(false);
     d->findChild<QLineEdit *>("medNumero")->clear();
     d->findChild<QLineEdit *>("medSerieNF")->clear();
-    for (QString *s : d->criteriaFields()) s->clear();
+    d->CriteriosPadrao();
     d->stlVariaveis.Lines.clear();
 }
 

@@ -238,6 +238,13 @@ void TClientDataSet::LoadFromPacket(const wire::DataPacket &p)
             throw host::EHostError(QStringLiteral("%1: o campo '%2' veio como %3, esperado %4.")
                                        .arg(objectName(), f->FieldName(), wire::kindName(got),
                                             wire::kindName(want)));
+        // A text of another width is another layout: its values would not fit
+        // (or not fill) the field the screen shows and the peers agree on.
+        if (textual && p.fields[i].width != f->Size())
+            throw host::EHostError(QStringLiteral("%1: o campo '%2' veio com %3 caracteres, esperados %4.")
+                                       .arg(objectName(), f->FieldName())
+                                       .arg(p.fields[i].width)
+                                       .arg(f->Size()));
         src[f->Index()] = i;
     }
     // The packet's rows are kept as they came (shared, not copied); fields

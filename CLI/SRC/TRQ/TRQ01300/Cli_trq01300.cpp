@@ -236,6 +236,11 @@ void TfrmHistoricoBem::buildTables()
     qryEmpresa->AddField(QStringLiteral("CDEMPRESA"), K::String, 2, QStringLiteral("Código"));
     qryEmpresa->AddField(QStringLiteral("NMEMPRESA"), K::String, 50, QStringLiteral("Nome"));
     dtsEmpresa = new TDataSource(this, qryEmpresa, QStringLiteral("dtsEmpresa"));
+    qryListaEmpresa = new TADOIBQuery(this, QStringLiteral("qryListaEmpresa"));
+    qryListaEmpresa->SetSQL(QStringLiteral("SELECT CDEMPRESA, NMEMPRESA\nFROM EMPRESA\nORDER BY CDEMPRESA"));
+    qryListaEmpresa->AddField(QStringLiteral("CDEMPRESA"), K::String, 2, QStringLiteral("Código"));
+    qryListaEmpresa->AddField(QStringLiteral("NMEMPRESA"), K::String, 50, QStringLiteral("Nome"));
+    dtsListaEmpresa = new TDataSource(this, qryListaEmpresa, QStringLiteral("dtsListaEmpresa"));
 
     adqIndiceFin = new TClientDataSet(this, QStringLiteral("adqIndiceFin"));
     adqIndiceFin->AddFields(layout::indiceFin());
@@ -320,7 +325,7 @@ void TfrmHistoricoBem::wireHandlers()
     connect(edtSgIndice, &QLineEdit::textChanged, this, [this] { host::dispatch([this] { edtSgIndiceChange(); }); });
 
     btnEmpresa->Associate = medCdEmpresa;
-    btnEmpresa->DataSource = dtsEmpresa;
+    btnEmpresa->DataSource = dtsListaEmpresa;
     btnEmpresa->Title = QStringLiteral("Empresa");
     btnEmpresa->EmptyError = QStringLiteral("Não há Empresa cadastrada");
     btnEmpresa->OnBeforePesq = [this](TBtnPesquisa *s, bool &a) { btnEmpresaBeforePesq(s, a); };
@@ -435,16 +440,18 @@ void TfrmHistoricoBem::vd_Empresa(bool boTestaVazio)
 
 void TfrmHistoricoBem::btnEmpresaBeforePesq(TBtnPesquisa *, bool &)
 {
-    qryEmpresa->Close();
-    qryEmpresa->SetParam(QStringLiteral("P_CDEMPRESA"), QString());
-    qryEmpresa->SetParam(QStringLiteral("P_TCDEMPRESA"), QStringLiteral("T"));
-    qryEmpresa->Open();
+    qryListaEmpresa->Close();
+    qryListaEmpresa->Open();
 }
 
 void TfrmHistoricoBem::btnEmpresaAfterPesq(TBtnPesquisa *)
 {
-    medCdEmpresa->SetText(qryEmpresa->FieldByName(QStringLiteral("CDEMPRESA"))->AsString());
-    edtNmEmpresa->setText(qryEmpresa->FieldByName(QStringLiteral("NMEMPRESA"))->AsString());
+    const QString codigo = qryListaEmpresa->FieldByName(QStringLiteral("CDEMPRESA"))->AsString();
+    const QString nome = qryListaEmpresa->FieldByName(QStringLiteral("NMEMPRESA"))->AsString();
+    mudaCabecalho([&] {
+        medCdEmpresa->SetText(codigo);
+        edtNmEmpresa->setText(nome);
+    });
 }
 
 // ---- period -----------------------------------------------------------------
@@ -497,6 +504,23 @@ void TfrmHistoricoBem::panEmpresaExit()
     dtsPadrao->SetDataSet(cdsHistoricoBem);
     pgcPadrao->SetPageEnabled(tshDadosComp, !cdsHistoricoBem->IsEmpty());
     for (QToolButton *b : {sbtProcurar, sbtVerificar, sbtFiltro}) b->setEnabled(true);
+}
+
+bool TfrmHistoricoBem::editandoCabecalho()
+{
+    QWidget *own = host::FocusTracker::instance()->focusedIn(host::FocusTracker::formOf(this));
+    return !own || panEmpresa->isAncestorOf(own);
+}
+
+void TfrmHistoricoBem::mudaCabecalho(const std::function<void()> &muda)
+{
+    if (editandoCabecalho()) {
+        muda();
+        return;
+    }
+    panEmpresaEnter();
+    muda();
+    panEmpresaExit();
 }
 
 void TfrmHistoricoBem::sbtFiltroClick()
@@ -655,10 +679,13 @@ void TfrmHistoricoBem::btpIndFinBeforePesq(TBtnPesquisa *, bool &)
 
 void TfrmHistoricoBem::btpIndFinAfterPesq(TBtnPesquisa *)
 {
-    edtSgIndice->setText(adqIndiceFin->FieldByName(QStringLiteral("SGINDICE"))->AsString());
-    edtNmIndice->setText(adqIndiceFin->FieldByName(QStringLiteral("INDICE"))->AsString());
-    StCDIndice = adqIndiceFin->FieldByName(QStringLiteral("CDINDICE"))->AsString();
-    StTpIndice = adqIndiceFin->FieldByName(QStringLiteral("CDTPINDICE"))->AsString();
+    // Values shown converted by one index are never labelled with another.
+    mudaCabecalho([this] {
+        edtSgIndice->setText(adqIndiceFin->FieldByName(QStringLiteral("SGINDICE"))->AsString());
+        edtNmIndice->setText(adqIndiceFin->FieldByName(QStringLiteral("INDICE"))->AsString());
+        StCDIndice = adqIndiceFin->FieldByName(QStringLiteral("CDINDICE"))->AsString();
+        StTpIndice = adqIndiceFin->FieldByName(QStringLiteral("CDTPINDICE"))->AsString();
+    });
 }
 
 void TfrmHistoricoBem::edtSgIndiceChange() { edtNmIndice->clear(); }

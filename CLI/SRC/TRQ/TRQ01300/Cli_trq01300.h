@@ -60,8 +60,13 @@ public:
     // Tables and sources.
     TClientDataSet *cdsHistoricoBem, *cdsEspecOper, *cdsCTBLOper;
     TDataSource *dtsHistoricoBem, *dtsEspecOper, *dtsCTBLOper;
+    // qryEmpresa holds the company validated in the header, which every call
+    // and every figure shown belongs to; the lookup lists every company in a
+    // statement of its own so that browsing the list never moves it.
     TADOIBQuery *qryEmpresa;
     TDataSource *dtsEmpresa;
+    TADOIBQuery *qryListaEmpresa;
+    TDataSource *dtsListaEmpresa;
     TClientDataSet *adqIndiceFin, *adqIndFin, *adqIndFinMes;
     TDataSource *dtsIndiceFin;
     TNetConnection *netHistoricoBem;
@@ -113,6 +118,13 @@ public:
 
     void vd_Empresa(bool boTestaVazio);
     void vd_Data(bool flag);
+    // True while the focus is in the header (or nowhere yet): the tables are
+    // closed and a change of the header waits for the header to be left.
+    bool editandoCabecalho();
+    // A lookup that changes the header: while results are shown it is a
+    // change of the header, so the tables close as on entering it and the
+    // header is validated as on leaving it (the filter opens).
+    void mudaCabecalho(const std::function<void()> &muda);
 
     // The history call with the criteria of the filter dialog, loaded into the history table.
     void CarregaHistorico();

@@ -124,6 +124,18 @@ TfrmFiltroHistOpBem::TfrmFiltroHistOpBem(QWidget *parent)
     wireHandlers();
     buildSelectionCounts();
     wireInvoiceHandlers();
+    CriteriosPadrao();
+}
+
+void TfrmFiltroHistOpBem::CriteriosPadrao()
+{
+    // As the controls start: every list "all", the situation as its boxes, no
+    // invoice; so a re-query before any confirmation asks what the dialog shows.
+    for (QString *s : criteriaFields()) s->clear();
+    for (QString *flag : {&stTGrupoBem, &stTCdBem, &stTCdTpOper, &stTCdMotivoOp, &stTOperador, &stTFilial, &stTCCusto,
+                          &stTSetor, &stTCliente, &stTSerieNF, &stTCdNF, &stTFornecedor})
+        *flag = kT;
+    stSituacao = situacaoMarcada();
 }
 
 TfrmFiltroHistOpBem::~TfrmFiltroHistOpBem() = default;
@@ -347,6 +359,12 @@ void TfrmFiltroHistOpBem::btpGrupoBemClick()
 
 void TfrmFiltroHistOpBem::btpBemClick()
 {
+    // The asset pair lends itself to the list call; a call that fails gives it
+    // back as it was, so the criterion still sends what the dialog shows.
+    auto restore = qScopeGuard([this, cd = stCdBem, flag = stTCdBem] {
+        stCdBem = cd;
+        stTCdBem = flag;
+    });
     if (rbtTdGrupoBem->isChecked()) {
         stCdBem.clear();
         stTCdBem = kT;
@@ -358,8 +376,12 @@ void TfrmFiltroHistOpBem::btpBemClick()
     const wire::Reply r = frmHistoricoBem->netHistoricoBem->Call(
         QStringLiteral("getBem"), {TNetArg::Val(empresaTexto()), TNetArg::Ref(stCdBem), TNetArg::Ref(stTCdBem)});
     cdsBem->LoadFromPacket(CheckResultServ(r, true, 0));
+    restore.dismiss();
     PesquisaLista(dtsBem, QStringLiteral("CDBEMATIVO"), titulo("BEM", "BEM_NCAD"), false, stValBem);
+    // The list is the criterion now ("Lista" is chosen while its button is
+    // enabled): the group's "all" lent to the call does not stay in its flag.
     stCdBem = stValBem;
+    stTCdBem.clear();
 }
 
 void TfrmFiltroHistOpBem::btpTipoOperClick()
@@ -372,10 +394,12 @@ void TfrmFiltroHistOpBem::btpTipoOperClick()
 
 void TfrmFiltroHistOpBem::btpMotivoOpClick()
 {
+    auto restore = qScopeGuard([this, cd = stCdMotivoOp] { stCdMotivoOp = cd; });
     stCdMotivoOp = rbtTdTipoOper->isChecked() ? kT : stCdTpOper;
     const wire::Reply r = frmHistoricoBem->netHistoricoBem->Call(QStringLiteral("getMotivoOper"),
                                                                  {TNetArg::Val(empresaTexto()), TNetArg::Ref(stCdMotivoOp)});
     cdsMotivoOper->LoadFromPacket(CheckResultServ(r, true, 0));
+    restore.dismiss();
     stValMotivo = motivosComChaveAtual(stValMotivo);
     PesquisaLista(dtsMotivoOper, QStringLiteral("CHAVE"), titulo("MOTIVOOPER", "MOTIVO_NCAD"), false, stValMotivo);
     stCdMotivoOp = stValMotivo;
@@ -488,18 +512,33 @@ void TfrmFiltroHistOpBem::rbtLsMotivoOpClick()
     stTCdMotivoOp.clear();
 }
 
-void TfrmFiltroHistOpBem::rbtTdRsponsavelClick() { btpResponsavel->setEnabled(false); }
-void TfrmFiltroHistOpBem::rbtLsResponsavelClick() { btpResponsavel->setEnabled(true); }
-void TfrmFiltroHistOpBem::rbtTdFilialClick() { btpFilial->setEnabled(false); }
-void TfrmFiltroHistOpBem::rbtLsFilialClick() { btpFilial->setEnabled(true); }
-void TfrmFiltroHistOpBem::rbtTdCentCustClick() { btpCCusto->setEnabled(false); }
-void TfrmFiltroHistOpBem::rbtLsCentCustClick() { btpCCusto->setEnabled(true); }
-void TfrmFiltroHistOpBem::rbtTdSetorClick() { btpSetor->setEnabled(false); }
-void TfrmFiltroHistOpBem::rbtLsSetorClick() { btpSetor->setEnabled(true); }
-void TfrmFiltroHistOpBem::rbtTdClienteClick() { btpCliente->setEnabled(false); }
-void TfrmFiltroHistOpBem::rbtLsClienteClick() { btpCliente->setEnabled(true); }
-void TfrmFiltroHistOpBem::rbtTdFornecClick() { btpFornecedor->setEnabled(false); }
-void TfrmFiltroHistOpBem::rbtLsFornecClick() { btpFornecedor->setEnabled(true); }
+// The criteria without dependencies: "Todos" (or "Todas") sends "all" and
+// "Lista" the list, as the dialog shows them. The list itself is kept, so that
+// going back to "Lista" finds it again; "all" does not read it.
+void TfrmFiltroHistOpBem::escolheTodos(TBtnPesquisa *botao, QString &flag)
+{
+    botao->setEnabled(false);
+    flag = kT;
+}
+
+void TfrmFiltroHistOpBem::escolheLista(TBtnPesquisa *botao, QString &flag)
+{
+    botao->setEnabled(true);
+    flag.clear();
+}
+
+void TfrmFiltroHistOpBem::rbtTdRsponsavelClick() { escolheTodos(btpResponsavel, stTOperador); }
+void TfrmFiltroHistOpBem::rbtLsResponsavelClick() { escolheLista(btpResponsavel, stTOperador); }
+void TfrmFiltroHistOpBem::rbtTdFilialClick() { escolheTodos(btpFilial, stTFilial); }
+void TfrmFiltroHistOpBem::rbtLsFilialClick() { escolheLista(btpFilial, stTFilial); }
+void TfrmFiltroHistOpBem::rbtTdCentCustClick() { escolheTodos(btpCCusto, stTCCusto); }
+void TfrmFiltroHistOpBem::rbtLsCentCustClick() { escolheLista(btpCCusto, stTCCusto); }
+void TfrmFiltroHistOpBem::rbtTdSetorClick() { escolheTodos(btpSetor, stTSetor); }
+void TfrmFiltroHistOpBem::rbtLsSetorClick() { escolheLista(btpSetor, stTSetor); }
+void TfrmFiltroHistOpBem::rbtTdClienteClick() { escolheTodos(btpCliente, stTCliente); }
+void TfrmFiltroHistOpBem::rbtLsClienteClick() { escolheLista(btpCliente, stTCliente); }
+void TfrmFiltroHistOpBem::rbtTdFornecClick() { escolheTodos(btpFornecedor, stTFornecedor); }
+void TfrmFiltroHistOpBem::rbtLsFornecClick() { escolheLista(btpFornecedor, stTFornecedor); }
 
 // ---- validators -------------------------------------------------------------------
 

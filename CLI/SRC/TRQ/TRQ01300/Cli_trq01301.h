@@ -32,6 +32,9 @@ public:
         stOperador, stTOperador, stSituacao, stFilial, stTFilial, stCCusto, stTCCusto, stTSetor, stSetor,
         stCliente, stTCliente, stSerieNF, stTSerieNF, stCdNF, stTCdNF, stFornecedor, stTFornecedor, stValBem,
         stValMotivo;
+    // Every criterion as a new dialog's controls show it (lists "all", the
+    // situation boxes as they stand, no invoice).
+    void CriteriosPadrao();
     // The 27 criteria in declaration order (the order of the saved options).
     QVector<QString *> criteriaFields();
     // Their names in the saved options, in the same order.
@@ -141,6 +144,8 @@ private:
     void buildLists();
     void wireHandlers();
     // A list criterion without dependencies: "all" chosen, or a non-empty list.
+    void escolheTodos(TBtnPesquisa *botao, QString &flag);
+    void escolheLista(TBtnPesquisa *botao, QString &flag);
     void validaLista(QRadioButton *todos, QRadioButton *lista, QString &selecao, QString &flag, const char *msgInf);
     QString titulo(const char *caption, const char *naoCadastrado) const;
     QString motivosComChaveAtual(const QString &selecao) const;
