@@ -420,6 +420,55 @@ class WindowStates(SessionCase):
             self.assertGreater(mdi.width, 1200)  # maximised, as left
 
 
+class HeaderLookups(SessionCase):
+    """The company lookup beside "Empresa", used while results are shown."""
+
+    def company_name(self):
+        return self.app.text_of(self.app.find("text", "Nome da Empresa", root=self.frame))
+
+    def open_lookup(self):
+        self.app.click(self.app.find("push button", "Pesquisar Empresa", root=self.frame))
+        return self.app.dialog("Empresa")
+
+    def requery(self, grid):
+        """F5, and the history asked again: its rows are the answer's."""
+        mark = self.app.log_mark()
+        key("F5")
+        wait_for("o histórico pedido de novo", lambda: "call GetHistoricoOpBem answered" in self.app.log_since(mark))
+        return self.app.rows(grid)
+
+    def test_company_lookup_while_results_are_shown(self):
+        fill_header(self.app, company="03")
+        key("Tab")
+        self.confirm_filter()
+        grid = self.history()
+        wait_for("linhas no histórico", lambda: self.app.rows(grid) > 0)
+        rows03 = self.app.rows(grid)
+        self.assertEqual(self.company_name(), "Comércio Vale Verde Ltda")
+        # Cancelled: the same company, its rows, and again after "Verificar".
+        mark = self.app.log_mark()
+        self.open_lookup()
+        key("Escape")
+        self.app.no_dialog("Empresa")
+        self.app.focus_is("table", HISTORY)
+        self.assert_no_filter_opens(mark)
+        self.assertEqual(self.requery(grid), rows03)
+        self.assertEqual(self.company_name(), "Comércio Vale Verde Ltda")
+        # Picked: a change of the header. The old rows go and the filter opens.
+        self.open_lookup()
+        key("Return")  # the first row: company 01
+        self.app.dialog(FILTER)
+        self.assertEqual(self.app.rows(grid), 0)
+        self.assertEqual(self.company_name(), "Metalúrgica Aurora Ltda")
+        key("ctrl+Return")
+        self.app.no_dialog(FILTER)
+        wait_for("linhas da empresa escolhida", lambda: self.app.rows(grid) > 0)
+        rows01 = self.app.rows(grid)
+        self.assertGreater(rows01, rows03)
+        self.assertEqual(self.requery(grid), rows01)
+        self.assertEqual(self.company_name(), "Metalúrgica Aurora Ltda")
+
+
 class Names(SessionCase):
     def unnamed(self, root):
         return [f"{s.role(a)} em '{root.name}'" for a in s.walk(root)

@@ -257,6 +257,8 @@ wire::Reply TNetConnection::CallObject(const QString &object, const QString &met
             ++k;
         }
     }
+    qCDebug(lcHost).noquote() << "call" << method << (answer.ok() ? "answered:" : "refused:") << answer.packet.rows.size()
+                              << "row(s) in" << clock.elapsed() << "ms";
     return answer;
 }
 
