@@ -78,6 +78,7 @@ private slots:
     void allAfterAConfirmedListSendsAll_data();
     void allAfterAConfirmedListSendsAll();
     void firstRequeryAsksWhatTheDialogShows();
+    void requeriesOnTheRealServerReturnWhatTheDialogShows();
     void pickedGroupListIsSentWithoutItsFlag();
     void typedInvoiceNumberFindsItsOperations();
     void valuesTheServerHandsBackLandInTheFields();
@@ -1175,6 +1176,37 @@ void TstFilter::firstRequeryAsksWhatTheDialogShows()
         expected << "ref:" + QString(c);
     QCOMPARE(fx.rec.calls().first().args, expected);
     QCOMPARE(dialog()->stTFornecedor, QString("T"));
+}
+
+void TstFilter::requeriesOnTheRealServerReturnWhatTheDialogShows()
+{
+    // Company 01, the whole period, the default situation (not posted).
+    const QString of01 = "SELECT COUNT(*) FROM OPERABEM WHERE CDEMPRESA = '01' AND IDSITOPERABEM = '1'";
+    const int all = count(of01), branch = count(of01 + " AND CDFILIAL = '0001'");
+    QVERIFY(branch > 0 && branch < all);
+    // A dialog only cancelled.
+    delete frmFiltroHistOpBem.data();
+    TfrmHistoricoBem *f = headerLeft(false);
+    QVERIFY(f);
+    QVERIFY(host::dispatch([f] { f->sbtVerificarClick(); }));
+    QCOMPARE(f->cdsHistoricoBem->RecordCount(), all);
+    // A branch confirmed, then "Todas" and Cancela.
+    TfrmFiltroHistOpBem *d = dialog();
+    d->rbtLsFilial->click();
+    fx.sp.listAnswers = {"'0001'"};
+    d->btpFilial->click();
+    confirm();
+    QCOMPARE(f->cdsHistoricoBem->RecordCount(), branch);
+    QVERIFY(!answerFilter([d] {
+        QTimer::singleShot(0, [d] {
+            d->rbtTdFilial->click();
+            d->sbtCancel->click();
+        });
+        CriaFiltroHistOpBem();
+    }, false));
+    QVERIFY(host::dispatch([f] { f->sbtVerificarClick(); }));
+    QCOMPARE(fx.sp.texts("error"), QStringList());
+    QCOMPARE(f->cdsHistoricoBem->RecordCount(), all);
 }
 
 void TstFilter::pickedGroupListIsSentWithoutItsFlag()
