@@ -1,4 +1,6 @@
 #include "appserver.h"
+#include "audit.h"
+#include "operatorlogin.h"
 #include "statusobject.h"
 #include "channel.h"
 #include "codec.h"
@@ -13,6 +15,7 @@
 #include <QSslCertificate>
 #include <QSslKey>
 #include <QSslSocket>
+#include <QThread>
 #include <QTimer>
 #include <QtEndian>
 #include <cerrno>
@@ -23,6 +26,16 @@
 #include <unistd.h>
 
 namespace appsrv {
+
+namespace {
+bool isLoopback(const QString &peer)
+{
+    const QHostAddress a(peer);
+    bool v4 = false;
+    const quint32 mapped = a.toIPv4Address(&v4);
+    return a.isLoopback() || (v4 && QHostAddress(mapped).isLoopback());
+}
+}  // namespace
 
 // One client connection, served by the server's event loop. Bytes are gathered
 // until a whole frame is there, however they arrive; one call at a time runs
@@ -58,9 +71,11 @@ public:
         if (!d.unsent.isEmpty()) m_ch->write(d.unsent);
         if (m_ch->pendingOut() > 0) watchStall();
         m_srv->noteCall(m_clock.elapsed(), d.ok);
-        qCInfo(lcServer).noquote() << m_peer << m_method << m_clock.elapsed() << "ms"
+        // One line per call: who asked what of which company and period, and what went back.
+        qCInfo(lcServer).noquote() << who() << m_method << m_clock.elapsed() << "ms"
                                    << (d.ok ? QStringLiteral("ok") : QStringLiteral("erro %1").arg(d.error)) << d.bytes
-                                   << "bytes" << (d.chained ? QStringLiteral("(+%1 seguidas)").arg(d.chained) : QString());
+                                   << "bytes" << d.rows << "linhas"
+                                   << (m_audit + (d.chained ? QStringLiteral(" (+%1 seguidas)").arg(d.chained) : QString())).trimmed();
         // What the worker read past its last call comes before anything still on the socket.
         m_in += d.readAhead;
         m_ch->pauseReading(false);
@@ -222,6 +237,7 @@ private:
             return;
         }
         m_method = call->method.left(60);
+        m_audit = auditOf(*call);
         m_clock.start();
         m_busy = true;
         m_timer.stop();
@@ -232,8 +248,11 @@ private:
         // Not while input is held back: older bytes still wait in the channel.
         const bool mayRead = fd >= 0 && m_in.isEmpty() && !m_heldBack;
         if (mayRead) m_ch->pauseReading(true);
-        m_srv->dispatch(m_id, *call, fd, mayRead, m_pieces, m_peer);
+        m_srv->dispatch(m_id, *call, fd, mayRead, m_pieces, who(), m_operator);
     }
+
+    // The client in the log: its address, and the operator once one logged in.
+    QString who() const { return m_operator.isEmpty() ? m_peer : m_peer + QStringLiteral(" operador ") + m_operator; }
 
     void hello(const QByteArray &payload)
     {
@@ -260,10 +279,99 @@ private:
             });
             return;
         }
+        if (m_srv->m_operators) {
+            login(*h);
+            return;
+        }
+        accept(h->pieces);
+    }
+
+    void accept(bool pieces)
+    {
         m_helloDone = true;
-        m_pieces = h->pieces;
+        m_pieces = pieces;
         m_timer.stop();
         send(wire::Reply{});
+    }
+
+    void refuse(const QString &message)
+    {
+        send(errorReply(wire::ErrorCode::NotAuthenticated, message));
+        closeAfterWrite();
+    }
+
+    // Where the database decides who sees what, every connection logs in as an
+    // operator, checked by the database itself off the event loop; its calls
+    // then run under the operator's role.
+    void login(const wire::Hello &h)
+    {
+        const Config &cfg = m_srv->m_cfg;
+        if (h.operatorName.isEmpty()) {
+            qCWarning(lcServer).noquote() << m_peer << "refused: no operator in its hello";
+            refuse(QStringLiteral("Informe o operador e a senha."));
+            return;
+        }
+        if (!isOperatorName(h.operatorName)) {
+            // No role has such a name: a failed login like any other, never a different answer.
+            loggedIn(LoginResult::Refused, QStringLiteral("not an operator's code"), h.operatorName, h.pieces);
+            return;
+        }
+        if (cfg.tlsCert.isEmpty() && !isLoopback(m_peer)) {
+            qCWarning(lcServer).noquote() << m_peer << "refused: the password of" << h.operatorName << "came over plain TCP";
+            refuse(QStringLiteral("A senha do operador só pode ir ao servidor de aplicação por TLS; configure Tls=true."));
+            return;
+        }
+        m_busy = true;
+        m_timer.stop();
+        Server *srv = m_srv;
+        const quint64 id = m_id;
+        const QString url = cfg.database, role = srv->m_serverRole, name = h.operatorName, password = h.password;
+        const bool pieces = h.pieces;
+        QThread *check = QThread::create([srv, id, url, role, name, password, pieces] {
+            QString detail;
+            const LoginResult r = verifyOperator(url, role, name, password, &detail);
+            QMetaObject::invokeMethod(srv, [srv, id, r, detail, name, pieces] {
+                if (Session *s = srv->m_sessions.value(id)) s->loggedIn(r, detail, name, pieces);
+            }, Qt::QueuedConnection);
+        });
+        srv->m_logins.insert(check);
+        connect(check, &QThread::finished, srv, [srv, check] {
+            srv->m_logins.remove(check);
+            check->deleteLater();
+        });
+        check->start();
+    }
+
+    void loggedIn(LoginResult r, const QString &detail, const QString &name, bool pieces)
+    {
+        m_busy = false;
+        if (r == LoginResult::Ok) {
+            m_operator = name;
+            qCInfo(lcServer).noquote() << m_peer << "operador" << name << "entrou";
+            accept(pieces);
+            return;
+        }
+        if (r == LoginResult::NotServerRole) {
+            qCWarning(lcServer).noquote() << m_peer << "operador" << name << "refused:" << detail;
+            refuse(QStringLiteral("O servidor de aplicação não pode atender este operador; fale com o administrador."));
+            return;
+        }
+        if (r == LoginResult::Unavailable) {
+            qCWarning(lcServer).noquote() << m_peer << "login of" << name << "failed: the database did not answer:" << detail;
+            refuse(QStringLiteral("Banco de dados indisponível; tente novamente."));
+            return;
+        }
+        // Slower for each failure of the address and of the operator, so that
+        // neither a password nor the names of operators can be guessed fast.
+        bool overPeer = false, overName = false;
+        const int wait = std::max(m_srv->authFailed(m_peer, &overPeer),
+                                  m_srv->authFailed(QStringLiteral("operador ") + name, &overName));
+        qCWarning(lcServer).noquote() << m_peer << "failed login of operador" << name << "; answered in" << wait << "ms:" << detail;
+        m_busy = true;
+        QTimer::singleShot(wait, this, [this, over = overPeer || overName] {
+            refuse(over ? QStringLiteral("Muitas tentativas com credencial inválida; tente mais tarde.")
+                        : QStringLiteral("Operador ou senha inválidos."));
+        });
     }
 
     // The whole frame in one write.
@@ -292,7 +400,8 @@ private:
     Server *m_srv;
     quint64 m_id;
     std::unique_ptr<Channel> m_ch;
-    QString m_peer, m_method;
+    QString m_peer, m_method, m_audit;
+    QString m_operator;  // who logged in, where operators do; its calls run under its role
     QByteArray m_in;
     QTimer m_timer, m_stall;
     qint64 m_stallSeen = 0;
@@ -478,6 +587,11 @@ bool Server::checkDatabaseRole(QString *why)
         QSqlDatabase db = dbconnect::open(m_cfg.database, name, dbconnect::Mode::ReadOnly);
         role = dbconnect::roleOf(db);
         writable = dbconnect::writableTables(db);
+        m_serverRole = role;
+        m_operators = databaseHasOperators(db);
+        if (m_operators)
+            qCInfo(lcServer).noquote() << "the database grants companies to operators: every connection logs in as one;"
+                                       << "calls run under the operator's role (the server's is" << role + ")";
     } catch (const dbconnect::Error &) {
         dbconnect::close(name);
         return true;  // the workers' sessions say why the database cannot be used
@@ -523,6 +637,11 @@ int Server::drain(int boundMs)
 void Server::stop()
 {
     close();
+    // A login being checked ends within the database's connect timeout; its
+    // answer, queued for this server, is dropped with it.
+    for (QThread *t : std::as_const(m_logins)) t->wait();
+    qDeleteAll(m_logins);
+    m_logins.clear();
     if (m_spareFd >= 0) ::close(m_spareFd);
     m_spareFd = -1;
     if (m_pool) m_pool->stop();
@@ -668,6 +787,7 @@ Delivery deliver(const wire::Reply &r, int fd, qint64 cap, PieceSender *pieces)
         d.unsent = wire::replyFrame(r);
         d.bytes = d.unsent.size();
     }
+    d.rows = r.rows >= 0 ? r.rows : r.packet.rows.size();
     if (!streamed && d.unsent.size() - 4 > cap) {
         // Never sent: a desktop would refuse it whole after waiting for it.
         qCWarning(lcServer) << "a reply of" << d.unsent.size() << "bytes is over the cap of" << cap << "and was refused";
@@ -695,7 +815,8 @@ wire::Reply Server::precheck(const wire::Call &call) const
     return checkCall(*proto, call);
 }
 
-void Server::dispatch(quint64 id, const wire::Call &call, int directFd, bool mayRead, bool pieces, const QString &peer)
+void Server::dispatch(quint64 id, const wire::Call &call, int directFd, bool mayRead, bool pieces, const QString &peer,
+                      const QString &role)
 {
     auto fd = std::make_shared<DirectFd>(directFd);
     const wire::Reply early = precheck(call);
@@ -723,7 +844,7 @@ void Server::dispatch(quint64 id, const wire::Call &call, int directFd, bool may
             }, Qt::QueuedConnection);
         }, gone);
     }
-    m_pool->submit(call, sender, [this, id, fd, mayRead, peer, chain, sender](const wire::Reply &r) -> std::optional<wire::Call> {
+    m_pool->submit(call, role, sender, [this, id, fd, mayRead, peer, chain, sender](const wire::Reply &r) -> std::optional<wire::Call> {
         Delivery d = deliver(r, fd->fd, m_cfg.maxReplyBytes, sender.get());
         if (chain->calls > 0)
             qCInfo(lcServer).noquote() << peer << chain->method << chain->clock.elapsed() << "ms"

@@ -9,6 +9,7 @@
 #include <QHostAddress>
 #include <QLoggingCategory>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QTcpServer>
 #include <QThread>
@@ -65,6 +66,7 @@ struct Delivery {
     QByteArray unsent;
     QByteArray readAhead;  // bytes the worker read past the calls it ran
     int chained = 0;       // calls the worker took from the socket itself
+    qint64 rows = 0;       // of the reply's packet
 };
 
 class Server : public QTcpServer {
@@ -93,7 +95,9 @@ private:
     // mayRead: the session stopped reading, so the worker may take the next
     // call from the socket when it is already there. pieces: the client reads
     // a large reply in pieces, sent while the reply is made.
-    void dispatch(quint64 session, const wire::Call &call, int directFd, bool mayRead, bool pieces, const QString &peer);
+    // role: the operator the call runs as (empty: the server's own role).
+    void dispatch(quint64 session, const wire::Call &call, int directFd, bool mayRead, bool pieces, const QString &peer,
+                  const QString &role);
     wire::Reply precheck(const wire::Call &call) const;
     // On a worker: the next call if one whole call arrives at once; other bytes read go to readAhead.
     std::optional<wire::Call> nextCall(int fd, QByteArray *readAhead) const;
@@ -126,6 +130,11 @@ private:
     QByteArray m_cert, m_key;
     int m_keyAlgorithm = 0;
     std::atomic<bool> m_draining{false};  // read by the workers too
+    // The database holds company grants (db/security.sql): every connection
+    // logs in as an operator; m_serverRole is the role the workers log in as.
+    bool m_operators = false;
+    QString m_serverRole;
+    QSet<QThread *> m_logins;  // logins being checked, waited for when the server stops
     // The load since the last summary line.
     void noteCall(qint64 ms, bool ok);
     // Connections with a call running or a reply still going out.

@@ -23,8 +23,8 @@ public:
         if (!failure.isEmpty()) return;
         Job job;
         while (m_pool->next(&job)) {
-            std::optional<wire::Call> next = job.done(execute(job.call, job.pieces.get()));
-            while (next) next = job.done(execute(*next, job.pieces.get()));
+            std::optional<wire::Call> next = job.done(executeAs(job.role, job.call, job.pieces.get()));
+            while (next) next = job.done(executeAs(job.role, *next, job.pieces.get()));
             job = {};  // what the job holds (a descriptor) goes now
         }
         m_objects.clear();
@@ -88,13 +88,38 @@ private:
             return false;
         }
     }
-    wire::Reply execute(const wire::Call &c, PieceSender *pieces)
+    // A call of an operator runs under its role, so that the database's
+    // policies decide what it reads; the role is reset after every call, and a
+    // session that cannot reset it is closed, so that no call ever runs with
+    // another operator's rights.
+    wire::Reply executeAs(const QString &role, const wire::Call &c, PieceSender *pieces)
+    {
+        if (role.isEmpty()) return execute(c, pieces, {});
+        const wire::Reply r = execute(c, pieces, role);
+        QSqlQuery reset(m_db);
+        if (m_db.isOpen() && !reset.exec(QStringLiteral("RESET ROLE"))) {
+            qCWarning(lcServer) << m_name << "could not reset the role of" << role << "; closing its session:"
+                                << reset.lastError().text();
+            reset = QSqlQuery();
+            m_db.close();
+        }
+        return r;
+    }
+    void setRole(const QString &role)
+    {
+        // The name was checked at the hello (letters, digits, "_"): quoting it is enough.
+        QSqlQuery q(m_db);
+        if (!q.exec(QStringLiteral("SET ROLE \"%1\"").arg(role)))
+            throw DatabaseFailure(("SET ROLE " + role + ": " + q.lastError().text()).toStdString());
+    }
+    wire::Reply execute(const wire::Call &c, PieceSender *pieces, const QString &role)
     {
         ServerObject &obj = object(c.object);
         if (pieces) pieces->reset();
         for (int attempt = 0;; ++attempt) {
             try {
                 if (!m_db.isOpen() && !reopen()) throw DatabaseFailure("session closed");
+                if (!role.isEmpty()) setRole(role);
                 return obj.invokeStreaming(c.method, c.args, m_db, pieces);
             } catch (const DatabaseFailure &e) {
                 // A session the database dropped is opened again once and the call
@@ -156,11 +181,11 @@ void WorkerPool::stop()
     m_workers.clear();
 }
 
-void WorkerPool::submit(wire::Call call, std::shared_ptr<PieceSender> pieces, Done done)
+void WorkerPool::submit(wire::Call call, QString role, std::shared_ptr<PieceSender> pieces, Done done)
 {
     {
         QMutexLocker lock(&m_mutex);
-        m_jobs.push_back({std::move(call), std::move(pieces), std::move(done)});
+        m_jobs.push_back({std::move(call), std::move(role), std::move(pieces), std::move(done)});
     }
     // Counted once the lock is free, so the worker waiting awake finds it free.
     const int pending = m_pending.fetch_add(1) + 1;

@@ -25,7 +25,9 @@ public:
     bool start(QString *why);
     void stop();
     // pieces: where the calls' large replies may go while they are made, or null.
-    void submit(wire::Call call, std::shared_ptr<PieceSender> pieces, Done done);
+    // role: the operator the calls run as (SET ROLE for each call, reset after
+    // it); empty: the server's own role.
+    void submit(wire::Call call, QString role, std::shared_ptr<PieceSender> pieces, Done done);
     // No call waits for a worker and the pool is not stopping: one may wait a
     // little for a desktop's next call.
     bool idle() const { return m_pending.load() <= 0 && !m_stopping.load(); }
@@ -35,6 +37,7 @@ private:
     class Worker;
     struct Job {
         wire::Call call;
+        QString role;
         std::shared_ptr<PieceSender> pieces;
         Done done;
     };

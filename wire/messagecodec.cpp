@@ -446,12 +446,19 @@ QByteArray encodeHello(const Hello &h)
 {
     QByteArray buf;
     QCborStreamWriter w(&buf);
-    w.startMap(h.pieces ? 2 : 1);
+    const bool login = !h.operatorName.isEmpty();
+    w.startMap(1 + (h.pieces ? 1 : 0) + (login ? 2 : 0));
     w.append(QLatin1StringView("hello"));
     writeText(w, h.token);
     if (h.pieces) {
         w.append(QLatin1StringView("pieces"));
         w.append(true);
+    }
+    if (login) {
+        w.append(QLatin1StringView("operator"));
+        writeText(w, h.operatorName);
+        w.append(QLatin1StringView("password"));
+        writeText(w, h.password);
     }
     w.endMap();
     return buf;
@@ -512,9 +519,20 @@ std::optional<Hello> decodeHello(const QByteArray &cbor)
     QCborParserError err;
     const QCborValue v = QCborValue::fromCbor(cbor, &err);
     if (err.error != QCborError::NoError || !v.isMap()) return std::nullopt;
-    const QCborValue t = v.toMap().value(QLatin1StringView("hello"));
+    const QCborMap m = v.toMap();
+    const QCborValue t = m.value(QLatin1StringView("hello"));
     if (!t.isString()) return std::nullopt;
-    return Hello{t.toString(), v.toMap().value(QLatin1StringView("pieces")).isTrue()};
+    Hello h{t.toString(), m.value(QLatin1StringView("pieces")).isTrue(), {}, {}};
+    const QCborValue op = m.value(QLatin1StringView("operator")), pw = m.value(QLatin1StringView("password"));
+    if (!op.isUndefined() || !pw.isUndefined()) {
+        // Both or neither, each a text within its bound: anything else is no hello.
+        if (!op.isString() || !pw.isString()) return std::nullopt;
+        h.operatorName = op.toString();
+        h.password = pw.toString();
+        if (h.operatorName.isEmpty() || h.operatorName.size() > kOperatorNameMax || h.password.size() > kPasswordMax)
+            return std::nullopt;
+    }
+    return h;
 }
 
 std::optional<Call> decodeCall(const QByteArray &cbor, QString *why)

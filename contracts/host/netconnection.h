@@ -34,6 +34,10 @@ public:
     int Port = 0;
     QString ServerName;       // default object, e.g. "Trq01300.rdmHistoricoBem"
     QString Token;
+    // The operator who logged in and its password, given in the hello where the
+    // server's database decides who sees what; only over TLS or to this computer.
+    QString Operator;
+    QString Password;
     bool UseTls = false;
     // Trust in the server's certificate: system authorities and TlsCaFile, or
     // the pinned TlsFingerprint (SHA-256); TlsSkipVerify accepts any.

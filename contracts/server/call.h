@@ -40,6 +40,8 @@ struct Reply {
     DataPacket packet;
     // The packet already encoded (server side, large packets); used instead of packet.
     QByteArray packetCbor;
+    // Rows of a packet that went out already encoded (server side, for the log); -1: packet's.
+    qint64 rows = -1;
     bool ok() const { return error == ErrorCode::None; }
 };
 
@@ -49,7 +51,15 @@ struct Hello {
     // The client reads a large reply in pieces (see kPieceBit); an older one
     // does not say so and always gets whole frames.
     bool pieces = false;
+    // The operator logging in and its password, where the server's database
+    // decides who sees what (a desktop on PostgreSQL); empty otherwise.
+    QString operatorName;
+    QString password;
 };
+// Bounds of a hello's operator: a code of OPERADOR (upper-case letters, digits,
+// "_"), which is also the name of its database role.
+constexpr int kOperatorNameMax = 12;
+constexpr int kPasswordMax = 1024;
 
 // The length word of a frame: the payload's length in its low 30 bits and
 // two marks above, which only a client that took pieces in its hello sees.

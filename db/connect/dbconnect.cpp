@@ -8,6 +8,14 @@
 
 namespace dbconnect {
 
+QString withCredentials(const QString &url, const QString &user, const QString &password)
+{
+    QUrl u(url);
+    u.setUserName(user);
+    u.setPassword(password);
+    return u.toString();
+}
+
 QSqlDatabase open(const QString &url, const QString &name, Mode mode)
 {
     const bool readOnly = mode == Mode::ReadOnly;

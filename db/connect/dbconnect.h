@@ -25,6 +25,8 @@ void close(const QString &connectionName);
 // insert into, update or delete from (ownership and inherited grants count).
 // SQLite has no roles: nothing.
 QString roleOf(const QSqlDatabase &db);
+// A PostgreSQL URL whose user and password are those given (the rest kept).
+QString withCredentials(const QString &url, const QString &user, const QString &password);
 QStringList writableTables(const QSqlDatabase &db);
 
 }  // namespace dbconnect

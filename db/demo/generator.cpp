@@ -13,7 +13,9 @@ namespace demo {
 
 namespace {
 
-const char *kTables[] = {"VALORINDICE", "INDICEFIN", "CTBLITCAPAOPE", "CONTACTBL", "ESPECITCAPAOPE",
+// Children before parents; the company grants of db/security.sql go with the
+// companies and operators they name.
+const char *kTables[] = {"OPERADOREMPRESA", "VALORINDICE", "INDICEFIN", "CTBLITCAPAOPE", "CONTACTBL", "ESPECITCAPAOPE",
                          "ESPECIFICABEM", "OPERABEM", "CAPAOPERABEM", "MOTIVOOPER", "TIPOOPERBEM",
                          "BEMATIVO", "GRUPOBEM", "NOTAFISCAL", "SERIENF", "FORNECEDOR", "CLIENTE",
                          "OPERADOR", "SETOR", "CENTCUSTO", "FILIAL", "EMPRESA"};
@@ -92,9 +94,12 @@ Counts generate(QSqlDatabase db, const Options &opt)
     // SQLite checks foreign keys only when asked, per connection; asking here
     // makes the demo prove it satisfies them on both databases.
     if (db.driverName() == QLatin1String("QSQLITE")) exec(db, QStringLiteral("PRAGMA foreign_keys = ON"));
+    const bool postgres = db.driverName() == QLatin1String("QPSQL");
     for (const char *t : kTables) {
         QSqlQuery q(db);
-        q.exec(QStringLiteral("DROP TABLE IF EXISTS %1").arg(QLatin1String(t)));
+        // The grants' table goes with the policies that read it (PostgreSQL only has either).
+        const bool grants = qstrcmp(t, "OPERADOREMPRESA") == 0;
+        q.exec(QStringLiteral("DROP TABLE IF EXISTS %1%2").arg(QLatin1String(t), grants && postgres ? QStringLiteral(" CASCADE") : QString()));
     }
     for (const QString &stmt : schemaText().split(QLatin1Char(';'))) {
         QString s;

@@ -834,18 +834,18 @@ void TstTransport::callsQueuedTogetherGoToIdleWorkers()
     for (int round = 0; round < 4; ++round) {
         std::atomic<bool> first{false};
         QSemaphore fast, slowDone;
-        pool.submit(eco, nullptr, [&](const wire::Reply &) -> std::optional<wire::Call> {
+        pool.submit(eco, {}, nullptr, [&](const wire::Reply &) -> std::optional<wire::Call> {
             first = true;
             return std::nullopt;
         });
         while (!first) QThread::yieldCurrentThread();  // its worker now waits awake for the next job
         QElapsedTimer t;
         t.start();
-        pool.submit(slow, nullptr, [&](const wire::Reply &) -> std::optional<wire::Call> {
+        pool.submit(slow, {}, nullptr, [&](const wire::Reply &) -> std::optional<wire::Call> {
             slowDone.release();
             return std::nullopt;
         });
-        pool.submit(eco, nullptr, [&](const wire::Reply &) -> std::optional<wire::Call> {
+        pool.submit(eco, {}, nullptr, [&](const wire::Reply &) -> std::optional<wire::Call> {
             fast.release();
             return std::nullopt;
         });

@@ -10,6 +10,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QCborStreamWriter>
+#include <QCborValue>
 #include <QSqlQuery>
 #include <QTest>
 #include <QThread>
@@ -27,6 +28,8 @@ class TstWire : public QObject {
     Q_OBJECT
 private slots:
     void callRoundTrip();
+    void helloCarriesTheOperatorWithinBounds_data();
+    void helloCarriesTheOperatorWithinBounds();
     void readErrorIsNeverAShorterPacket();
     void replyRoundTripKeepsKindsAndNulls();
     void preEncodedPacketReadsLikeBuiltOne();
@@ -57,6 +60,35 @@ private slots:
     void selections_data();
     void selections();
 };
+
+void TstWire::helloCarriesTheOperatorWithinBounds_data()
+{
+    QTest::addColumn<QByteArray>("cbor");
+    QTest::addColumn<bool>("read");
+    QTest::addColumn<QString>("op");
+    const auto hello = [](const QVariantMap &m) { return QCborValue::fromVariant(m).toCbor(); };
+    QTest::newRow("token only") << wire::encodeHello({"t", true}) << true << "";
+    QTest::newRow("an operator") << wire::encodeHello({"t", false, "OPER001", "s3nh@"}) << true << "OPER001";
+    QTest::newRow("operator without password") << hello({{"hello", "t"}, {"operator", "OPER001"}}) << false << "";
+    QTest::newRow("password without operator") << hello({{"hello", "t"}, {"password", "x"}}) << false << "";
+    QTest::newRow("empty operator") << hello({{"hello", "t"}, {"operator", ""}, {"password", "x"}}) << false << "";
+    QTest::newRow("operator too long") << hello({{"hello", "t"}, {"operator", QString(13, 'A')}, {"password", "x"}}) << false << "";
+    QTest::newRow("password too long") << hello({{"hello", "t"}, {"operator", "A"}, {"password", QString(1025, 'x')}}) << false << "";
+    QTest::newRow("operator not a text") << hello({{"hello", "t"}, {"operator", 7}, {"password", "x"}}) << false << "";
+}
+
+void TstWire::helloCarriesTheOperatorWithinBounds()
+{
+    QFETCH(QByteArray, cbor);
+    QFETCH(bool, read);
+    QFETCH(QString, op);
+    const auto h = wire::decodeHello(cbor);
+    QCOMPARE(bool(h), read);
+    if (!h) return;
+    QCOMPARE(h->token, QString("t"));
+    QCOMPARE(h->operatorName, op);
+    QCOMPARE(h->password, op.isEmpty() ? QString() : QString("s3nh@"));
+}
 
 void TstWire::callRoundTrip()
 {

@@ -144,8 +144,15 @@ bool TNetConnection::connectTo(const QString &host, quint16 port, QString *why)
         }
     }
     m_sock->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    const bool login = !Operator.isEmpty();
+    if (login && !useTls() && !m_sock->peerAddress().isLoopback()) {
+        *why = QStringLiteral("A senha do operador só pode ir ao servidor de aplicação por TLS; configure Tls=true.");
+        m_sock->abort();
+        m_sock.reset();
+        return false;
+    }
     wire::Reply answer;
-    if (!wire::writeFrame(m_sock.get(), wire::encodeHello({Token, true}), TimeoutMs) ||
+    if (!wire::writeFrame(m_sock.get(), wire::encodeHello({Token, true, login ? Operator : QString(), login ? Password : QString()}), TimeoutMs) ||
         !readAnswer(&answer, why)) {
         if (why->isEmpty()) *why = QStringLiteral("O servidor de aplicação não respondeu.");
         m_sock.reset();

@@ -237,6 +237,7 @@ wire::Reply history(QSqlDatabase &db, const QVector<wire::Arg> &a, wire::ReplySi
     if (withoutAsset > 0)
         qCWarning(lcHistory).noquote() << withoutAsset << "operation(s) of company" << text(a, 0).trimmed()
                                        << "refer to an asset that does not exist (the first:" << firstWithoutAsset + ")";
+    r.rows = rows;
     return r;
 }
 
