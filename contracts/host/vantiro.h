@@ -30,6 +30,10 @@ public:
     static void SetWebPort(int port);
     static void SetDatabase(const QString &url);
     static void SetOperator(const QString &op);
+    // The operator's password once it logged in (kept in memory only, never in
+    // a file): the server connection gives it in its hello. Empty: no login.
+    static QString Password();
+    static void SetPassword(const QString &password);
     static void SetToken(const QString &t);
     static void SetDBPict(int kind, const QString &mask);
 };

@@ -1,6 +1,7 @@
 // backoffice: the host desktop client.
 #include "embedded.h"
 #include "demoquery.h"
+#include "login.h"
 #include "mainwindow.h"
 
 #include "adoibquery.h"
@@ -71,6 +72,7 @@ parse:
     p.addOption({"query", "Com --open: preenche o cabeçalho e confirma o filtro (EMPRESA[,INICIO,FIM[,INDICE]]).", "CONSULTA"});
     p.addOption({"page", "Com --query: o que mostrar depois (detalhes ou resumo).", "PAGE"});
     p.addOption({"exit-when-shown", "Sai assim que a janela principal se desenha pela primeira vez (para scripts e medições)."});
+    p.addOption({"operator", "Operador sugerido na janela de entrada (banco PostgreSQL).", "OPERADOR"});
     p.process(app);
     // The machine's configuration (what the package installs under /etc),
     // then the file asked for, each over what came before. A configuration
@@ -87,6 +89,17 @@ parse:
         }
     }
 
+    // On PostgreSQL the operator logs in: its role opens every connection and
+    // the database decides which companies it sees. The SQLite demo is one user's.
+    if (needsLogin(Vantiro::Database())) {
+        int rc = 0;
+        if (!runLogin(p.value("operator").toUpper(), &rc)) {
+            if (rc == 2) std::fprintf(stderr, "backoffice: três tentativas de entrada sem sucesso.\n");
+            return rc;
+        }
+    } else if (p.isSet("operator")) {
+        Vantiro::SetOperator(p.value("operator").toUpper());
+    }
     Embedded embedded;
     QString why;
     if (!embedded.start(&why)) {

@@ -10,10 +10,17 @@
 #include "tcpconnections.h"
 #include "trq01300_methods.h"
 #include "framing.h"
+#include "login.h"
+#include "vantiro.h"
 
+#include <QApplication>
 #include <QHostAddress>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTimer>
 #include <QNetworkInterface>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTcpSocket>
@@ -42,6 +49,9 @@ private slots:
     void refusedLogins_data();
     void refusedLogins();
     void aPasswordNeverGoesOverPlainTcpToAnotherMachine();
+    void theLoginWindowByKeyboard_data();
+    void theLoginWindowByKeyboard();
+    void aDatabaseThatDoesNotAnswerIsNotAWrongPassword();
 private:
     bool psql(const QStringList &args, const QString &file, QString *out);
     QString urlAs(const QString &user, const QString &password) const;
@@ -75,6 +85,7 @@ bool TstOperators::psql(const QStringList &args, const QString &file, QString *o
 
 void TstOperators::initTestCase()
 {
+    QStandardPaths::setTestModeEnabled(true);  // the last operator offered is kept apart
     m_url = qEnvironmentVariable("BACKOFFICE_TEST_PG");
     if (m_url.isEmpty()) QSKIP("BACKOFFICE_TEST_PG não definido");
     try {
@@ -324,6 +335,77 @@ void TstOperators::aPasswordNeverGoesOverPlainTcpToAnotherMachine()
     const auto reply = wire::decodeReply(payload);
     QVERIFY(reply && !reply->ok());
     QCOMPARE(reply->message, QString("A senha do operador só pode ir ao servidor de aplicação por TLS; configure Tls=true."));
+}
+
+void TstOperators::theLoginWindowByKeyboard_data()
+{
+    QTest::addColumn<QStringList>("passwords");  // typed in turn; "<esc>" leaves
+    QTest::addColumn<bool>("in");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message");  // shown after the first failure
+    QTest::newRow("right at once") << QStringList{kPasswordA} << true << 0 << "";
+    QTest::newRow("wrong, then right") << QStringList{"errada", kPasswordA} << true << 0 << "Operador ou senha inválidos.";
+    QTest::newRow("three wrong") << QStringList{"a", "b", "c"} << false << 2 << "Operador ou senha inválidos.";
+    QTest::newRow("left with Esc") << QStringList{"<esc>"} << false << 0 << "";
+}
+
+void TstOperators::theLoginWindowByKeyboard()
+{
+    QFETCH(QStringList, passwords);
+    QFETCH(bool, in);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+    // The desktop's configuration names the database only: no user, no password.
+    const QString configured = urlAs({}, {});
+    Vantiro::SetDatabase(configured);
+    Vantiro::SetPassword({});
+    QString shown;
+    int typed = 0;
+    QTimer driver;
+    QObject::connect(&driver, &QTimer::timeout, [&] {
+        auto *dlg = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        if (!dlg || dlg->objectName() != "dlgLogin" || typed >= passwords.size()) return;
+        auto *pw = dlg->findChild<QLineEdit *>("edtSenha");
+        if (QApplication::focusWidget() != pw) return;  // the operator was offered: the focus waits in "Senha"
+        if (typed == 1) shown = dlg->findChild<QLabel *>("lblMensagem")->text();
+        const QString next = passwords.at(typed++);
+        if (next == "<esc>") {
+            QTest::keyClick(pw, Qt::Key_Escape);
+            return;
+        }
+        QTest::keyClicks(pw, next);
+        QTest::keyClick(pw, Qt::Key_Return);
+    });
+    driver.start(20);
+    int rc = -1;
+    QCOMPARE(runLogin(kA, &rc), in);
+    QCOMPARE(rc, in ? -1 : exitCode);
+    QCOMPARE(shown, message);
+    if (in) {
+        QCOMPARE(Vantiro::Operator(), QString(kA));
+        QCOMPARE(Vantiro::Password(), QString(kPasswordA));
+        QCOMPARE(QUrl(Vantiro::Database()).userName(), QString(kA));
+        TNetConnection c;
+        Vantiro::ApplyServer(&c);
+        QCOMPARE(c.Operator, QString(kA));
+        QCOMPARE(c.Password, QString(kPasswordA));
+        // Every connection of the desktop is the operator's: the lists are its companies'.
+        QSqlDatabase db = dbconnect::open(Vantiro::Database(), "desktop", dbconnect::Mode::ReadOnly);
+        QSqlQuery q(db);
+        QVERIFY(q.exec("SELECT COUNT(*) FROM EMPRESA") && q.next());
+        QCOMPARE(q.value(0).toInt(), 2);
+    }
+    dbconnect::close("desktop");
+    Vantiro::SetPassword({});
+}
+
+void TstOperators::aDatabaseThatDoesNotAnswerIsNotAWrongPassword()
+{
+    QUrl nowhere(urlAs({}, {}));
+    nowhere.setPort(1);
+    QCOMPARE(checkLogin(nowhere.toString(), kA, kPasswordA), QString("Não foi possível conectar ao banco de dados em %1.").arg(nowhere.host()));
+    QCOMPARE(checkLogin(urlAs({}, {}), kA, "errada"), QString("Operador ou senha inválidos."));
+    QCOMPARE(checkLogin(urlAs({}, {}), kA, kPasswordA), QString());
 }
 
 QTEST_MAIN(TstOperators)

@@ -22,6 +22,7 @@ struct Settings {
     int webPort = 0;  // 0: the embedded server's port, set at start-up
     QString database;
     QString op = QStringLiteral("ADMIN");
+    QString password;  // set by a login, never read from a file
     QString token;
     bool tls = false;
     QString tlsCaFile, tlsFingerprint;

@@ -96,7 +96,12 @@ void Vantiro::ApplyServer(TNetConnection *c)
     c->TlsCaFile = s().tlsCaFile;
     c->TlsFingerprint = s().tlsFingerprint;
     c->TlsSkipVerify = s().tlsNoVerify;
+    // Only an operator who logged in is given to the server.
+    c->Operator = s().password.isEmpty() ? QString() : s().op;
+    c->Password = s().password;
 }
+QString Vantiro::Password() { return s().password; }
+void Vantiro::SetPassword(const QString &p) { s().password = p; }
 void Vantiro::SetWebURL(const QString &h) { s().webUrl = h; }
 void Vantiro::SetWebPort(int p) { s().webPort = p; }
 void Vantiro::SetDatabase(const QString &u) { s().database = u; }
