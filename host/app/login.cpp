@@ -61,6 +61,7 @@ LoginDialog::LoginDialog(const QString &operatorName, QWidget *parent) : QDialog
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     lay->addWidget(buttons);
+    setMinimumWidth(360);  // the title whole
     (operatorName.isEmpty() ? m_operator : m_password)->setFocus();
 }
 

@@ -50,8 +50,11 @@ DatabaseOptionStore::DatabaseOptionStore(const QString &url)
     QSqlDatabase db = openDatabase(url, m_connection, false);
     // Databases made before the table existed get it here; a role that may not
     // create tables finds out on first use.
+    // (An operator's role may not create tables: it is only asked when the table is missing.)
+    const bool there = db.tables().contains(QStringLiteral("OPCAOSALVA"), Qt::CaseInsensitive);
     QSqlQuery q(db);
-    if (!q.exec(QString::fromLatin1(kCreate))) qCWarning(lcHost) << "option store: create table:" << q.lastError().text();
+    if (!there && !q.exec(QString::fromLatin1(kCreate)))
+        qCWarning(lcHost) << "option store: create table:" << q.lastError().text();
 }
 
 DatabaseOptionStore::~DatabaseOptionStore()
