@@ -34,6 +34,8 @@ int main(int argc, char **argv)
     p.addOption({"tls-fingerprint", "Impressão digital SHA-256 do certificado do servidor.", "HEX"});
     p.addOption({"tls-insecure", "Aceita qualquer certificado (somente para testes)."});
     p.addOption({"csv", "Imprime o pacote como CSV."});
+    p.addOption({"operator", "Entra como este operador (servidor cujo banco concede empresas a operadores).", "OPERADOR"});
+    p.addOption({"password-file", "Arquivo com a senha do operador.", "F"});
     p.addPositionalArgument("OBJECT", "Objeto do servidor.");
     p.addPositionalArgument("METHOD", "Método.");
     p.addPositionalArgument("ARG", "TEXTO, ref:TEXTO ou date:DD/MM/AAAA.", "[ARG...]");
@@ -67,6 +69,12 @@ int main(int argc, char **argv)
     QString token;
     QString why;
     if (p.isSet("token-file") && !cmdline::readSmallFile(p.value("token-file"), 4096, &token, &why)) return fail(why);
+    // The operator's password from a file, never from the command line, where ps shows it.
+    const QString op = p.value("operator").toUpper();
+    QString password;
+    if (!op.isEmpty() && !p.isSet("password-file")) return fail(QStringLiteral("--operator pede --password-file"));
+    if (p.isSet("password-file") && !cmdline::readSmallFile(p.value("password-file"), wire::kPasswordMax, &password, &why))
+        return fail(why);
     QSslSocket sock;
     // Any TLS option means TLS: never a plain connection in its place.
     const bool tls = p.isSet("tls") || p.isSet("tls-ca") || p.isSet("tls-fingerprint") || p.isSet("tls-insecure");
@@ -100,7 +108,9 @@ int main(int argc, char **argv)
         r.packet.rows.clear();
     };
     wire::Reply r;
-    const QByteArray frames[] = {wire::encodeHello({token, true}), wire::encodeCall(call)};
+    if (!op.isEmpty() && !tls && !sock.peerAddress().isLoopback())
+        return fail(QStringLiteral("a senha do operador só vai por TLS a outro computador; use --tls"));
+    const QByteArray frames[] = {wire::encodeHello({token, true, op, password}), wire::encodeCall(call)};
     for (const QByteArray &frame : frames) {
         QString unreadable;
         if (!wire::writeFrame(&sock, frame, 30000)) return fail(QStringLiteral("o servidor não respondeu"));

@@ -19,7 +19,9 @@
 #include <QLineEdit>
 #include <QTimer>
 #include <QNetworkInterface>
+#include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QStandardPaths>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -52,6 +54,7 @@ private slots:
     void theLoginWindowByKeyboard_data();
     void theLoginWindowByKeyboard();
     void aDatabaseThatDoesNotAnswerIsNotAWrongPassword();
+    void theCommandLineClientLogsInToo();
 private:
     bool psql(const QStringList &args, const QString &file, QString *out);
     QString urlAs(const QString &user, const QString &password) const;
@@ -406,6 +409,33 @@ void TstOperators::aDatabaseThatDoesNotAnswerIsNotAWrongPassword()
     QCOMPARE(checkLogin(nowhere.toString(), kA, kPasswordA), QString("Não foi possível conectar ao banco de dados em %1.").arg(nowhere.host()));
     QCOMPARE(checkLogin(urlAs({}, {}), kA, "errada"), QString("Operador ou senha inválidos."));
     QCOMPARE(checkLogin(urlAs({}, {}), kA, kPasswordA), QString());
+}
+
+void TstOperators::theCommandLineClientLogsInToo()
+{
+    QTemporaryDir dir;
+    QFile f(dir.filePath("senha"));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(kPasswordB) + "\n");
+    f.close();
+    const auto call = [&](const QString &company, QString *out) {
+        QProcess c;
+        c.start(QCoreApplication::applicationDirPath() + "/appserver-call",
+                {"--server", QString("127.0.0.1:%1").arg(m_server->port()), "--operator", QString(kB).toLower(),
+                 "--password-file", f.fileName(), "--csv", trq01300::kObjectName, "getBem", company, "ref:", "ref:T"});
+        c.waitForFinished(30000);
+        *out = QString::fromUtf8(c.readAllStandardOutput());
+        *out += QString::fromUtf8(c.readAllStandardError());
+        return c.exitCode();
+    };
+    QString out;
+    QCOMPARE(call("03", &out), 0);
+    QString cd, t = "T";
+    const wire::Reply viaDesktop = m_b->Call("getBem", {A::Val("03"), A::Ref(cd), A::Ref(t)});
+    QVERIFY(viaDesktop.packet.rows.size() > 5);
+    QVERIFY2(out.count('\n') >= viaDesktop.packet.rows.size(), qPrintable(out.left(400)));
+    QVERIFY(call("01", &out) != 0);
+    QVERIFY2(out.contains("Empresa '01' não cadastrada."), qPrintable(out));
 }
 
 QTEST_MAIN(TstOperators)
