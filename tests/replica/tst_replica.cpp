@@ -10,6 +10,7 @@
 
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QUrl>
 #include <QSqlQuery>
 #include <QTest>
 #include <csignal>
@@ -40,8 +41,11 @@ private slots:
     void historyThroughTheStandbyEqualsThePrimarys();
     void desktopKeepsWorkingWhenAServerIsKilled();
     void savedOptionsGoToThePrimaryAndReachTheStandby();
+    // Last: from here on the database grants companies to operators.
+    void anOperatorsHistoryThroughTheStandbyHoldsOnlyItsCompanies();
 
 private:
+    bool psql(const QStringList &args, const QString &file, QString *err) const;
     std::unique_ptr<QProcess> startServer();
     std::unique_ptr<TNetConnection> desktop(const QString &hosts) const;
     QString m_primary, m_standby;
@@ -181,6 +185,60 @@ void TstReplica::savedOptionsGoToThePrimaryAndReachTheStandby()
     QVERIFY_THROWS_EXCEPTION(std::exception, host::DatabaseOptionStore(m_standby).save("TRQ01300", "REPLICA", "na réplica", set));
     standby = QSqlDatabase();
     dbconnect::close("replica-check");
+}
+
+bool TstReplica::psql(const QStringList &args, const QString &file, QString *err) const
+{
+    const QUrl u(m_primary);
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("PGPASSWORD", u.password());
+    p.setProcessEnvironment(env);
+    p.start("psql", QStringList{"-X", "-q", "-h", u.host(), "-p", QString::number(u.port()), "-U", u.userName(), "-d",
+                                u.path().mid(1)} + args + QStringList{"-f", file});
+    if (!p.waitForFinished(60000)) return false;
+    *err = QString::fromUtf8(p.readAllStandardError());
+    return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+void TstReplica::anOperatorsHistoryThroughTheStandbyHoldsOnlyItsCompanies()
+{
+    // Grants, roles and policies are made on the primary; the standby replays
+    // them with the catalogue, and its servers obey them.
+    const QString db = QStringLiteral(BACKOFFICE_SOURCE_DIR) + "/db/";
+    const QString server = QUrl(m_standby).userName();
+    QString err;
+    QVERIFY2(psql({"-v", "servidor=" + server}, db + "security.sql", &err), qPrintable(err));
+    QVERIFY2(psql({"-v", "operador=OPER002", "-v", "nome=Operador B", "-v", "servidor=" + server}, db + "operator.sql", &err),
+             qPrintable(err));
+    {
+        QSqlDatabase primary = dbconnect::open(m_primary, "grants", dbconnect::Mode::ReadWrite);
+        QSqlQuery q(primary);
+        QVERIFY(q.exec("ALTER ROLE \"OPER002\" PASSWORD 'senha-do-B'"));
+        QVERIFY(q.exec("INSERT INTO OPERADOREMPRESA VALUES ('OPER002', '03')"));
+    }
+    dbconnect::close("grants");
+    QSqlDatabase standby = dbconnect::open(m_standby, "grants-standby", dbconnect::Mode::ReadOnly);
+    QVERIFY(QTest::qWaitFor([&] {
+        QSqlQuery q(standby);
+        return q.exec("SELECT to_regclass('operadorempresa') IS NOT NULL") && q.next() && q.value(0).toBool();
+    }, 10000));
+    standby = QSqlDatabase();
+    dbconnect::close("grants-standby");
+    // A server started now on the standby logs operators in.
+    auto started = startServer();
+    QVERIFY(started);
+    m_onStandby.push_back(std::move(started));
+    auto b = desktop(QString("127.0.0.1:%1").arg(m_ports.back()));
+    b->Operator = "OPER002";
+    b->Password = "senha-do-B";
+    QVERIFY(QTest::qWaitFor([&] { return wholeHistory(*b, "03").ok(); }, 10000));  // the grant replayed
+    auto reference = desktop(QString("127.0.0.1:%1").arg(m_onPrimary->port()));
+    const wire::Reply want = wholeHistory(*reference, "03"), got = wholeHistory(*b, "03");
+    QVERIFY(!want.packet.rows.isEmpty());
+    QCOMPARE(got.packet.rows, want.packet.rows);
+    for (const QString company : {"01", "02", "10"})
+        QCOMPARE(wholeHistory(*b, company).message, QString("Empresa '%1' não cadastrada.").arg(company));
 }
 
 QTEST_GUILESS_MAIN(TstReplica)
