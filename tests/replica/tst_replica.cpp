@@ -193,6 +193,7 @@ bool TstReplica::psql(const QStringList &args, const QString &file, QString *err
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("PGPASSWORD", u.password());
+    env.insert("PGOPTIONS", "-c client_min_messages=warning");
     p.setProcessEnvironment(env);
     p.start("psql", QStringList{"-X", "-q", "-h", u.host(), "-p", QString::number(u.port()), "-U", u.userName(), "-d",
                                 u.path().mid(1)} + args + QStringList{"-f", file});

@@ -3,6 +3,8 @@ accessibility bus), driven with real X input and read through the
 accessibility tree and the focus log."""
 import contextlib
 import os
+import subprocess
+import tempfile
 import unittest
 
 import session as s
@@ -467,6 +469,85 @@ class HeaderLookups(SessionCase):
         self.assertGreater(rows01, rows03)
         self.assertEqual(self.requery(grid), rows01)
         self.assertEqual(self.company_name(), "Metalúrgica Aurora Ltda")
+
+
+class Login(unittest.TestCase):
+    """On PostgreSQL the operator logs in by keyboard, and sees only its
+    companies. Needs the test database scripts/test starts."""
+
+    OPERATOR, PASSWORD = "OPER001", "senha-da-sessao"
+
+    def psql(self, *args):
+        from urllib.parse import urlparse
+        u = urlparse(self.url)
+        env = dict(os.environ, PGPASSWORD=u.password, PGOPTIONS="-c client_min_messages=warning")
+        subprocess.run(["psql", "-X", "-q", "-v", "ON_ERROR_STOP=1", "-h", u.hostname, "-p", str(u.port or 5432),
+                        "-U", u.username, "-d", u.path[1:], *args], check=True, env=env,
+                       stdout=subprocess.DEVNULL)
+
+    def setUp(self):
+        self.url = os.environ.get("BACKOFFICE_TEST_PG", "")
+        if not self.url:
+            self.skipTest("BACKOFFICE_TEST_PG não definido")
+        from urllib.parse import urlparse
+        u = urlparse(self.url)
+        db = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "db")
+        subprocess.run([os.path.join(s.BIN, "demo-db"), "--db", self.url, "--size", "small"], check=True,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        server = u.username + "_ro"
+        self.psql("-v", f"servidor={server}", "-f", os.path.join(db, "security.sql"))
+        self.psql("-v", f"operador={self.OPERATOR}", "-v", "nome=Ana", "-v", f"servidor={server}",
+                  "-f", os.path.join(db, "operator.sql"))
+        self.psql("-c", f"ALTER ROLE \"{self.OPERATOR}\" PASSWORD '{self.PASSWORD}'",
+                  "-c", f"INSERT INTO OPERADOREMPRESA VALUES ('{self.OPERATOR}', '01'), ('{self.OPERATOR}', '02')")
+        self.home = tempfile.mkdtemp(prefix="session-home-", dir=s.OUT)
+        self.ini = os.path.join(self.home, "pg.ini")
+        with open(self.ini, "w") as f:
+            f.write(f"[Database]\nUrl=postgresql://{u.hostname}:{u.port or 5432}{u.path}\n")
+
+    def tearDown(self):
+        if self.url:
+            # The option table outlives the tests' regenerations; its policy goes here.
+            self.psql("-c", "ALTER TABLE OPCAOSALVA DISABLE ROW LEVEL SECURITY",
+                      "-c", "DROP POLICY IF EXISTS opcaosalva_propria ON OPCAOSALVA")
+
+    def test_the_operator_logs_in_by_keyboard_and_sees_its_companies(self):
+        app = App(home=self.home, name="login", main=False,
+                  args=("--config", self.ini, "--operator", self.OPERATOR.lower(), "--open", "TRQ01300"))
+        try:
+            login = app.dialog("Entrar - Retaguarda")
+            app.focus_is("password text", "Senha")
+            type_text("errada")
+            key("Return")
+            wait_for("a mensagem da entrada", lambda: app.child_of(login, "label", "Operador ou senha inválidos."))
+            app.focus_is("password text", "Senha")
+            type_text(self.PASSWORD)
+            key("Return")
+            app.wait_main()
+            wait_for("o operador na barra de estado", lambda: app.child_of(app.main, "label", f"Operador: {self.OPERATOR}"))
+            app.screen()
+            wait_for("a janela principal ativa", lambda: s.has(app.main, s.pyatspi.STATE_ACTIVE))
+            app.focus_is("text", "Empresa")
+            # Another operator's company is one that does not exist.
+            type_text("03")
+            key("Tab")
+            app.dialog("Erro")
+            self.assertIsNotNone(app.child_of(app.acc, "label", "Empresa não cadastrada."))
+            key("Return")
+            app.no_dialog("Erro")
+            # The company list holds the operator's companies only.
+            app.focus_is("text", "Empresa")
+            key("F4")
+            lookup = app.dialog("Empresa")
+            table = app.find("table", None, root=lookup)
+            self.assertEqual(app.rows(table), 2)
+            key("Escape")
+            app.no_dialog("Empresa")
+        except Exception:
+            app.screenshot(self.id())
+            raise
+        finally:
+            app.quit()
 
 
 class Names(SessionCase):
