@@ -109,6 +109,9 @@ bool runLogin(const QString &suggested, int *exitCode)
     const QString offered = !suggested.isEmpty() ? suggested : mine.value(QLatin1String(kLastOperator), Vantiro::Operator()).toString();
     LoginDialog dlg(offered);
     const QString url = Vantiro::Database();
+    if (!QUrl(url).password().isEmpty())
+        qCWarning(lcHost) << "the database URL of the configuration holds a password the desktop does not use"
+                             " (each operator logs in with its own role): remove it from the file";
     for (int failures = 0;;) {
         if (dlg.exec() != QDialog::Accepted) {
             *exitCode = 0;
