@@ -21,8 +21,16 @@ HOST_EXPORT int IndiceCol(const TDBGrid *grid, const QString &field);
 HOST_EXPORT QString PictPess(const QString &type);
 // The value laid out by an edit mask.
 HOST_EXPORT QString FormatMaskText(const QString &mask, const QString &value);
-// A number laid out by a picture such as "#,##0.00" or " ###,##0.00".
+// A number laid out by a picture such as "#,##0.00" or " ###,##0.00", rounded
+// as RoundDecimal rounds it.
 HOST_EXPORT QString FormatFloat(const QString &picture, double v);
+// The one rounding rule of every figure shown, summed, exported or printed:
+// half away from zero, on the value's decimal reading (1,005 is 1,01, though
+// its binary double lies just below it).
+HOST_EXPORT double RoundDecimal(double v, int decimals);
+// An amount of money to cents, and in whole cents (for sums that add up exactly).
+HOST_EXPORT double RoundMoney(double v);
+HOST_EXPORT qint64 MoneyCents(double v);
 // Short date, followed by the long time when the time is not midnight.
 HOST_EXPORT QString DateTimeText(const QDateTime &dt);
 HOST_EXPORT QString ShortDateText(const QDate &d);

@@ -100,6 +100,9 @@ public:
     int SetRowFilter(const std::function<bool(int row)> &keep);
     void ClearRowFilter();
     bool RowFilterActive() const { return m_rowFilterActive; }
+    // The rows of the data set the grid shows, in order: what a print or an
+    // export of the grid holds (every row without a filter).
+    QVector<int> ShownRows() const;
 
     // Said inside the grid when its table is open and holds no row (an empty
     // retrieval), never while it is closed; empty: nothing is said.

@@ -7,6 +7,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
+#include <cmath>
 #include <stdexcept>
 
 namespace demo {
@@ -281,7 +282,10 @@ Counts generate(QSqlDatabase db, const Options &opt)
             const QDate dt = QDate(2023, 1, 1).addDays(i * 1400 / nOps);
             const int sit = i % 10 < 5 ? 2 : i % 10 < 8 ? 1 : 3;
             const double valor = 500.0 + rng.bounded(2000000) / 10.0;
-            const double ja = valor * rng.bounded(80) / 100.0;
+            // Money columns hold cents: the depreciation share rounded to them, what is
+            // left worked out in whole cents.
+            const double ja = std::round(valor * rng.bounded(80)) / 100.0;
+            const double falta = double(std::llround(valor * 100) - std::llround(ja * 100)) / 100.0;
             const bool hasInvoice = (kind == 1 || kind == 4) && !invoices[c].isEmpty();
             const auto inv = hasInvoice ? invoices[c][rng.bounded(invoices[c].size())] : QPair<QString, QString>();
             const QDateTime inc(dt, QTime(8 + i % 10, i % 60, i % 7 == 0 ? 30 : 0));
@@ -294,7 +298,7 @@ Counts generate(QSqlDatabase db, const Options &opt)
                      hasInvoice ? QVariant(inv.first) : nullText(), hasInvoice ? QVariant(inv.second) : nullText(),
                      valor, branches[c][i % 3], pad(1 + i % 8, 4), pad(1 + i % 7, 4),
                      kind == 6 ? QVariant(pad(900000 + i, 6)) : nullText(), double(60 + 12 * (i % 5)),
-                     10.0 + (i % 4) * 5.0, ja, valor - ja, double(i % 48), double(60 - i % 48), inc,
+                     10.0 + (i % 4) * 5.0, ja, falta, double(i % 48), double(60 - i % 48), inc,
                      operators[(i + 1) % 10], changed ? QVariant(inc.addDays(3)) : nullDateTime(),
                      changed ? QVariant(operators[(i + 2) % 10]) : nullText(),
                      cancelled ? QVariant(inc.addDays(10)) : nullDateTime(),

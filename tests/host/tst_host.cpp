@@ -58,6 +58,8 @@ private slots:
     void maskedEditAcceptsOnlyDigits();
     void formatMaskTextAndFloats_data();
     void formatMaskTextAndFloats();
+    void moneyRoundsHalfAwayFromZeroAsItReads_data();
+    void moneyRoundsHalfAwayFromZeroAsItReads();
     void helpers();
     void dateTextsOfTheLocale_data();
     void dateTextsOfTheLocale();
@@ -332,6 +334,33 @@ void TstHost::memoShowsTheWholeText()
     memo.Bind(&src, "OBS");
     QCOMPARE(memo.toPlainText(), whole);
     QVERIFY(memo.isReadOnly());
+}
+
+void TstHost::moneyRoundsHalfAwayFromZeroAsItReads_data()
+{
+    QTest::addColumn<double>("value");
+    QTest::addColumn<qint64>("cents");
+    QTest::addColumn<QString>("shown");
+    // Halves whose doubles lie just below them (1,005 is 1.00499999…) and just above.
+    QTest::newRow("1,005") << 1.005 << qint64(101) << "1,01";
+    QTest::newRow("2,675") << 2.675 << qint64(268) << "2,68";
+    QTest::newRow("0,125 exact") << 0.125 << qint64(13) << "0,13";
+    QTest::newRow("1.234.567,895") << 1234567.895 << qint64(123456790) << "1.234.567,90";
+    QTest::newRow("negative half") << -2.675 << qint64(-268) << "-2,68";
+    QTest::newRow("minus half a cent") << -0.005 << qint64(-1) << "-0,01";
+    QTest::newRow("below a half") << 1.0049999 << qint64(100) << "1,00";
+    QTest::newRow("a sum's binary tail") << 0.1 + 0.2 << qint64(30) << "0,30";
+    QTest::newRow("nothing to round") << 42.0 << qint64(4200) << "42,00";
+}
+
+void TstHost::moneyRoundsHalfAwayFromZeroAsItReads()
+{
+    QFETCH(double, value);
+    QFETCH(qint64, cents);
+    QFETCH(QString, shown);
+    QCOMPARE(MoneyCents(value), cents);
+    QCOMPARE(RoundMoney(value), double(cents) / 100);
+    QCOMPARE(FormatFloat("#,##0.00", value), shown);
 }
 
 void TstHost::helpers()

@@ -5,6 +5,7 @@
 #include "opendescriptors.h"
 
 #include "dbgrid.h"
+#include "gridprint.h"
 #include "dispatch.h"
 #include "maskedit.h"
 
@@ -49,6 +50,8 @@ private slots:
     void withoutAnIndexValuesGoOutOnce();
     void escStopsTheExportAndDropsOtherInput_data();
     void escStopsTheExportAndDropsOtherInput();
+    void printedHeaderSaysTheIndex();
+    void totalsOnAPageOfTheirOwnAreCounted();
 private:
     TfrmHistoricoBem *screenWithRows();
     QString exportTo(TfrmHistoricoBem *f, const QString &name);
@@ -156,10 +159,24 @@ void TstExport::xlsxHoldsNumbersDatesAndWords()
     QProcess unzip;
     unzip.start("unzip", {"-p", file, "xl/worksheets/sheet1.xml"});
     QVERIFY(unzip.waitForFinished(10000));
-    if (unzip.exitCode() != 0) QSKIP("unzip indisponível");
+    QVERIFY2(unzip.exitCode() == 0, "unzip (scripts/setup installs it)");
     const QString sheet = QString::fromUtf8(unzip.readAllStandardOutput());
     QVERIFY(sheet.contains("Valor Operação (CDI)"));
     QVERIFY(sheet.contains("Valor Operação (R$)"));
+    // The twin columns: a row that could not be converted has its reais and no converted cell.
+    const auto column = [&sheet](const QString &title) {
+        return QRegularExpression("<c r=\"([A-Z]+)1\"[^>]*>(?:<is>)?<t[^>]*>" + QRegularExpression::escape(title) + "</t>")
+            .match(sheet)
+            .captured(1);
+    };
+    const QString reais = column("Valor Operação (R$)"), cdi = column("Valor Operação (CDI)");
+    QVERIFY2(!reais.isEmpty() && !cdi.isEmpty(), qPrintable(sheet.left(2000)));
+    const auto cell = [&sheet](const QString &ref) {
+        return QRegularExpression("<c r=\"" + ref + "\"[^>]*>(?:<v>([^<]*)</v>)?").match(sheet);
+    };
+    QCOMPARE(cell(cdi + "2").captured(1), QString("1234.5"));
+    QCOMPARE(cell(reais + "3").captured(1), QString("0.25"));
+    QVERIFY2(!cell(cdi + "3").hasMatch(), "the unconverted row's reais went under the index's title");
     QVERIFY(sheet.contains("Não Contabilizada"));
     // Each text a cell of its own, whole.
     QVERIFY(QRegularExpression("<t>Prensa; hidráulica (&quot;|\")nova(&quot;|\")</t>").match(sheet).hasMatch());
@@ -295,6 +312,47 @@ void TstExport::escStopsTheExportAndDropsOtherInput()
     QCoreApplication::postEvent(f->edtSgIndice, new QKeyEvent(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, "X"));
     QCoreApplication::processEvents();
     QCOMPARE(f->edtSgIndice->text(), QString("CDIX"));
+}
+
+void TstExport::printedHeaderSaysTheIndex()
+{
+    TfrmHistoricoBem *f = screenWithRows();
+    QVERIFY(f);
+    f->edtNmIndice->setText("Certificado de Depósito Interbancário");
+    QVERIFY(f->cabecalhoImpressao(f->dbgPadrao).lines.contains("Índice: CDI - Certificado de Depósito Interbancário"));
+    f->edtSgIndice->clear();
+    QVERIFY(f->cabecalhoImpressao(f->dbgPadrao).lines.contains("Índice: nenhum (valores em reais)"));
+}
+
+void TstExport::totalsOnAPageOfTheirOwnAreCounted()
+{
+    // Totals too long to follow the rows on their page: they take a page, and
+    // every page says so in its "Página N de M".
+    TfrmHistoricoBem *f = screenWithRows();
+    QVERIFY(f);
+    host::PrintHeader h = f->cabecalhoImpressao(f->dbgPadrao);
+    QStringList words;
+    for (int i = 0; i < 2500; ++i) words << QString("total%1").arg(i);
+    h.totals = words.join(' ');
+    fx.sp.clear();
+    QVERIFY(host::dispatch([f, h] { host::ImprimirGrade(f->dbgPadrao, h, "totais.pdf"); }));
+    const QString file = m_dir.filePath("totais.pdf");
+    fx.sp.fileAnswers = {file};
+    QVERIFY(host::dispatch([this] { fx.sp.lastSavePdf(); }));
+    QProcess info;
+    info.start("pdfinfo", {file});
+    QVERIFY(info.waitForFinished(20000));
+    const int pages = QRegularExpression("Pages:\\s+(\\d+)").match(QString::fromUtf8(info.readAllStandardOutput())).captured(1).toInt();
+    QCOMPARE(pages, 2);
+    for (int n = 1; n <= pages; ++n) {
+        QProcess text;
+        text.start("pdftotext", {"-layout", "-f", QString::number(n), "-l", QString::number(n), file, "-"});
+        QVERIFY(text.waitForFinished(20000));
+        const QString page = QString::fromUtf8(text.readAllStandardOutput());
+        QVERIFY2(page.contains(QString("Página %1 de 2").arg(n)), qPrintable(page.right(300)));
+        QCOMPARE(page.contains("total0 "), n == 2);
+        QCOMPARE(page.contains("Ação"), n == 1);  // the rows, on the first page
+    }
 }
 
 QTEST_MAIN(TstExport)

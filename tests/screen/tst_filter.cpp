@@ -86,7 +86,12 @@ private slots:
     void aSelectionOfJustTNarrowsItsList();
     void aFailedListKeepsWhatItHad_data();
     void aFailedListKeepsWhatItHad();
+    void moneyAddsUpToTheCent_data();
+    void moneyAddsUpToTheCent();
+    void aNarrowedHistoryPrintsAndExportsWhatItShows();
 private:
+    // The text of a PDF's pages, and how many there are.
+    static QStringList pdfPages(const QString &file);
     // Opens the filter the way the given action does and answers it: "Confirma"
     // or "Cancela". Returns whether it opened; *closedMeanwhile tells whether
     // the screen's tables were closed and "Verificar" disabled when it showed.
@@ -734,12 +739,12 @@ void TstFilter::periodSummaryAgreesWithGroupBy()
     QCOMPARE(QStringList(byGroup.keys()), r.linhas);
     for (const QString &g : r.linhas) {
         QCOMPARE(r.porLinha.value(g).quantidade, byGroup.value(g).first);
-        QVERIFY(qAbs(r.porLinha.value(g).valor - byGroup.value(g).second) < 0.005);
+        QVERIFY(qAbs(r.porLinha.value(g).valor() - byGroup.value(g).second) < 0.005);
     }
     // The kinds are named by the words the grid shows: compare their figures.
     QList<QPair<int, qint64>> sql, summary;
     for (const auto &k : byKind) sql << qMakePair(k.first, qRound64(k.second * 100));
-    for (const QString &k : r.tipos) summary << qMakePair(r.porTipo.value(k).quantidade, qRound64(r.porTipo.value(k).valor * 100));
+    for (const QString &k : r.tipos) summary << qMakePair(r.porTipo.value(k).quantidade, qRound64(r.porTipo.value(k).valor() * 100));
     std::sort(sql.begin(), sql.end());
     std::sort(summary.begin(), summary.end());
     QCOMPARE(summary, sql);
@@ -1349,6 +1354,171 @@ void TstFilter::aFailedListKeepsWhatItHad()
     QStringList after;
     for (const QString &name : strings) after << *all.value(name);
     QCOMPARE(after, before);
+}
+
+void TstFilter::moneyAddsUpToTheCent_data()
+{
+    QTest::addColumn<QString>("index");
+    QTest::newRow("in reais") << "";
+    QTest::newRow("converted by CDI") << "CDI";
+}
+
+void TstFilter::moneyAddsUpToTheCent()
+{
+    // Company 10's amounts given three decimals, each on a half cent as its
+    // decimal digits read (0,005 and 0,675 lie just below it in binary).
+    QFETCH(QString, index);
+    const bool pg = Vantiro::Database().startsWith("postgres");
+    {
+        QSqlDatabase db = dbconnect::open(Vantiro::Database(), "tres_casas", false);
+        QSqlQuery q(db);
+        QVERIFY2(q.exec("UPDATE OPERABEM SET VROPERABEM = ROUND(VROPERABEM) + 0.005, VRJADEPROPEBEM = ROUND(VRJADEPROPEBEM) + "
+                        "0.125, VRFALDEPROPEBEM = ROUND(VRFALDEPROPEBEM) + 0.675 WHERE CDEMPRESA = '10'"),
+                 qPrintable(q.lastError().text()));
+    }
+    dbconnect::close("tres_casas");
+    // The rule in SQL, each database its own way: reais to cents half away from
+    // zero, then (with the index) the cents divided and rounded again.
+    const QStringList columns = {"O.VROPERABEM", "O.VRJADEPROPEBEM", "O.VRFALDEPROPEBEM"};
+    QStringList sums;
+    for (const QString &c : columns) {
+        const QString cents = pg ? QString("ROUND(%1::numeric * 100)").arg(c) : QString("CAST(%1 * 100 + 0.5000001 AS INTEGER)").arg(c);
+        const QString conv = index.isEmpty() ? cents
+                             : pg            ? QString("ROUND(%1 / V.VRINDICE::numeric)").arg(cents)
+                                             : QString("CAST(%1 / V.VRINDICE + 0.5000001 AS INTEGER)").arg(cents);
+        sums << QString("SUM(%1)").arg(conv);
+    }
+    const QString from = "FROM OPERABEM O JOIN BEMATIVO B ON B.CDEMPRESA = O.CDEMPRESA AND B.CDBEMATIVO = O.CDBEMATIVO " +
+                         QString(index.isEmpty() ? "" : "JOIN VALORINDICE V ON V.CDINDICE = '0001' AND V.DTREFIND = B.DTAQUIBEMATIVO AND V.VRINDICE <> 0 ") +
+                         "WHERE O.CDEMPRESA = '10' AND O.IDSITOPERABEM = '1'";
+    qint64 expected[3] = {0, 0, 0};
+    int summed = 0;
+    {
+        QSqlDatabase db = dbconnect::open(Vantiro::Database(), "somas_centavos", true);
+        QSqlQuery q(db);
+        QVERIFY2(q.exec("SELECT COUNT(*), " + sums.join(", ") + " " + from) && q.next(), qPrintable(q.lastError().text()));
+        summed = q.value(0).toInt();
+        for (int i = 0; i < 3; ++i) expected[i] = qRound64(q.value(i + 1).toDouble());
+    }
+    dbconnect::close("somas_centavos");
+    QVERIFY(summed > 5);
+    TfrmHistoricoBem *f = fx.screen();
+    QVERIFY(f);
+    f->medCdEmpresa->setFocus();
+    f->medCdEmpresa->SetText("10");
+    f->depDtInicial->SetDate({});
+    f->depDtFinal->SetDate({});
+    f->edtSgIndice->setText(index);
+    if (!index.isEmpty()) QVERIFY(host::dispatch([f] { f->carrega_Indice(); }));
+    fx.sp.clear();
+    QVERIFY(answerFilter([f] { f->dbgPadrao->setFocus(); }, true));
+    const TotaisHistorico &t = f->totais();
+    const char *fields[] = {"VROPERABEM2", "VRJADEPROPEBEM2", "VRFALDEPROPEBEM2"};
+    TClientDataSet *h = f->cdsHistoricoBem;
+    for (int i = 0; i < 3; ++i) {
+        // The totals line is the database's rule, to the cent...
+        QCOMPARE(qRound64(t.somas.value(fields[i]) * 100), expected[i]);
+        // ...and the column as the grid shows it adds up to it.
+        qint64 shown = 0;
+        for (int r = 0; r < h->RecordCount(); ++r) {
+            if (f->foraDasSomas(r)) continue;
+            QString text = h->FieldByName(fields[i])->DisplayTextAt(r).remove(index).remove('.').replace(',', '.').trimmed();
+            shown += qRound64(text.toDouble() * 100);
+        }
+        QCOMPARE(shown, expected[i]);
+    }
+    // The summary: every row counted, the converted ones summed, as the totals line.
+    const ResumoPeriodo r = resumirHistorico(f, "NMGRUPOBEM");
+    QCOMPARE(r.total.quantidade, h->RecordCount());
+    QCOMPARE(r.total.centavos, expected[0]);
+    QCOMPARE(r.semConversao, t.semConversao);
+    QCOMPARE(h->RecordCount() - r.semConversao, summed);
+    if (!index.isEmpty()) QVERIFY(r.semConversao > 0);
+    // The export writes the figures shown: its column adds up to the same.
+    QTemporaryDir dir;
+    fx.sp.fileAnswers = {dir.filePath("centavos.csv")};
+    f->dbgPadrao->setFocus();
+    f->mnuExportar->trigger();
+    QFile csv(dir.filePath("centavos.csv"));
+    QVERIFY(csv.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(csv.readAll().mid(3)).split("\r\n", Qt::SkipEmptyParts);
+    const int col = lines.first().split(';').indexOf(index.isEmpty() ? "Valor Operação" : "Valor Operação (CDI)");
+    QVERIFY(col >= 0);
+    qint64 exported = 0;
+    for (const QString &line : lines.mid(1))
+        exported += qRound64(QString(line.split(QLatin1Char(';')).at(col)).remove(QLatin1Char('.')).replace(QLatin1Char(','), QLatin1Char('.')).toDouble() * 100);
+    QCOMPARE(exported, expected[0]);
+    StCDIndice.clear();
+    StTpIndice.clear();
+}
+
+QStringList TstFilter::pdfPages(const QString &file)
+{
+    QStringList out;
+    QProcess info;
+    info.start("pdfinfo", {file});
+    info.waitForFinished(20000);
+    const int pages = QRegularExpression("Pages:\\s+(\\d+)").match(QString::fromUtf8(info.readAllStandardOutput())).captured(1).toInt();
+    for (int n = 1; n <= pages; ++n) {
+        QProcess text;
+        text.start("pdftotext", {"-layout", "-f", QString::number(n), "-l", QString::number(n), file, "-"});
+        text.waitForFinished(20000);
+        // The PDF's font joins "fi" and "fl" into ligatures; the text read back has them apart.
+        out << QString::fromUtf8(text.readAllStandardOutput()).replace(QChar(0xFB01), "fi").replace(QChar(0xFB02), "fl");
+    }
+    return out;
+}
+
+void TstFilter::aNarrowedHistoryPrintsAndExportsWhatItShows()
+{
+    TfrmHistoricoBem *f = headerLeft(false);  // company 01, the whole period
+    QVERIFY(f);
+    confirm();
+    const int all = f->cdsHistoricoBem->RecordCount();
+    const ResumoPeriodo r = resumirHistorico(f, "NMGRUPOBEM");
+    const QString group = r.linhas.first();
+    const int kept = f->filtraHistorico("NMGRUPOBEM", group, {}, group);
+    QVERIFY(kept > 0 && kept < all);
+    QCOMPARE(kept, r.porLinha.value(group).quantidade);
+    QTemporaryDir dir;
+    // CSV and XLSX: the rows shown, and the notice says so.
+    for (const QString name : {"estreito.csv", "estreito.xlsx"}) {
+        fx.sp.clear();
+        fx.sp.fileAnswers = {dir.filePath(name)};
+        f->dbgPadrao->setFocus();
+        f->mnuExportar->trigger();
+        QCOMPARE(fx.sp.texts("notice"), QStringList({QString("Exportado: %1 linhas para %2").arg(kept).arg(dir.filePath(name))}));
+    }
+    QFile csv(dir.filePath("estreito.csv"));
+    QVERIFY(csv.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(csv.readAll().mid(3)).split("\r\n", Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), kept + 1);
+    const int groupCol = lines.first().split(';').indexOf("Grupo de Bem");
+    QVERIFY(groupCol >= 0);
+    for (const QString &line : lines.mid(1)) QCOMPARE(line.split(';').at(groupCol), group);
+    QProcess unzip;
+    unzip.start("unzip", {"-p", dir.filePath("estreito.xlsx"), "xl/worksheets/sheet1.xml"});
+    QVERIFY(unzip.waitForFinished(10000));
+    QCOMPARE(QString::fromUtf8(unzip.readAllStandardOutput()).count("<row r="), kept + 1);
+    // The print: the rows shown, a header that says how it was narrowed, their totals.
+    fx.sp.clear();
+    QVERIFY(host::dispatch([f] { f->Imprimir(f->dbgPadrao); }));
+    const QString file = dir.filePath("estreito.pdf");
+    fx.sp.fileAnswers = {file};
+    QVERIFY(host::dispatch([this] { fx.sp.lastSavePdf(); }));
+    const QStringList pages = pdfPages(file);
+    QVERIFY(!pages.isEmpty());
+    for (const QString &page : pages) QVERIFY2(page.contains("Filtro: " + group), qPrintable(page.left(600)));
+    // A row per operation shown: the group's name once per row, besides the
+    // header's line on each page and the totals after the last row; no row of
+    // another group.
+    int rowsPrinted = -1;
+    for (const QString &page : pages) rowsPrinted += page.count(group) - 1;
+    QCOMPARE(rowsPrinted, kept);
+    for (const QString &other : r.linhas)
+        if (other != group && !group.contains(other)) QVERIFY2(!pages.join('\n').contains(other), qPrintable(other));
+    QVERIFY(pages.last().contains(QString("%1 operações").arg(hostLocale().toString(kept))));
+    f->limpaFiltroHistorico();
 }
 
 QTEST_MAIN(TstFilter)

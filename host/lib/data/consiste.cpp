@@ -1,6 +1,7 @@
 #include "consiste.h"
 
 #include <QLocale>
+#include <cmath>
 #include "editmask.h"
 #include "vantiro.h"
 
@@ -37,6 +38,29 @@ QString FormatMaskText(const QString &mask, const QString &value)
     return m.layout(value, true);
 }
 
+double RoundDecimal(double v, int decimals)
+{
+    static const double kScale[] = {1, 10, 100, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
+    if (!std::isfinite(v) || decimals < 0 || decimals > 9) return v;
+    const double scale = kScale[decimals];
+    const double scaled = v * scale;
+    if (std::abs(scaled) >= 9e15) return v;  // past the exact integers: nothing left to round
+    double whole = std::round(scaled);       // half away from zero
+    // Near a half the binary product may lie on the wrong side of it
+    // (1.005 * 100 is 100.4999…): its shortest decimal reading decides.
+    const double fraction = std::abs(scaled - std::trunc(scaled));
+    if (std::abs(fraction - 0.5) < 1e-6) whole = std::round(QString::number(scaled, 'g', 15).toDouble());
+    return whole / scale;
+}
+
+double RoundMoney(double v) { return RoundDecimal(v, 2); }
+
+qint64 MoneyCents(double v)
+{
+    const double cents = RoundDecimal(v, 2) * 100;
+    return std::isfinite(cents) && std::abs(cents) < 9e15 ? std::llround(cents) : 0;
+}
+
 QString FormatFloat(const QString &picture, double v)
 {
     // Literal prefix and suffix around the digit placeholders.
@@ -56,7 +80,7 @@ QString FormatFloat(const QString &picture, double v)
     const bool grouping = body.contains(QLatin1Char(','));
     QLocale loc = hostLocale();
     loc.setNumberOptions(grouping ? QLocale::NumberOptions() : QLocale::OmitGroupSeparator);
-    QString num = loc.toString(v, 'f', decimals);
+    QString num = loc.toString(RoundDecimal(v, decimals), 'f', decimals);
     if (num.startsWith(QLatin1Char('-')) && loc.toDouble(num) == 0) num.remove(0, 1);  // no "-0,00"
     return picture.left(first) + num + picture.mid(last + 1);
 }

@@ -43,9 +43,12 @@ bool exportGridCsv(TDBGrid *g, const QString &file, QString *why)
     QStringList head;
     for (const TExportColumn &c : cols) head << csvField(c.Title);
     text += head.join(QLatin1Char(';')) + QStringLiteral("\r\n");
-    const int rows = ds ? ds->RecordCount() : 0;
+    // The rows the grid shows (a narrowed history exports what it shows).
+    const QVector<int> shown = g->ShownRows();
+    const int rows = ds ? int(shown.size()) : 0;
     bool stopped = false;
-    for (int r = 0; r < rows && !stopped; ++r) {
+    for (int n = 0; n < rows && !stopped; ++n) {
+        const int r = shown[n];
         for (int i = 0; i < cols.size(); ++i) {
             // Numbers and dates without any prefix a display handler adds; the rest as shown.
             const QVariant v = exportValue(cols[i], ds, r);
@@ -59,8 +62,8 @@ bool exportGridCsv(TDBGrid *g, const QString &file, QString *why)
             out.write(text.toUtf8());
             text.clear();
         }
-        if ((r & 255) == 255 || r + 1 == rows) {
-            BusyProgress(QStringLiteral("exportando (Esc interrompe)"), r + 1, rows);
+        if ((n & 255) == 255 || n + 1 == rows) {
+            BusyProgress(QStringLiteral("exportando (Esc interrompe)"), n + 1, rows);
             stopped = BusyPoll();
         }
     }

@@ -73,10 +73,10 @@ void ExportarGrade(TDBGrid *grid, const QString &suggestedName)
     });
     // Stopped with Esc: the user knows, and the old file is still there.
     if (!ok && !why.isEmpty()) MensErroAborta(why);
+    const int shown = int(grid->ShownRows().size());
     if (ok)
         prompter()->notice(QStringLiteral("Exportado: %1 %2 para %3")
-                               .arg(hostLocale().toString(ds->RecordCount()),
-                                    ds->RecordCount() == 1 ? QStringLiteral("linha") : QStringLiteral("linhas"),
+                               .arg(hostLocale().toString(shown), shown == 1 ? QStringLiteral("linha") : QStringLiteral("linhas"),
                                     QDir::toNativeSeparators(file)));
 }
 

@@ -90,7 +90,9 @@ bool printGrid(QPagedPaintDevice *device, TDBGrid *grid, const PrintHeader &head
     l.footerH = fmLine.height() + l.lineH / 2;
     const int bodyTop = page.top() + l.headerH + titlesH + 4, bodyBottom = page.bottom() - l.footerH;
     // First pass: each row's height and the page it starts on.
-    const int rows = ds && ds->Active() ? ds->RecordCount() : 0;
+    // The rows the grid shows (a narrowed history prints what it shows).
+    const QVector<int> shown = ds && ds->Active() ? grid->ShownRows() : QVector<int>();
+    const int rows = int(shown.size());
     QVector<QStringList> texts(rows);
     QVector<QVector<TAlignment>> aligns(rows);
     QVector<int> heights(rows), pageOf(rows);
@@ -99,7 +101,7 @@ bool printGrid(QPagedPaintDevice *device, TDBGrid *grid, const PrintHeader &head
         int h = l.lineH;
         for (int i = 0; i < l.cols.size(); ++i) {
             TAlignment a = TAlignment::Left;
-            texts[r] << grid->CellText(r, l.cols[i], &a);
+            texts[r] << grid->CellText(shown[r], l.cols[i], &a);
             aligns[r] << a;
             h = std::max(h, cellHeight(fmBody, l.w[i], texts[r].last()));
         }

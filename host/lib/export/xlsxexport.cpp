@@ -209,13 +209,16 @@ bool exportGridXlsx(TDBGrid *g, const QString &file, QString *why)
         worksheet_write_string(ws, 0, lxw_col_t(i), cols[i].Title.toUtf8().constData(), bold);
         worksheet_set_column(ws, lxw_col_t(i), lxw_col_t(i), std::max(8.0, cols[i].WidthPx / 7.0), nullptr);
     }
-    const int rows = ds ? ds->RecordCount() : 0;
+    // The rows the grid shows (a narrowed history exports what it shows).
+    const QVector<int> shown = g->ShownRows();
+    const int rows = ds ? int(shown.size()) : 0;
     QStringEncoder toUtf8(QStringEncoder::Utf8);
     SheetWriter writer(wb, ws);
     bool stopped = false;
     Batch batch;
-    for (int r = 0; r < rows && !stopped; ++r) {
-        const lxw_row_t xr = lxw_row_t(r + 1);
+    for (int n = 0; n < rows && !stopped; ++n) {
+        const int r = shown[n];
+        const lxw_row_t xr = lxw_row_t(n + 1);
         for (int i = 0; i < cols.size(); ++i) {
             const TExportColumn &col = cols[i];
             TField *f = col.Field;
@@ -257,8 +260,8 @@ bool exportGridXlsx(TDBGrid *g, const QString &file, QString *why)
                 batch.cells.push_back({xr, xc, true, nullptr, 0, at});
             }
         }
-        if ((r + 1) % kRowsPerBatch == 0 || r + 1 == rows) {
-            BusyProgress(QStringLiteral("exportando (Esc interrompe)"), r + 1, rows);
+        if ((n + 1) % kRowsPerBatch == 0 || n + 1 == rows) {
+            BusyProgress(QStringLiteral("exportando (Esc interrompe)"), n + 1, rows);
             stopped = !writer.push(std::move(batch)) || BusyPoll();
             batch = Batch();
         }

@@ -470,6 +470,17 @@ int TDBGrid::SetRowFilter(const std::function<bool(int)> &keep)
     return kept;
 }
 
+QVector<int> TDBGrid::ShownRows() const
+{
+    TClientDataSet *ds = DataSet();
+    const int rows = ds && ds->Active() ? ds->RecordCount() : 0;
+    QVector<int> out;
+    out.reserve(rows);
+    for (int r = 0; r < rows; ++r)
+        if (!m_rowFilterActive || !isRowHidden(r)) out << r;
+    return out;
+}
+
 void TDBGrid::ClearRowFilter()
 {
     if (!m_rowFilterActive) return;

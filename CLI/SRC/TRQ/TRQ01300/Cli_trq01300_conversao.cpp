@@ -68,12 +68,27 @@ bool converteLinhas(TfrmHistoricoBem *frm)
            *ok = h->FieldByName(QStringLiteral("IDINDFINOK")), *aqui = h->FieldByName(QStringLiteral("DTAQUIBEMATIVO"));
     const QString sim = QStringLiteral("S"), nao = QStringLiteral("N");
     // Copies a row's recorded values (divisor 0) or divides them, and marks it.
+    // Every amount is held in cents from here on, recorded and converted alike,
+    // so that what is shown, summed, exported and printed is the same figure.
     const auto converte = [&](int row, double d, const QString &mark) {
         for (auto [src, dst] : {std::pair{vr, vr2}, std::pair{ja, ja2}, std::pair{fal, fal2}}) {
             const QVariant v = h->valueAt(row, src->Index());
-            h->SetValueAt(row, dst, v.isNull() ? QVariant() : QVariant(d == 0 ? v.toDouble() : v.toDouble() / d));
+            if (v.isNull()) {
+                h->SetValueAt(row, dst, QVariant());
+                continue;
+            }
+            const double reais = RoundMoney(v.toDouble());
+            if (reais != v.toDouble()) h->SetValueAt(row, src, reais);
+            h->SetValueAt(row, dst, d == 0 ? reais : RoundMoney(reais / d));
         }
         h->SetValueAt(row, ok, mark);
+    };
+    // A row left as loaded still holds its amounts in cents.
+    const auto emCentavos = [&](int row) {
+        for (TField *f : {vr, ja, fal, vr2, ja2, fal2}) {
+            const QVariant v = h->valueAt(row, f->Index());
+            if (!v.isNull() && RoundMoney(v.toDouble()) != v.toDouble()) h->SetValueAt(row, f, RoundMoney(v.toDouble()));
+        }
     };
     // A missing acquisition date is asked for at the date system's day zero.
     const auto dataAt = [&](int row) {
@@ -141,7 +156,8 @@ bool converteLinhas(TfrmHistoricoBem *frm)
                 {TNetArg::Ref(StCDIndice), TNetArg::Val(ShortDateText(PriDiaMes(dt))), TNetArg::Val(ShortDateText(UltimoDiaMes(dt)))});
             valores = frm->adqIndFinMes;
         } else {
-            continue;  // unknown type: the row stays as loaded
+            emCentavos(h->RecNo());  // unknown type: the row stays as loaded
+            continue;
         }
         valores->LoadFromPacket(CheckResultServ(r, true, 0));
         valores->First();

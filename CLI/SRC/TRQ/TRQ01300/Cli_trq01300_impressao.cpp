@@ -46,6 +46,8 @@ host::PrintHeader TfrmHistoricoBem::cabecalhoImpressao(TDBGrid *grid) const
     h.lines << (edtSgIndice->text().isEmpty() ? QStringLiteral("Índice: nenhum (valores em reais)")
                                               : QStringLiteral("Índice: %1 - %2").arg(edtSgIndice->text(), edtNmIndice->text()));
     if (frmFiltroHistOpBem) h.lines << QStringLiteral("Critérios: %1").arg(frmFiltroHistOpBem->criteriosResumo());
+    // Narrowed by the summary: the print holds the rows shown, and says which.
+    if (grid == dbgPadrao && !m_filtro.isEmpty()) h.lines << QStringLiteral("Filtro: %1").arg(m_filtro);
     if (grid != dbgPadrao)
         h.lines << QStringLiteral("Operação: %1").arg(cdsHistoricoBem->FieldByName(QStringLiteral("NRSEQOPERABEM"))->AsString());
     h.lines << QStringLiteral("Operador: %1   ·   Impresso em %2")

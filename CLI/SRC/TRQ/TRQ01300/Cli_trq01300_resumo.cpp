@@ -33,18 +33,18 @@ ResumoPeriodo resumirHistorico(TfrmHistoricoBem *frm, const QString &groupField)
     const int value = h->FieldByName(QStringLiteral("VROPERABEM2"))->Index();
     QHash<QString, QString> kindWord;
     for (int row = 0; row < h->RecordCount(); ++row) {
-        // With an index, the sums are of converted values: the others are counted apart.
-        if (frm->foraDasSomas(row)) {
-            ++r.semConversao;
-            continue;
-        }
+        // With an index, the sums are of converted values; every row is counted.
+        const bool somada = !frm->foraDasSomas(row);
+        if (!somada) ++r.semConversao;
         QString g = h->valueAt(row, group).toString();
         if (g.isEmpty()) g = kSemNome;
         const QString k = frm->palavraDoTipo(row, kindWord);
-        const double v = h->valueAt(row, value).toDouble();
+        const qint64 v = MoneyCents(h->valueAt(row, value).toDouble());
         for (ResumoCelula *c : {&r.celulas[g][k], &r.porLinha[g], &r.porTipo[k], &r.total}) {
             ++c->quantidade;
-            c->valor += v;
+            if (!somada) continue;
+            ++c->somadas;
+            c->centavos += v;
         }
     }
     r.linhas = r.porLinha.keys();
@@ -134,7 +134,7 @@ void TfrmResumoPeriodo::recalcula()
             const ResumoCelula c = cellOf(i);
             if (c.quantidade == 0) continue;
             out[1 + 2 * i] = double(c.quantidade);
-            out[2 + 2 * i] = c.valor;
+            if (c.somadas > 0) out[2 + 2 * i] = c.valor();  // no converted row: no sum, not 0,00
         }
         p.rows << out;
     };
@@ -143,7 +143,7 @@ void TfrmResumoPeriodo::recalcula()
     row(QStringLiteral("Total"), [&](int i) { return i < r.tipos.size() ? r.porTipo.value(r.tipos[i]) : r.total; });
     if (r.semConversao > 0) {
         wire::Row out(p.fields.size());
-        out[0] = QStringLiteral("Sem conversão (fora das somas): %1").arg(hostLocale().toString(r.semConversao));
+        out[0] = QStringLiteral("Sem conversão (contadas, fora das somas): %1").arg(hostLocale().toString(r.semConversao));
         p.rows << out;
     }
     fresh->LoadFromPacket(p);

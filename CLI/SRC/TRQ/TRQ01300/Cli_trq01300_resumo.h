@@ -2,7 +2,7 @@
 // "Resumo do período": the movements of the history shown, by asset group (or
 // kind of operation, branch, cost centre) and kind of operation, counted and
 // summed, with totals; converted when an index is chosen (rows that could not
-// be converted are counted apart). Worked out over the rows the screen holds:
+// be converted are counted, and left out of the sums). Worked out over the rows the screen holds:
 // no call to the server.
 #include <QDialog>
 #include <QHash>
@@ -15,9 +15,13 @@ class TDBGrid;
 class TDataSource;
 class TfrmHistoricoBem;
 
+// Every row of the cell is counted; with an index only the converted ones are
+// summed (in whole cents), as the totals line under the grid does.
 struct ResumoCelula {
     int quantidade = 0;
-    double valor = 0;
+    int somadas = 0;       // rows in the sum
+    qint64 centavos = 0;
+    double valor() const { return double(centavos) / 100; }
 };
 
 struct ResumoPeriodo {
@@ -26,7 +30,7 @@ struct ResumoPeriodo {
     QHash<QString, QHash<QString, ResumoCelula>> celulas;  // group -> kind -> cell
     QHash<QString, ResumoCelula> porLinha, porTipo;
     ResumoCelula total;
-    int semConversao = 0;  // with an index: rows left out of the sums
+    int semConversao = 0;  // with an index: rows counted but left out of the sums
 };
 
 // groupField: NMGRUPOBEM, NMTIPOOPERBEM, NMFILIAL or NMCENTCUST.

@@ -58,7 +58,7 @@ TotaisHistorico TfrmHistoricoBem::calculaTotais() const
     t.comIndice = !edtSgIndice->text().isEmpty();
     QVector<int> cells;
     for (const char *f : kMoneyFields) cells << h->FieldByName(QLatin1String(f))->Index();
-    QVector<double> sums(cells.size(), 0.0);
+    QVector<qint64> sums(cells.size(), 0);  // in cents: the sum is the column's, exactly
     const bool narrowed = dbgPadrao->RowFilterActive();
     if (narrowed) t.linhas = 0;
     for (int r = 0; r < h->RecordCount(); ++r) {
@@ -71,9 +71,9 @@ TotaisHistorico TfrmHistoricoBem::calculaTotais() const
             ++t.semConversao;
             continue;
         }
-        for (int i = 0; i < cells.size(); ++i) sums[i] += h->valueAt(r, cells[i]).toDouble();
+        for (int i = 0; i < cells.size(); ++i) sums[i] += MoneyCents(h->valueAt(r, cells[i]).toDouble());
     }
-    for (int i = 0; i < cells.size(); ++i) t.somas.insert(QLatin1String(kMoneyFields[i]), sums[i]);
+    for (int i = 0; i < cells.size(); ++i) t.somas.insert(QLatin1String(kMoneyFields[i]), double(sums[i]) / 100);
     return t;
 }
 
@@ -121,8 +121,7 @@ int TfrmHistoricoBem::filtraHistorico(const QString &groupField, const std::opti
     const int g = h->FieldByName(groupField)->Index();
     QHash<QString, QString> words;
     const int kept = dbgPadrao->SetRowFilter([&](int row) {
-        // The rows the summary's cell counted.
-        if (foraDasSomas(row)) return false;
+        // The rows the summary's cell counted (converted or not).
         if (group && h->valueAt(row, g).toString() != *group) return false;
         return kind.isEmpty() || palavraDoTipo(row, words) == kind;
     });
