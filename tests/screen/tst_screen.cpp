@@ -53,6 +53,7 @@ private slots:
     void conversionMarksRows();
     void codedTexts();
     void indexLookupSendsExactArguments();
+    void anIndexOfAnotherKindIsFound();
     void conversionAsksTheRightDates_data();
     void conversionAsksTheRightDates();
     void dialogConversionWarnsOnce();
@@ -260,8 +261,8 @@ void TstScreen::indexPickAndTypedLookup()
     QCOMPARE(f->edtNmIndice->text(), QString("Depósito Interbancário"));
     QCOMPARE(StCDIndice, QString("0001"));
     QCOMPARE(StTpIndice, QString("1"));
-    // A monthly index is not found while a daily one is selected.
-    f->edtSgIndice->setText("IGPM");
+    // An index not registered is said so, and the one chosen stays.
+    f->edtSgIndice->setText("XPTO");
     QVERIFY(!host::dispatch([f] { f->carrega_Indice(); }));
     QCOMPARE(m_sp.texts("error").last(), QString("Índice Finaceiro não cadastrado. "));
     QCOMPARE(StCDIndice, QString("0001"));
@@ -426,7 +427,7 @@ void TstScreen::indexLookupSendsExactArguments()
     QCOMPARE(calls.size(), 3);
     QCOMPARE(calls[0].args, QStringList({"IGPM", "", "T"}));
     QCOMPARE(calls[1].args, QStringList({"", "T", "T"}));
-    QCOMPARE(calls[2].args, QStringList({"XYZ", "", "ref:2"}));
+    QCOMPARE(calls[2].args, QStringList({"XYZ", "", "T"}));  // every kind, whatever was chosen before
     // The box keeps the text as typed; the picked list shows the type as a word.
     QCOMPARE(f->edtSgIndice->text(), QString("XYZ"));
     QCOMPARE(f->adqIndiceFin->FieldByName("CDTPINDICE")->DisplayText(), QString("Mensal"));
@@ -434,6 +435,24 @@ void TstScreen::indexLookupSendsExactArguments()
     f->edtSgIndice->clear();
     QVERIFY(host::dispatch([f] { f->carrega_Indice(); }));
     QCOMPARE(m_rec.calls().size(), 3);
+}
+
+void TstScreen::anIndexOfAnotherKindIsFound()
+{
+    // The real server: a monthly index chosen, then a daily one typed.
+    if (boIdCriado) frmHistoricoBem->close();
+    QTRY_VERIFY(!boIdCriado);
+    TfrmHistoricoBem *f = screen();
+    QVERIFY(f);
+    StCDIndice.clear();
+    StTpIndice.clear();
+    for (const auto &[sigla, codigo, tipo] : {std::tuple{"IGPM", "0002", "2"}, std::tuple{"CDI", "0001", "1"}, std::tuple{"IGPM", "0002", "2"}}) {
+        f->edtSgIndice->setText(sigla);
+        QVERIFY(host::dispatch([f] { f->carrega_Indice(); }));
+        QCOMPARE(m_sp.texts("error"), QStringList());
+        QCOMPARE(StCDIndice, QString(codigo));
+        QCOMPARE(StTpIndice, QString(tipo));
+    }
 }
 
 void TstScreen::conversionAsksTheRightDates_data()

@@ -695,14 +695,11 @@ void TfrmHistoricoBem::edtSgIndiceExit() { carrega_Indice(); }
 void TfrmHistoricoBem::carrega_Indice()
 {
     if (edtSgIndice->text().isEmpty()) return;
-    wire::Reply r;
-    if (EmptyString(StTpIndice)) {
-        r = netHistoricoBem->Call(QStringLiteral("getIndiceFin"),
-            {TNetArg::Val(edtSgIndice->text()), TNetArg::Val(QString()), TNetArg::Val(QStringLiteral("T"))});
-    } else {
-        r = netHistoricoBem->Call(QStringLiteral("getIndiceFin"),
-            {TNetArg::Val(edtSgIndice->text()), TNetArg::Val(QString()), TNetArg::Ref(StTpIndice)});
-    }
+    // A typed abbreviation is looked for among every kind of index: narrowing it
+    // to the kind chosen last made an existing index of the other kind read as
+    // one not registered.
+    const wire::Reply r = netHistoricoBem->Call(QStringLiteral("getIndiceFin"),
+        {TNetArg::Val(edtSgIndice->text()), TNetArg::Val(QString()), TNetArg::Val(QStringLiteral("T"))});
     adqIndiceFin->LoadFromPacket(CheckResultServ(r, true, 0));
     if (adqIndiceFin->IsEmpty()) {
         edtSgIndice->setFocus();
