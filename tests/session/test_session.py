@@ -550,6 +550,31 @@ class Login(unittest.TestCase):
             app.quit()
 
 
+class SummaryNarrowing(SessionCase):
+    """A summary cell narrows the grid; "Limpar filtro" shows every row and
+    leaves the focus in the grid, so the next click there is no exit of the header."""
+
+    def test_focus_stays_in_the_grid_after_clearing_the_filter(self):
+        grid = self.query_by_keyboard()
+        rows = self.app.rows(grid)
+        key("ctrl+r")
+        summary = self.app.dialog("Resumo do período")
+        table = self.app.find("table", "Resumo do período", root=summary)
+        wait_for("linhas no resumo", lambda: self.app.rows(table) > 1)
+        ext = table.queryComponent().getExtents(s.pyatspi.DESKTOP_COORDS)
+        s.xdo("mousemove", "--sync", str(ext.x + 60), str(ext.y + 38))  # the first group's row
+        s.xdo("click", "--repeat", "2", "--delay", "60", "1")
+        self.app.no_dialog("Resumo do período")
+        clear = self.app.find("push button", "Limpar filtro", root=self.frame)
+        mark = self.app.log_mark()
+        self.app.click(clear)
+        wait_for("todas as linhas de novo", lambda: self.app.rows(grid) == rows)
+        self.app.focus_is("table", HISTORY)
+        self.app.click_at(grid, 150, 60)
+        self.app.focus_is("table", HISTORY)
+        self.assert_no_filter_opens(mark)
+
+
 class Names(SessionCase):
     def unnamed(self, root):
         return [f"{s.role(a)} em '{root.name}'" for a in s.walk(root)

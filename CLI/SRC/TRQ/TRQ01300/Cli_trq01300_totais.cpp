@@ -26,8 +26,13 @@ void TfrmHistoricoBem::buildTotals()
     lblTotais->setAccessibleName(QStringLiteral("Totais"));
     lblTotais->setTextInteractionFlags(Qt::TextSelectableByMouse);
     lblTotais->hide();
-    btnLimparFiltro = new QPushButton(QStringLiteral("Limpar filtro"), tshPadrao);
+    btnLimparFiltro = new QPushButton(QStringLiteral("&Limpar filtro"), tshPadrao);
     btnLimparFiltro->setObjectName(QStringLiteral("btnLimparFiltro"));
+    btnLimparFiltro->setAccessibleName(QStringLiteral("Limpar filtro"));
+    // Like the toolbar's buttons it takes no focus (Alt+L from the keyboard):
+    // hidden once pressed, it would hand the focus to the header, and the next
+    // click on the grid would count as leaving the header.
+    btnLimparFiltro->setFocusPolicy(Qt::NoFocus);
     btnLimparFiltro->hide();
     auto *line = new QHBoxLayout;
     line->setContentsMargins(0, 0, 0, 0);
