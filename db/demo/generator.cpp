@@ -267,6 +267,8 @@ Counts generate(QSqlDatabase db, const Options &opt)
         const auto &as = assets[c];
         int capa = 0, item = 0, itemsInCapa = 0;
         for (int i = 0; i < nOps; ++i) {
+            if (opt.progress && (i % 10000 == 0 || i + 1 == nOps))
+                opt.progress(QStringLiteral("empresa %1: operação %2 de %3").arg(c).arg(i + 1).arg(nOps));
             if (item >= itemsInCapa) {
                 ++capa;
                 item = 0;

@@ -2,12 +2,15 @@
 // Deterministic demo data for the fixed-asset store.
 #include <QSqlDatabase>
 #include <QString>
+#include <functional>
 
 namespace demo {
 
 struct Options {
     QString size = QStringLiteral("small");  // "small" or "large"
     quint32 seed = 1300;
+    // Told what is being made as it goes (the large demo takes a minute).
+    std::function<void(const QString &)> progress;
 };
 
 struct Counts {

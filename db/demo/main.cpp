@@ -36,6 +36,8 @@ int main(int argc, char **argv)
         demo::Options o;
         o.size = p.value("size");
         o.seed = p.value("seed").toUInt();
+        // On stderr, so that scripts reading the counts on stdout are not disturbed.
+        o.progress = [](const QString &what) { std::fprintf(stderr, "demo-db: %s\n", qPrintable(what)); };
         const demo::Counts c = demo::generate(db, o);
         std::printf("empresas %d, bens %d, operações %d, especificações %d, lançamentos %d\n", c.companies,
                     c.assets, c.operations, c.specs, c.entries);
