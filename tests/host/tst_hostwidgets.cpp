@@ -34,6 +34,8 @@ class TstHostWidgets : public QObject {
     Q_OBJECT
 private slots:
     void mdiWindowStateChangesFireNoFocusEvents();
+    void aPasteLongerThanTheFieldKeepsItsStart_data();
+    void aPasteLongerThanTheFieldKeepsItsStart();
     void focusTheSystemGivesIsNoMove_data();
     void focusTheSystemGivesIsNoMove();
     void pageSwitchCarriesTheFocusWithoutEvents();
@@ -192,6 +194,34 @@ struct HeaderForm {
     }
 };
 }  // namespace
+
+void TstHostWidgets::aPasteLongerThanTheFieldKeepsItsStart_data()
+{
+    QTest::addColumn<QString>("pasted");
+    QTest::addColumn<QString>("kept");  // the edit's input characters after the paste
+    QTest::addColumn<bool>("told");
+    QTest::newRow("fits") << "1042" << "1042" << false;
+    QTest::newRow("too long") << "123456789012345" << "1234567890" << true;
+    QTest::newRow("too long, not digits") << "12345678901x" << "1234567890" << true;
+    QTest::newRow("not digits") << "12a4" << "" << false;  // refused whole, as typed
+}
+
+void TstHostWidgets::aPasteLongerThanTheFieldKeepsItsStart()
+{
+    QFETCH(QString, pasted);
+    QFETCH(QString, kept);
+    QFETCH(bool, told);
+    host::ScriptedPrompter sp;
+    PrompterGuard guard(&sp);
+    TMaskEdit e;
+    e.SetEditMask("!9999999999;1; ");
+    e.show();
+    e.setFocus();
+    QApplication::clipboard()->setText(pasted);
+    e.paste();
+    QCOMPARE(e.text(), kept);
+    QCOMPARE(sp.texts("notice"), told ? QStringList({"O campo comporta 10 caracteres: só os primeiros foram colados."}) : QStringList());
+}
 
 void TstHostWidgets::focusTheSystemGivesIsNoMove_data()
 {

@@ -1,5 +1,6 @@
 #include "maskedit.h"
 #include "dispatch.h"
+#include "prompter.h"
 
 #include <QKeyEvent>
 #include <QValidator>
@@ -10,9 +11,20 @@ namespace {
 class MaskValidator : public QValidator {
 public:
     MaskValidator(const EditMask *mask, QObject *parent) : QValidator(parent), m_mask(mask) {}
-    State validate(QString &input, int &) const override
+    State validate(QString &input, int &pos) const override
     {
-        return m_mask->filter(input) == input ? Acceptable : Invalid;
+        const QString kept = m_mask->filter(input);
+        if (kept == input) return Acceptable;
+        // A paste longer than the field: its first characters fill it and the
+        // user is told, rather than the whole paste being dropped in silence.
+        // (One character too many is a keystroke: refused as any other.)
+        if (kept.size() == m_mask->inputSlots() && input.size() > kept.size() + 1 && m_mask->filter(input.left(kept.size())) == kept) {
+            input = kept;
+            pos = std::min(pos, int(kept.size()));
+            host::prompter()->notice(QStringLiteral("O campo comporta %1 caracteres: só os primeiros foram colados.").arg(kept.size()));
+            return Acceptable;
+        }
+        return Invalid;
     }
 private:
     const EditMask *m_mask;
