@@ -643,7 +643,8 @@ void TstHostWidgets::maskedEditRefusesWhatTheMaskForbids_data()
     QTest::newRow("paste mixed") << "" << "paste" << "1x" << "";
     QTest::newRow("paste digits") << "" << "paste" << "12" << "12";
     QTest::newRow("paste too long") << "1" << "paste" << "23" << "1";
-    QTest::newRow("insert mixed") << "" << "insert" << "12x4" << "";
+    QTest::newRow("insert mixed") << "" << "insert" << "1x24" << "";
+    QTest::newRow("insert longer than the field") << "" << "insert" << "12x4" << "12";  // its start fills it
     QTest::newRow("insert digit") << "3" << "insert" << "4" << "34";
     QTest::newRow("setText mixed") << "" << "setText" << "a1b" << "1";
     QTest::newRow("typing") << "" << "type" << "x7-y" << "7";
