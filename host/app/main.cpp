@@ -110,7 +110,9 @@ parse:
     MainWindow w;
     FirstPaintQuits firstPaint;
     if (p.isSet("exit-when-shown")) w.installEventFilter(&firstPaint);
-    w.show();
+    // A picture or a measurement wants the same window every time; a user, the one left.
+    if (p.isSet("screenshot") || p.isSet("exit-when-shown")) w.show();
+    else w.showAsLeft();
     // Ask for the input focus: without a window manager nobody else gives it.
     w.activateWindow();
     const QString shot = p.value("screenshot");

@@ -13,7 +13,9 @@
 #include <QLabel>
 #include <QMdiArea>
 #include <QMenuBar>
+#include <QSettings>
 #include <QStatusBar>
+#include <QCloseEvent>
 
 MainWindow::MainWindow() : m_mdi(new QMdiArea(this))
 {
@@ -77,6 +79,34 @@ void MainWindow::openScreen(const QString &code)
         return;
     }
     host::dispatch([&] { loader->openScreen(); });
+}
+
+namespace {
+const char *const kGeometry = "janelaPrincipal/geometria";
+const char *const kMaximised = "janelaPrincipal/maximizada";
+}  // namespace
+
+void MainWindow::showAsLeft()
+{
+    m_remember = true;
+    const QSettings mine;
+    if (!restoreGeometry(mine.value(QLatin1String(kGeometry)).toByteArray())) resize(1280, 780);
+    if (mine.value(QLatin1String(kMaximised), true).toBool()) {
+        showMaximized();
+        return;
+    }
+    setWindowState(windowState() & ~Qt::WindowMaximized);
+    show();
+}
+
+void MainWindow::closeEvent(QCloseEvent *e)
+{
+    if (m_remember) {
+        QSettings mine;
+        mine.setValue(QLatin1String(kGeometry), saveGeometry());
+        mine.setValue(QLatin1String(kMaximised), isMaximized());
+    }
+    QMainWindow::closeEvent(e);
 }
 
 void MainWindow::unloadPackages()

@@ -575,6 +575,41 @@ class SummaryNarrowing(SessionCase):
         self.assert_no_filter_opens(mark)
 
 
+class MainWindowPlace(unittest.TestCase):
+    """The main window opens maximised the first time and as it was left after that."""
+
+    def maximised(self, app):
+        found = subprocess.run(["xdotool", "search", "--all", "--pid", str(app.proc.pid), "--name", "Retaguarda"],
+                               capture_output=True, text=True).stdout.split()
+        if not found:
+            return None
+        wid = found[0]
+        state = subprocess.run(["xprop", "-id", wid, "_NET_WM_STATE"], capture_output=True, text=True).stdout
+        return "MAXIMIZED_HORZ" in state
+
+    def test_maximised_at_first_then_as_left(self):
+        home = tempfile.mkdtemp(prefix="session-home-", dir=s.OUT)
+        with started(self, "janela1", home=home) as app:
+            wait_for("a janela principal maximizada", lambda: self.maximised(app))
+            ext = app.main.queryComponent().getExtents(s.pyatspi.DESKTOP_COORDS)
+            # A double click on the title bar gives the window its normal size back.
+            for attempt in range(3):
+                s.xdo("mousemove", "--sync", str(ext.x + ext.width // 2), str(max(ext.y - 10, 2)))
+                s.xdo("click", "--repeat", "2", "--delay", "60", "1")
+                try:
+                    wait_for("a janela no tamanho normal", lambda: not self.maximised(app), timeout=3)
+                    break
+                except s.SessionError:
+                    if attempt == 2:
+                        raise
+            wait_for("a janela principal ativa", lambda: s.has(app.main, s.pyatspi.STATE_ACTIVE))
+            key("alt+F4")
+            app.wait_exit()
+        with started(self, "janela2", home=home) as app:
+            wait_for("a janela principal ativa", lambda: s.has(app.main, s.pyatspi.STATE_ACTIVE))
+            self.assertIs(self.maximised(app), False)
+
+
 class Names(SessionCase):
     def unnamed(self, root):
         return [f"{s.role(a)} em '{root.name}'" for a in s.walk(root)
