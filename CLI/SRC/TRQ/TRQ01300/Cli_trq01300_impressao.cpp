@@ -5,6 +5,7 @@
 #include "module.h"
 
 #include "dateeditplus.h"
+#include "dataset.h"
 #include "dbgrid.h"
 #include "dispatch.h"
 #include "gridprint.h"
@@ -52,7 +53,20 @@ host::PrintHeader TfrmHistoricoBem::cabecalhoImpressao(TDBGrid *grid) const
         h.lines << QStringLiteral("Operação: %1").arg(cdsHistoricoBem->FieldByName(QStringLiteral("NRSEQOPERABEM"))->AsString());
     h.lines << QStringLiteral("Operador: %1   ·   Impresso em %2")
                    .arg(Vantiro::Operator(), QDateTime::currentDateTime().toString(QStringLiteral("dd/MM/yyyy HH:mm")));
-    if (grid == dbgPadrao) h.totals = lblTotais->text();
+    if (grid == dbgPadrao) {
+        h.totals = lblTotais->text();
+        // On every page's band: which operation, when, of which asset.
+        h.keyFields = {QStringLiteral("NRSEQOPERABEM"), QStringLiteral("DTOPERABEM"), QStringLiteral("CDBEMATIVO")};
+        // The conversion mark is a picture on screen; on paper, a word.
+        TDBGrid *g = dbgPadrao;
+        TClientDataSet *hist = cdsHistoricoBem;
+        h.paperText = [g, hist](int column, int row, const QString &shown) {
+            if (g->Columns().value(column).FieldName != QLatin1String("IDINDFINOK")) return shown;
+            return hist->valueAt(row, hist->FieldByName(QStringLiteral("IDINDFINOK"))->Index()).toString() == QLatin1String("S")
+                       ? QStringLiteral("Sim")
+                       : QStringLiteral("Não");
+        };
+    }
     return h;
 }
 

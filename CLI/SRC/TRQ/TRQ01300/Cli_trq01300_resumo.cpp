@@ -92,6 +92,8 @@ TfrmResumoPeriodo::TfrmResumoPeriodo(TfrmHistoricoBem *screen) : QDialog(screen)
             host::PrintHeader h = m_screen->cabecalhoImpressao(m_screen->dbgPadrao);
             h.title = windowTitle() + QStringLiteral(" — ") + cbxAgrupar->currentText();
             h.totals.clear();
+            h.keyFields.clear();  // the history's, not the summary's
+            h.paperText = nullptr;
             host::ImprimirGrade(dbgResumo, h, QStringLiteral("Resumo_Periodo.pdf"));
         });
     });
