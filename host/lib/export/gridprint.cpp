@@ -7,6 +7,9 @@
 #include "prompter.h"
 
 #include <QDir>
+#include <QGlyphRun>
+#include <QHash>
+#include <QTextLayout>
 #include <QHeaderView>
 #include <QLocale>
 #include <QPageLayout>
@@ -75,15 +78,18 @@ bool printGrid(QPagedPaintDevice *device, TDBGrid *grid, const PrintHeader &head
     const int rows = int(shown.size());
     QVector<QStringList> texts(rows);
     QVector<QVector<TAlignment>> aligns(rows);
+    QVector<QVector<int>> advance(rows);  // each text's width, measured once
     QVector<int> widest(n, 0);
     QVector<bool> text(n, false);  // words that may wrap; the others (numbers, dates, codes) never do
     for (int r = 0; r < rows; ++r) {
         texts[r].reserve(n);
+        advance[r].resize(n);
         for (int i = 0; i < n; ++i) {
             TAlignment a = TAlignment::Left;
             QString t = grid->CellText(shown[r], cols[i], &a);
             if (header.paperText) t = header.paperText(cols[i], shown[r], t);
-            widest[i] = std::max(widest[i], fmBody.horizontalAdvance(t));
+            advance[r][i] = t.isEmpty() ? 0 : fmBody.horizontalAdvance(t);
+            widest[i] = std::max(widest[i], advance[r][i]);
             if (!text[i] && t.trimmed().contains(QLatin1Char(' ')) && a != TAlignment::Right) text[i] = true;
             texts[r] << t;
             aligns[r] << a;
@@ -152,7 +158,8 @@ bool printGrid(QPagedPaintDevice *device, TDBGrid *grid, const PrintHeader &head
     for (int r = 0; r < rows; ++r) {
         int lines = 1;
         for (int i = 0; i < n; ++i)
-            if (text[i]) lines = std::max(lines, std::min(kTextLines, linesOf(fmBody, w[i] - 2 * pad, texts[r][i])));
+            if (text[i] && advance[r][i] > w[i] - 2 * pad)
+                lines = std::max(lines, std::min(kTextLines, linesOf(fmBody, w[i] - 2 * pad, texts[r][i])));
         heights[r] = lines * lineH + 2;
     }
     QStringList head = headerLines(header);
@@ -215,6 +222,7 @@ bool printGrid(QPagedPaintDevice *device, TDBGrid *grid, const PrintHeader &head
                    Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("Página %1 de %2").arg(number).arg(pages));
         p.setFont(body);
     };
+    QHash<QString, QList<QGlyphRun>> shaped;
     int number = 0, y = bodyTop, done = 0;
     for (int c = 0; c < chunks; ++c) {
         for (int b = 0; b < bands.size(); ++b) {
@@ -227,6 +235,24 @@ bool printGrid(QPagedPaintDevice *device, TDBGrid *grid, const PrintHeader &head
                     const TAlignment a = aligns[r][i];
                     const int align = a == TAlignment::Right ? Qt::AlignRight : a == TAlignment::Center ? Qt::AlignHCenter : Qt::AlignLeft;
                     const QRect cell(x[b][k] + pad, y + 1, w[i] - 2 * pad, heights[r] - 2);
+                    if (texts[r][i].isEmpty()) continue;
+                    if (advance[r][i] <= cell.width()) {
+                        // One line that fits, drawn where it goes (most cells: the fast way).
+                        const int left = align == Qt::AlignRight     ? cell.right() + 1 - advance[r][i]
+                                         : align == Qt::AlignHCenter ? cell.left() + (cell.width() - advance[r][i]) / 2
+                                                                     : cell.left();
+                        // Shaped once per distinct text: a report repeats its words and codes.
+                        auto run = shaped.find(texts[r][i]);
+                        if (run == shaped.end()) {
+                            QTextLayout tl(texts[r][i], body, device);
+                            tl.beginLayout();
+                            tl.createLine();
+                            tl.endLayout();
+                            run = shaped.insert(texts[r][i], tl.glyphRuns());
+                        }
+                        for (const QGlyphRun &g : *run) p.drawGlyphRun(QPointF(left, cell.top()), g);
+                        continue;
+                    }
                     if (text[i]) {
                         // Within its lines: what does not fit ends with "…".
                         QString t = texts[r][i];
