@@ -610,6 +610,25 @@ class MainWindowPlace(unittest.TestCase):
             self.assertIs(self.maximised(app), False)
 
 
+class EmptyQuery(SessionCase):
+    """A query that finds nothing, then Ctrl+L: the focus stays in the grid."""
+
+    def test_filter_again_after_an_empty_query_keeps_the_focus(self):
+        fill_header(self.app, start="01012020", end="31122020")  # before any operation
+        key("Tab")
+        self.confirm_filter()
+        grid = self.history()
+        self.app.focus_is("table", HISTORY)
+        self.assertEqual(self.app.rows(grid), 0)
+        mark = self.app.log_mark()
+        key("ctrl+l")
+        self.confirm_filter()
+        self.app.focus_is("table", HISTORY)
+        self.app.click_at(grid, 150, 60)
+        self.app.focus_is("table", HISTORY)
+        self.assert_no_filter_opens(mark)
+
+
 class Names(SessionCase):
     def unnamed(self, root):
         return [f"{s.role(a)} em '{root.name}'" for a in s.walk(root)
