@@ -32,8 +32,9 @@ public:
     // Shows a help page (HTML) in a window of its own, read-only.
     virtual void help(const QString &title, const QString &html) = 0;
     // A print preview: paint lays the pages on the device it is given (a
-    // printer); savePdf writes them to a PDF the user names.
-    virtual void printPreview(const QString &title, const std::function<void(QPagedPaintDevice *)> &paint,
+    // printer), false when they were not made (stopped, or failed: it said
+    // why), and then the preview closes; savePdf writes them to a PDF the user names.
+    virtual void printPreview(const QString &title, const std::function<bool(QPagedPaintDevice *)> &paint,
                               const std::function<void()> &savePdf) = 0;
     // A yes/no question; true for yes.
     virtual bool confirm(const QString &text) = 0;
@@ -61,7 +62,7 @@ public:
     bool askText(const QString &title, const QString &label, QString *value, int maxLength = 0) override;
     void notice(const QString &text) override;
     void help(const QString &title, const QString &html) override;
-    void printPreview(const QString &title, const std::function<void(QPagedPaintDevice *)> &paint,
+    void printPreview(const QString &title, const std::function<bool(QPagedPaintDevice *)> &paint,
                       const std::function<void()> &savePdf) override;
     bool confirm(const QString &text) override;
     QString saveFile(const QString &title, const QString &suggested, const QString &filters) override;

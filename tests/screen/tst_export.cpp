@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QKeyEvent>
 #include <QHeaderView>
+#include <QPdfWriter>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
@@ -57,6 +58,7 @@ private slots:
     void printedHeaderSaysTheIndex();
     void totalsOnAPageOfTheirOwnAreCounted();
     void aPrintedReportReadsWhole();
+    void escStopsThePrintAndSaysSo();
 private:
     TfrmHistoricoBem *screenWithRows();
     QString exportTo(TfrmHistoricoBem *f, const QString &name);
@@ -401,6 +403,26 @@ void TstExport::aPrintedReportReadsWhole()
     f->edtSgIndice->clear();
     StCDIndice.clear();
     StTpIndice.clear();
+}
+
+void TstExport::escStopsThePrintAndSaysSo()
+{
+    TfrmHistoricoBem *f = screenWithRows();
+    QVERIFY(f);
+    fx.sp.clear();
+    QVERIFY(host::dispatch([f] { f->Imprimir(f->dbgPadrao); }));
+    QVERIFY(fx.sp.lastPrint);
+    QPdfWriter pdf(m_dir.filePath("parada.pdf"));
+    QCoreApplication::postEvent(f->dbgPadrao, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+    // The pages were not made: the preview is told so (and closes), the user hears why.
+    QVERIFY(!fx.sp.lastPrint(&pdf));
+    QCOMPARE(fx.sp.texts("notice"), QStringList({"Impressão interrompida."}));
+    QCOMPARE(fx.sp.texts("error"), QStringList());
+    // Without Esc the same pages are made.
+    fx.sp.clear();
+    QPdfWriter again(m_dir.filePath("inteira.pdf"));
+    QVERIFY(fx.sp.lastPrint(&again));
+    QCOMPARE(fx.sp.texts("notice"), QStringList());
 }
 
 QTEST_MAIN(TstExport)

@@ -40,7 +40,7 @@ QString ScriptedPrompter::pickList(const QString &title, TClientDataSet *ds, con
 
 void ScriptedPrompter::notice(const QString &text) { record(QStringLiteral("notice"), text); }
 
-void ScriptedPrompter::printPreview(const QString &title, const std::function<void(QPagedPaintDevice *)> &paint,
+void ScriptedPrompter::printPreview(const QString &title, const std::function<bool(QPagedPaintDevice *)> &paint,
                                     const std::function<void()> &savePdf)
 {
     lastPrint = paint;

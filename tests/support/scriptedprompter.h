@@ -36,10 +36,10 @@ public:
     bool askText(const QString &title, const QString &label, QString *value, int maxLength = 0) override;
     void notice(const QString &text) override;
     void help(const QString &title, const QString &html) override;
-    void printPreview(const QString &title, const std::function<void(QPagedPaintDevice *)> &paint,
+    void printPreview(const QString &title, const std::function<bool(QPagedPaintDevice *)> &paint,
                       const std::function<void()> &savePdf) override;
     // The last preview's pages and its "Salvar PDF", for a test to run.
-    std::function<void(QPagedPaintDevice *)> lastPrint;
+    std::function<bool(QPagedPaintDevice *)> lastPrint;
     std::function<void()> lastSavePdf;
     QString lastHelp;  // the page help showed last
     int lastMaxLength = -1;  // askText's limit, as last asked

@@ -337,7 +337,11 @@ void ImprimirGrade(TDBGrid *grid, const PrintHeader &header, const QString &sugg
             QString why;
             bool ok = false;
             RunBusy(grid->window(), 6, [&] { ok = printGrid(device, grid, header, &why); });
-            if (!ok && !why.isEmpty()) prompter()->error(why);
+            if (!ok) {
+                if (why.isEmpty()) prompter()->notice(QStringLiteral("Impressão interrompida."));
+                else prompter()->error(why);
+            }
+            return ok;
         },
         [grid, header, suggestedPdf] {
             const QString file = prompter()->saveFile(QStringLiteral("Salvar PDF"), suggestedPdf,
@@ -347,7 +351,8 @@ void ImprimirGrade(TDBGrid *grid, const PrintHeader &header, const QString &sugg
             bool ok = false;
             RunBusy(grid->window(), 6, [&] { ok = exportGridPdf(grid, header, file, &why); });
             if (ok) prompter()->notice(QStringLiteral("PDF gravado: %1").arg(QDir::toNativeSeparators(file)));
-            else if (!why.isEmpty()) prompter()->error(why);
+            else if (why.isEmpty()) prompter()->notice(QStringLiteral("Impressão interrompida; o PDF não foi gravado."));
+            else prompter()->error(why);
         });
 }
 

@@ -21,6 +21,7 @@
 #include <QMainWindow>
 #include <QStatusBar>
 #include <QTextBrowser>
+#include <QTimer>
 #include <QToolBar>
 #include <QtPrintSupport/QPrintPreviewDialog>
 #include <QtPrintSupport/QPrinter>
@@ -139,14 +140,17 @@ void QtPrompter::help(const QString &title, const QString &html)
     dlg.exec();
 }
 
-void QtPrompter::printPreview(const QString &title, const std::function<void(QPagedPaintDevice *)> &paint,
+void QtPrompter::printPreview(const QString &title, const std::function<bool(QPagedPaintDevice *)> &paint,
                               const std::function<void()> &savePdf)
 {
     QPrinter printer(QPrinter::HighResolution);
     printer.setDocName(title);
     QPrintPreviewDialog dlg(&printer, dialogParent());
     dlg.setWindowTitle(QStringLiteral("Visualizar impressão — %1").arg(title));
-    QObject::connect(&dlg, &QPrintPreviewDialog::paintRequested, &dlg, [&paint](QPrinter *p) { paint(p); });
+    // Pages that were not made leave no empty preview behind.
+    QObject::connect(&dlg, &QPrintPreviewDialog::paintRequested, &dlg, [&paint, &dlg](QPrinter *p) {
+        if (!paint(p)) QTimer::singleShot(0, &dlg, &QDialog::reject);
+    });
     if (auto *bar = dlg.findChild<QToolBar *>()) {
         bar->addSeparator();
         QAction *pdf = bar->addAction(QStringLiteral("Salvar PDF"));
