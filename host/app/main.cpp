@@ -5,11 +5,14 @@
 #include "mainwindow.h"
 
 #include "adoibquery.h"
+#include "application.h"
 #include "dispatch.h"
 #include "vantiro.h"
 #include "firstpaintquits.h"
 
 #include <QApplication>
+#include <QMdiSubWindow>
+#include <QMdiArea>
 #include <QCommandLineParser>
 #include <QLibraryInfo>
 #include <QLocale>
@@ -72,6 +75,7 @@ parse:
     p.addOption({"query", "Com --open: preenche o cabeçalho e confirma o filtro (EMPRESA[,INICIO,FIM[,INDICE]]).", "CONSULTA"});
     p.addOption({"page", "Com --query: o que mostrar depois (detalhes ou resumo).", "PAGE"});
     p.addOption({"exit-when-shown", "Sai assim que a janela principal se desenha pela primeira vez (para scripts e medições)."});
+    p.addOption({"pdf", "Com --query: salva a impressão do histórico em FILE e encerra.", "FILE"});
     p.addOption({"operator", "Operador sugerido na janela de entrada (banco PostgreSQL).", "OPERADOR"});
     p.process(app);
     // The machine's configuration (what the package installs under /etc),
@@ -111,12 +115,25 @@ parse:
     FirstPaintQuits firstPaint;
     if (p.isSet("exit-when-shown")) w.installEventFilter(&firstPaint);
     // A picture or a measurement wants the same window every time; a user, the one left.
-    if (p.isSet("screenshot") || p.isSet("exit-when-shown")) w.show();
+    if (p.isSet("screenshot") || p.isSet("exit-when-shown") || p.isSet("pdf")) w.show();
     else w.showAsLeft();
     // Ask for the input focus: without a window manager nobody else gives it.
     w.activateWindow();
-    const QString shot = p.value("screenshot");
-    const auto takeShot = [&w, shot] {
+    const QString shot = p.value("screenshot"), pdf = p.value("pdf");
+    int exitCode = 0;
+    const auto takeShot = [&w, shot, pdf, &exitCode] {
+        if (!pdf.isEmpty()) {
+            // The screen the query ran on prints itself (a method it offers by name).
+            QMdiArea *mdi = TApplication::MdiArea();
+            QWidget *screen = mdi && mdi->activeSubWindow() ? mdi->activeSubWindow()->widget() : nullptr;
+            bool ok = false;
+            if (!screen || !QMetaObject::invokeMethod(screen, "SalvarPdf", Q_RETURN_ARG(bool, ok), Q_ARG(QString, pdf)) || !ok) {
+                std::fprintf(stderr, "backoffice: não foi possível salvar a impressão em %s\n", qPrintable(pdf));
+                exitCode = 1;
+            }
+            QTimer::singleShot(0, qApp, &QApplication::quit);
+            return;
+        }
         if (shot.isEmpty()) return;
         QTimer::singleShot(1200, &w, [&w, shot] {
             // A window the query opened (the summary) is the picture; else the main one.
@@ -138,5 +155,5 @@ parse:
     }
     const int rc = app.exec();
     w.unloadPackages();
-    return rc;
+    return rc != 0 ? rc : exitCode;
 }

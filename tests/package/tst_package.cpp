@@ -20,6 +20,7 @@
 #include <QMenuBar>
 #include <QMdiArea>
 #include <QToolButton>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -33,6 +34,7 @@ private slots:
     void iniProcOpensOneScreenAndFecharTakesItsFrame();
     void loadFailureSpeaksPortuguese();
     void menusComeFromThePackages();
+    void theScreenPrintsToAPdfFromTheCommandLine();
 };
 
 namespace {
@@ -168,3 +170,33 @@ void TstPackage::menusComeFromThePackages()
 
 QTEST_MAIN(TstPackage)
 #include "tst_package.moc"
+
+void TstPackage::theScreenPrintsToAPdfFromTheCommandLine()
+{
+    // The host asks the screen it opened for its print by name (it links no package).
+    QTemporaryDir home;
+    const auto run = [&home](const QString &pdf) {
+        QProcess b;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("HOME", home.path());
+        env.insert("XDG_DATA_HOME", home.filePath("data"));
+        env.insert("XDG_CONFIG_HOME", home.filePath("config"));
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        b.setProcessEnvironment(env);
+        b.start(QCoreApplication::applicationDirPath() + "/backoffice",
+                {"--open", "TRQ01300", "--query", "01,01/01/2024,31/03/2024", "--pdf", pdf});
+        b.waitForFinished(60000);
+        return b.exitCode();
+    };
+    const QString file = home.filePath("historico.pdf");
+    QCOMPARE(run(file), 0);
+    QProcess text;
+    text.start("pdftotext", {"-layout", file, "-"});
+    QVERIFY(text.waitForFinished(20000));
+    const QString pages = QString::fromUtf8(text.readAllStandardOutput());
+    QVERIFY2(pages.contains("Empresa: 01 - Metalúrgica Aurora Ltda"), qPrintable(pages.left(500)));
+    QVERIFY(pages.contains("Período: 01/01/2024 a 31/03/2024"));
+    QVERIFY(pages.contains("operações"));
+    // A file that cannot be written ends with an error code.
+    QCOMPARE(run("/proc/nao-gravavel/historico.pdf"), 1);
+}

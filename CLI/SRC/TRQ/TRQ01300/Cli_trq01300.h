@@ -155,6 +155,9 @@ public:
     void sbtImprimirClick();
     void Imprimir(TDBGrid *grid);
     host::PrintHeader cabecalhoImpressao(TDBGrid *grid) const;
+    // The history's print to a PDF file, without a preview: what the host's
+    // --pdf asks of the screen it opened (by name: the host links no package).
+    Q_INVOKABLE bool SalvarPdf(const QString &file);
 
     // The totals line under the history grid.
     QLabel *lblTotais = nullptr;

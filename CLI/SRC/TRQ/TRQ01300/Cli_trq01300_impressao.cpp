@@ -9,6 +9,7 @@
 #include "dbgrid.h"
 #include "dispatch.h"
 #include "gridprint.h"
+#include "hostlog.h"
 #include "maskedit.h"
 #include "pagecontrol.h"
 #include "vantiro.h"
@@ -86,4 +87,12 @@ void TfrmHistoricoBem::Imprimir(TDBGrid *grid)
                         QStringLiteral("%1_%2.pdf").arg(grid == dbgPadrao ? QStringLiteral("Historico_Operacoes_Bem")
                                                                           : QStringLiteral("Detalhes_Operacao"),
                                                         empresa.isEmpty() ? QStringLiteral("empresa") : empresa));
+}
+
+bool TfrmHistoricoBem::SalvarPdf(const QString &file)
+{
+    QString why;
+    const bool ok = host::exportGridPdf(dbgPadrao, cabecalhoImpressao(dbgPadrao), file, &why);
+    if (!ok) qCWarning(lcGrid).noquote() << "pdf" << file << "not written:" << why;
+    return ok;
 }
