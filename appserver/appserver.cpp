@@ -15,6 +15,7 @@
 #include <QSslCertificate>
 #include <QSslKey>
 #include <QSslSocket>
+#include <QPointer>
 #include <QThread>
 #include <QTimer>
 #include <QtEndian>
@@ -236,6 +237,11 @@ private:
             send(errorReply(wire::ErrorCode::BadFrame, QStringLiteral("Chamada inválida.")));
             return;
         }
+        if (m_statusOnly && call->object != QLatin1String(kStatusObject)) {
+            qCWarning(lcServer).noquote() << m_peer << "refused:" << call->method.left(60) << "without an operator";
+            send(errorReply(wire::ErrorCode::NotAuthenticated, QStringLiteral("Informe o operador e a senha.")));
+            return;
+        }
         m_method = call->method.left(60);
         m_audit = auditOf(*call);
         m_clock.start();
@@ -246,7 +252,8 @@ private:
         // reads the next call only when nothing is waiting here before it.
         const int fd = m_ch->duplicate();
         // Not while input is held back: older bytes still wait in the channel.
-        const bool mayRead = fd >= 0 && m_in.isEmpty() && !m_heldBack;
+        // (Never for a connection held to the status call: each of its calls is looked at here.)
+        const bool mayRead = fd >= 0 && m_in.isEmpty() && !m_heldBack && !m_statusOnly;
         if (mayRead) m_ch->pauseReading(true);
         m_srv->dispatch(m_id, *call, fd, mayRead, m_pieces, who(), m_operator);
     }
@@ -307,8 +314,10 @@ private:
     {
         const Config &cfg = m_srv->m_cfg;
         if (h.operatorName.isEmpty()) {
-            qCWarning(lcServer).noquote() << m_peer << "refused: no operator in its hello";
-            refuse(QStringLiteral("Informe o operador e a senha."));
+            // A monitor (appserver --check) asks only the status: nothing an operator sees.
+            qCInfo(lcServer).noquote() << m_peer << "connected without an operator: the status call only";
+            m_statusOnly = true;
+            accept(h.pieces);
             return;
         }
         if (!isOperatorName(h.operatorName)) {
@@ -335,9 +344,11 @@ private:
             }, Qt::QueuedConnection);
         });
         srv->m_logins.insert(check);
-        connect(check, &QThread::finished, srv, [srv, check] {
-            srv->m_logins.remove(check);
-            check->deleteLater();
+        // Guarded: a server that stopped meanwhile deleted the thread already.
+        connect(check, &QThread::finished, srv, [srv, guard = QPointer<QThread>(check)] {
+            if (!guard) return;
+            srv->m_logins.remove(guard.data());
+            guard->deleteLater();
         });
         check->start();
     }
@@ -402,6 +413,7 @@ private:
     std::unique_ptr<Channel> m_ch;
     QString m_peer, m_method, m_audit;
     QString m_operator;  // who logged in, where operators do; its calls run under its role
+    bool m_statusOnly = false;  // no operator where operators log in: the status call alone
     QByteArray m_in;
     QTimer m_timer, m_stall;
     qint64 m_stallSeen = 0;

@@ -50,6 +50,7 @@ private slots:
     void onePooledSessionServesEachOperatorWithItsRights();
     void refusedLogins_data();
     void refusedLogins();
+    void withoutAnOperatorOnlyTheStatusAnswers();
     void aPasswordNeverGoesOverPlainTcpToAnotherMachine();
     void theLoginWindowByKeyboard_data();
     void theLoginWindowByKeyboard();
@@ -293,7 +294,6 @@ void TstOperators::refusedLogins_data()
     QTest::newRow("wrong password") << kA << "errada" << "Operador ou senha inválidos.";
     QTest::newRow("unknown operator") << "NINGUEM" << "qualquer" << "Operador ou senha inválidos.";
     QTest::newRow("another's password") << kA << kPasswordB << "Operador ou senha inválidos.";
-    QTest::newRow("no operator") << "" << "" << "Informe o operador e a senha.";
     QTest::newRow("a name no role can have") << "oper001;x" << "x" << "Operador ou senha inválidos.";
 }
 
@@ -308,6 +308,23 @@ void TstOperators::refusedLogins()
     QCOMPARE(why, message);
     // Nothing of the session is left open.
     QTRY_COMPARE(establishedTo(m_server->port()), before);
+}
+
+void TstOperators::withoutAnOperatorOnlyTheStatusAnswers()
+{
+    // A monitor's connection (appserver --check) gives no operator: the status
+    // answers, nothing an operator would see does.
+    auto net = login({}, {}, m_server->port());
+    QVERIFY(net);
+    QString kind, lag;
+    const wire::Reply status = net->CallObject("appserver.Status", "Estado", {A::Ref(kind), A::Ref(lag)});
+    QVERIFY2(status.ok(), qPrintable(status.message));
+    QCOMPARE(kind, QString("primario"));
+    const wire::Reply h = history(*net, "01");
+    QCOMPARE(h.error, wire::ErrorCode::NotAuthenticated);
+    QCOMPARE(h.message, QString("Informe o operador e a senha."));
+    QString cd, t = "T";
+    QCOMPARE(net->Call("getBem", {A::Val("01"), A::Ref(cd), A::Ref(t)}).message, QString("Informe o operador e a senha."));
 }
 
 void TstOperators::aPasswordNeverGoesOverPlainTcpToAnotherMachine()
