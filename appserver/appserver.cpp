@@ -205,6 +205,7 @@ private:
         }
     }
     static constexpr int kFramesPerTurn = 256;
+    static constexpr int kLoginChecksMax = 16;
 
     // Before the hello the hello deadline runs; inside a frame, the frame's; between frames, the idle one.
     void armWait(bool betweenFrames)
@@ -330,6 +331,14 @@ private:
             refuse(QStringLiteral("A senha do operador só pode ir ao servidor de aplicação por TLS; configure Tls=true."));
             return;
         }
+        // Each check holds a thread and a database session for a moment: a burst
+        // of logins waits its turn at the door, as a full server's clients do.
+        if (m_srv->m_logins.size() >= kLoginChecksMax) {
+            qCWarning(lcServer).noquote() << m_peer << "login of" << h.operatorName << "refused:" << kLoginChecksMax
+                                          << "logins being checked already";
+            refuse(QStringLiteral("Servidor de aplicação ocupado; tente novamente."));
+            return;
+        }
         m_busy = true;
         m_timer.stop();
         Server *srv = m_srv;
@@ -359,7 +368,7 @@ private:
         if (r == LoginResult::Ok) {
             m_operator = name;
             qCInfo(lcServer).noquote() << m_peer << "operador" << name << "entrou";
-            accept(pieces);
+            accept(pieces);  // frames sent behind the hello follow once its answer has gone out
             return;
         }
         if (r == LoginResult::NotServerRole) {

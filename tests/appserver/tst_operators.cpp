@@ -51,6 +51,7 @@ private slots:
     void refusedLogins_data();
     void refusedLogins();
     void withoutAnOperatorOnlyTheStatusAnswers();
+    void aCallSentBehindTheHelloIsAnsweredOnceLoggedIn();
     void aPasswordNeverGoesOverPlainTcpToAnotherMachine();
     void theLoginWindowByKeyboard_data();
     void theLoginWindowByKeyboard();
@@ -325,6 +326,27 @@ void TstOperators::withoutAnOperatorOnlyTheStatusAnswers()
     QCOMPARE(h.message, QString("Informe o operador e a senha."));
     QString cd, t = "T";
     QCOMPARE(net->Call("getBem", {A::Val("01"), A::Ref(cd), A::Ref(t)}).message, QString("Informe o operador e a senha."));
+}
+
+void TstOperators::aCallSentBehindTheHelloIsAnsweredOnceLoggedIn()
+{
+    // Hello and call in one write: the call waits for the login's check, then runs as the operator.
+    QTcpSocket raw;
+    raw.connectToHost(QHostAddress::LocalHost, m_server->port());
+    QVERIFY(raw.waitForConnected(5000));
+    wire::Call call{trq01300::kObjectName, "getBem", {}};
+    call.args << wire::Arg{wire::ArgKind::Text, "01"} << wire::Arg{wire::ArgKind::TextRef, ""} << wire::Arg{wire::ArgKind::TextRef, "T"};
+    raw.write(wire::frame(wire::encodeHello({{}, false, kB, kPasswordB})) + wire::frame(wire::encodeCall(call)));
+    QVERIFY(raw.waitForBytesWritten(5000));
+    for (int answer = 0; answer < 2; ++answer) {
+        QByteArray payload;
+        QCOMPARE(wire::readFrame(&raw, &payload, 64 << 20, 10000), wire::ReadStatus::Ok);
+        const auto reply = wire::decodeReply(payload);
+        QVERIFY(reply);
+        // B may not see company 01: the call ran under B's role.
+        if (answer == 0) QVERIFY2(reply->ok(), qPrintable(reply->message));
+        else QCOMPARE(reply->message, QString("Empresa '01' não cadastrada."));
+    }
 }
 
 void TstOperators::aPasswordNeverGoesOverPlainTcpToAnotherMachine()
