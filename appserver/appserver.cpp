@@ -267,8 +267,7 @@ private:
         const Config &cfg = m_srv->m_cfg;
         const auto h = wire::decodeHello(payload);
         if (!h) {
-            send(errorReply(wire::ErrorCode::NotAuthenticated, QStringLiteral("Conexão não identificada.")));
-            closeAfterWrite();
+            refuse(QStringLiteral("Conexão não identificada."));
             return;
         }
         if (!cfg.token.isEmpty() && !sameSecret(h->token, cfg.token)) {
@@ -277,14 +276,7 @@ private:
             bool over = false;
             const int wait = m_srv->authFailed(m_peer, &over);
             qCWarning(lcServer) << m_peer << "gave a wrong token; answered in" << wait << "ms";
-            m_busy = true;
-            m_timer.stop();
-            QTimer::singleShot(wait, this, [this, over] {
-                send(errorReply(wire::ErrorCode::NotAuthenticated,
-                                over ? QStringLiteral("Muitas tentativas com credencial inválida; tente mais tarde.")
-                                     : QStringLiteral("Credencial do servidor de aplicação inválida.")));
-                closeAfterWrite();
-            });
+            refuseLater(wait, over, QStringLiteral("Credencial do servidor de aplicação inválida."));
             return;
         }
         if (m_srv->m_operators) {
@@ -387,10 +379,17 @@ private:
         const int wait = std::max(m_srv->authFailed(m_peer, &overPeer),
                                   m_srv->authFailed(QStringLiteral("operador ") + name, &overName));
         qCWarning(lcServer).noquote() << m_peer << "failed login of operador" << name << "; answered in" << wait << "ms:" << detail;
+        refuseLater(wait, overPeer || overName, QStringLiteral("Operador ou senha inválidos."));
+    }
+
+    // A wrong credential is answered later, and later still as its address (or
+    // operator) keeps failing, so guessing is slow; past the allowance it says so.
+    void refuseLater(int waitMs, bool over, const QString &message)
+    {
         m_busy = true;
-        QTimer::singleShot(wait, this, [this, over = overPeer || overName] {
-            refuse(over ? QStringLiteral("Muitas tentativas com credencial inválida; tente mais tarde.")
-                        : QStringLiteral("Operador ou senha inválidos."));
+        m_timer.stop();
+        QTimer::singleShot(waitMs, this, [this, over, message] {
+            refuse(over ? QStringLiteral("Muitas tentativas com credencial inválida; tente mais tarde.") : message);
         });
     }
 

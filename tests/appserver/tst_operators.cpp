@@ -6,6 +6,7 @@
 #include "generator.h"
 #include "messagecodec.h"
 #include "netconnection.h"
+#include "psqlfile.h"
 #include "standardobjects.h"
 #include "tcpconnections.h"
 #include "trq01300_methods.h"
@@ -58,7 +59,6 @@ private slots:
     void aDatabaseThatDoesNotAnswerIsNotAWrongPassword();
     void theCommandLineClientLogsInToo();
 private:
-    bool psql(const QStringList &args, const QString &file, QString *out);
     QString urlAs(const QString &user, const QString &password) const;
     int count(const QString &sql);
     wire::Reply history(TNetConnection &net, const QString &company);
@@ -72,21 +72,6 @@ private:
 QString TstOperators::urlAs(const QString &user, const QString &password) const
 {
     return dbconnect::withCredentials(m_url, user, password);
-}
-
-bool TstOperators::psql(const QStringList &args, const QString &file, QString *out)
-{
-    const QUrl u(m_url);
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("PGPASSWORD", u.password());
-    env.insert("PGOPTIONS", "-c client_min_messages=warning");
-    p.setProcessEnvironment(env);
-    p.start("psql", QStringList{"-X", "-q", "-h", u.host(), "-p", QString::number(u.port(5432)), "-U", u.userName(), "-d",
-                                u.path().mid(1)} + args + QStringList{"-f", file});
-    if (!p.waitForFinished(60000)) return false;
-    *out = QString::fromUtf8(p.readAllStandardError());
-    return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }
 
 void TstOperators::initTestCase()
@@ -104,9 +89,9 @@ void TstOperators::initTestCase()
     const QString db = QStringLiteral(BACKOFFICE_SOURCE_DIR) + "/db/";
     const QString server = QUrl(m_url).userName() + "_ro";
     QString err;
-    QVERIFY2(psql({"-v", "servidor=" + server}, db + "security.sql", &err), qPrintable(err));
+    QVERIFY2(runPsqlFile(m_url, {"-v", "servidor=" + server}, db + "security.sql", &err), qPrintable(err));
     for (const char *op : {kA, kB})
-        QVERIFY2(psql({"-v", QString("operador=%1").arg(op), "-v", "nome=Operador de teste", "-v", "servidor=" + server},
+        QVERIFY2(runPsqlFile(m_url, {"-v", QString("operador=%1").arg(op), "-v", "nome=Operador de teste", "-v", "servidor=" + server},
                       db + "operator.sql", &err),
                  qPrintable(err));
     m_owner = dbconnect::open(m_url, "owner", dbconnect::Mode::ReadWrite);

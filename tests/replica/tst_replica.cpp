@@ -6,6 +6,7 @@
 #include "netconnection.h"
 #include "optionstore.h"
 #include "standardobjects.h"
+#include "psqlfile.h"
 #include "trq01300_methods.h"
 
 #include <QElapsedTimer>
@@ -45,7 +46,6 @@ private slots:
     void anOperatorsHistoryThroughTheStandbyHoldsOnlyItsCompanies();
 
 private:
-    bool psql(const QStringList &args, const QString &file, QString *err) const;
     std::unique_ptr<QProcess> startServer();
     std::unique_ptr<TNetConnection> desktop(const QString &hosts) const;
     QString m_primary, m_standby;
@@ -187,21 +187,6 @@ void TstReplica::savedOptionsGoToThePrimaryAndReachTheStandby()
     dbconnect::close("replica-check");
 }
 
-bool TstReplica::psql(const QStringList &args, const QString &file, QString *err) const
-{
-    const QUrl u(m_primary);
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("PGPASSWORD", u.password());
-    env.insert("PGOPTIONS", "-c client_min_messages=warning");
-    p.setProcessEnvironment(env);
-    p.start("psql", QStringList{"-X", "-q", "-h", u.host(), "-p", QString::number(u.port()), "-U", u.userName(), "-d",
-                                u.path().mid(1)} + args + QStringList{"-f", file});
-    if (!p.waitForFinished(60000)) return false;
-    *err = QString::fromUtf8(p.readAllStandardError());
-    return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-}
-
 void TstReplica::anOperatorsHistoryThroughTheStandbyHoldsOnlyItsCompanies()
 {
     // Grants, roles and policies are made on the primary; the standby replays
@@ -209,8 +194,8 @@ void TstReplica::anOperatorsHistoryThroughTheStandbyHoldsOnlyItsCompanies()
     const QString db = QStringLiteral(BACKOFFICE_SOURCE_DIR) + "/db/";
     const QString server = QUrl(m_standby).userName();
     QString err;
-    QVERIFY2(psql({"-v", "servidor=" + server}, db + "security.sql", &err), qPrintable(err));
-    QVERIFY2(psql({"-v", "operador=OPER002", "-v", "nome=Operador B", "-v", "servidor=" + server}, db + "operator.sql", &err),
+    QVERIFY2(runPsqlFile(m_primary, {"-v", "servidor=" + server}, db + "security.sql", &err), qPrintable(err));
+    QVERIFY2(runPsqlFile(m_primary, {"-v", "operador=OPER002", "-v", "nome=Operador B", "-v", "servidor=" + server}, db + "operator.sql", &err),
              qPrintable(err));
     {
         QSqlDatabase primary = dbconnect::open(m_primary, "grants", dbconnect::Mode::ReadWrite);

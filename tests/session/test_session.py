@@ -30,6 +30,23 @@ def fill_header(app, company="01", start="01012023", end="31122026"):
     app.focus_is("text", "Índice Financeiro")
 
 
+def double_click_until(x, y, what, done):
+    """A double click on a title bar at (x, y), until done() holds. Clicks the
+    machine held apart too long are two single clicks: then the double click
+    is made again, at most three times."""
+    for attempt in range(3):
+        if done():
+            return
+        s.xdo("mousemove", str(x), str(y))
+        s.xdo("click", "--repeat", "2", "--delay", "60", "1")
+        try:
+            wait_for(what, done, timeout=3 if attempt < 2 else s.WAIT)
+            return
+        except s.SessionError:
+            if attempt == 2:
+                raise
+
+
 @contextlib.contextmanager
 def started(case, name, home=None):
     """The program for one part of a test; a failure there leaves a screenshot."""
@@ -100,21 +117,9 @@ class SessionCase(unittest.TestCase):
         return self.frame.queryComponent().getExtents(0).width
 
     def maximise(self):
-        """A double click on the screen's title bar, as a user maximises it.
-        Clicks the machine held apart too long are two single clicks: then
-        the double click is made again."""
-        for attempt in range(3):
-            if self.frame_width() > 1200:
-                return
-            ext = self.frame.queryComponent().getExtents(0)
-            s.xdo("mousemove", str(ext.x + ext.width // 2), str(ext.y + 10))
-            s.xdo("click", "--repeat", "2", "--delay", "60", "1")
-            try:
-                wait_for("a tela maximizada", lambda: self.frame_width() > 1200, timeout=3 if attempt < 2 else s.WAIT)
-                return
-            except s.SessionError:
-                if attempt == 2:
-                    raise
+        """A double click on the screen's title bar, as a user maximises it."""
+        ext = self.frame.queryComponent().getExtents(0)
+        double_click_until(ext.x + ext.width // 2, ext.y + 10, "a tela maximizada", lambda: self.frame_width() > 1200)
 
     def cascade(self):
         """Janela → Cascata: the screens back to their normal size."""
@@ -593,15 +598,8 @@ class MainWindowPlace(unittest.TestCase):
             wait_for("a janela principal maximizada", lambda: self.maximised(app))
             ext = app.main.queryComponent().getExtents(s.pyatspi.DESKTOP_COORDS)
             # A double click on the title bar gives the window its normal size back.
-            for attempt in range(3):
-                s.xdo("mousemove", "--sync", str(ext.x + ext.width // 2), str(max(ext.y - 10, 2)))
-                s.xdo("click", "--repeat", "2", "--delay", "60", "1")
-                try:
-                    wait_for("a janela no tamanho normal", lambda: not self.maximised(app), timeout=3)
-                    break
-                except s.SessionError:
-                    if attempt == 2:
-                        raise
+            double_click_until(ext.x + ext.width // 2, max(ext.y - 10, 2), "a janela no tamanho normal",
+                               lambda: self.maximised(app) is False)
             wait_for("a janela principal ativa", lambda: s.has(app.main, s.pyatspi.STATE_ACTIVE))
             key("alt+F4")
             app.wait_exit()
